@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ui {
+
+class Window;
+
+struct Event {
+  enum class Kind { Key, Click, Close, Expose };
+  Kind kind = Kind::Key;
+  Window* window = nullptr;
+  std::int16_t keyAscii = 0;  // Key: the typed character's code
+  int x = 0, y = 0;           // Click: pixels from the client area's top-left
+};
+
+struct Size {
+  int width = 0, height = 0;
+};
+
+// What the window system needs from the platform: native windows, painting,
+// input and time. One implementation sits on SDL2, the other on a virtual
+// clock for the tests.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  virtual std::int64_t nowMs() = 0;
+  // Holds the thread; input that arrives meanwhile stays queued, in order.
+  virtual void sleepMs(std::int64_t ms) = 0;
+  // The next event, waiting at most timeoutMs (no limit when negative).
+  virtual std::optional<Event> waitEvent(std::int64_t timeoutMs) = 0;
+  // A seed that differs from run to run.
+  virtual std::uint64_t clockSeed() = 0;
+
+  // Native windows: created hidden when a window is loaded, destroyed when it
+  // is unloaded. Geometry comes from the Window itself.
+  virtual void createWindow(Window& w) = 0;
+  virtual void destroyWindow(Window& w) = 0;
+  virtual void showWindow(Window& w) = 0;  // maps it and brings it to the front
+  virtual void hideWindow(Window& w) = 0;
+  virtual void moveWindow(Window& w) = 0;
+  virtual void paint(Window& w) = 0;
+
+  virtual Size screenSize() = 0;  // pixels
+  // Modal; an error icon and one OK button.
+  virtual void messageBox(const std::string& title, const std::string& text) = 0;
+
+  // A line for the tests' record of what happened; ignored on a real screen.
+  virtual void trace(const std::string& /*what*/) {}
+};
+
+}  // namespace ui

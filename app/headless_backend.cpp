@@ -1,0 +1,92 @@
+#include "app/headless_backend.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/window.h"
+
+namespace ui {
+
+void HeadlessBackend::schedule(std::int64_t atMs, Event e) {
+  auto at = std::upper_bound(input_.begin(), input_.end(), atMs,
+                             [](std::int64_t t, const auto& item) { return t < item.first; });
+  input_.insert(at, {atMs, e});
+}
+
+void HeadlessBackend::key(std::int64_t atMs, Window& w, std::int16_t keyAscii) {
+  Event e{Event::Kind::Key, &w};
+  e.keyAscii = keyAscii;
+  schedule(atMs, e);
+}
+
+void HeadlessBackend::type(std::int64_t atMs, Window& w, const std::string& text) {
+  for (unsigned char c : text) key(atMs, w, static_cast<std::int16_t>(c));
+}
+
+void HeadlessBackend::click(std::int64_t atMs, Window& w, int x, int y) {
+  Event e{Event::Kind::Click, &w};
+  e.x = x, e.y = y;
+  schedule(atMs, e);
+}
+
+void HeadlessBackend::closeRequest(std::int64_t atMs, Window& w) {
+  schedule(atMs, Event{Event::Kind::Close, &w});
+}
+
+std::vector<std::string> HeadlessBackend::texts(const std::string& prefix) const {
+  std::vector<std::string> out;
+  for (const auto& l : lines_)
+    if (l.text.rfind(prefix, 0) == 0) out.push_back(l.text);
+  return out;
+}
+
+int HeadlessBackend::paints(const Window& w) const {
+  auto it = paints_.find(&w);
+  return it == paints_.end() ? 0 : it->second;
+}
+
+bool HeadlessBackend::isShown(const Window& w) const {
+  auto it = shown_.find(&w);
+  return it != shown_.end() && it->second;
+}
+
+void HeadlessBackend::sleepMs(std::int64_t ms) {
+  if (ms > 0) now_ += ms;
+}
+
+std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {
+  const bool pending = !input_.empty();
+  if (pending && input_.front().first <= now_) {
+    Event e = input_.front().second;
+    input_.pop_front();
+    return e;
+  }
+  if (timeoutMs == 0) return std::nullopt;
+  if (timeoutMs < 0 && !pending)
+    throw std::logic_error("the program would wait for ever: no input and no timer");
+  if (pending && (timeoutMs < 0 || input_.front().first <= now_ + timeoutMs)) {
+    now_ = input_.front().first;
+    Event e = input_.front().second;
+    input_.pop_front();
+    return e;
+  }
+  now_ += timeoutMs;
+  return std::nullopt;
+}
+
+void HeadlessBackend::createWindow(Window& w) { shown_[&w] = false; }
+
+void HeadlessBackend::destroyWindow(Window& w) {
+  shown_.erase(&w);
+  paints_.erase(&w);
+}
+
+void HeadlessBackend::showWindow(Window& w) { shown_[&w] = true; }
+void HeadlessBackend::hideWindow(Window& w) { shown_[&w] = false; }
+void HeadlessBackend::paint(Window& w) { ++paints_[&w]; }
+
+void HeadlessBackend::messageBox(const std::string& title, const std::string& text) {
+  boxes_.push_back({title, text});
+}
+
+}  // namespace ui

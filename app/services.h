@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "app/window_system.h"
+#include "media/audio.h"
+#include "media/bitmap.h"
+#include "media/sound_channel.h"
+
+namespace app {
+
+// What a window needs from the platform besides the window system itself.
+struct Services {
+  ui::WindowSystem& windows;
+  media::AudioSystem& audio;
+  media::PictureLoader& pictures;
+  std::string programDir;
+  // Hears every property and command written to a sound channel (tests only).
+  media::SoundChannel::Observer soundObserver = {};
+};
+
+}  // namespace app

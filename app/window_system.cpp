@@ -1,0 +1,231 @@
+#include "app/window_system.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace ui {
+
+WindowSystem::WindowSystem(Backend& backend) : backend_(backend) {}
+
+void WindowSystem::load(Window& w) {
+  if (w.loaded_) return;
+  backend_.createWindow(w);
+  w.loaded_ = true;
+  windows_.push_back(&w);
+  trace("load " + w.name());
+  w.Form_Load();
+}
+
+void WindowSystem::show(Window& w) {
+  if (!w.loaded_) load(w);
+  if (!w.loaded_) return;
+  w.visible_ = true;
+  w.invalidate();
+  backend_.showWindow(w);
+  trace("show " + w.name());
+}
+
+void WindowSystem::hide(Window& w) {
+  if (!w.loaded_ || !w.visible_) return;
+  w.visible_ = false;
+  backend_.hideWindow(w);
+  trace("hide " + w.name());
+}
+
+void WindowSystem::unload(Window& w) {
+  if (!w.loaded_) return;
+  int cancel = 0;
+  w.Form_Unload(cancel);
+  if (cancel != 0) return;
+  forget(w);
+  trace("unload " + w.name());
+}
+
+void WindowSystem::forget(Window& w) {
+  if (!w.loaded_) return;
+  backend_.destroyWindow(w);
+  w.loaded_ = false;
+  w.visible_ = false;
+  std::erase(windows_, &w);
+  std::erase(modal_, &w);
+  // Whatever lay beneath needs painting again.
+  for (Window* other : windows_) other->invalidate();
+}
+
+void WindowSystem::released(Window& w) { forget(w); }
+
+void WindowSystem::showModal(Window& w) {
+  trace("modal " + w.name());
+  load(w);
+  if (!w.loaded_) return;
+  modal_.push_back(&w);
+  show(w);
+  while (w.loaded_) loopOnce(std::numeric_limits<std::int64_t>::max());
+  trace("modal end " + w.name());
+}
+
+void WindowSystem::maximise(Window& w) {
+  const Size s = backend_.screenSize();
+  w.setBounds(0, 0, toTwips(s.width), toTwips(s.height));
+}
+
+void WindowSystem::endProgram(int status) {
+  ended_ = true;
+  exitStatus_ = status;
+  trace("end");
+  throw ProgramEnded{status};
+}
+
+void WindowSystem::pumpOnce() {
+  trace("pump");
+  while (auto e = backend_.waitEvent(0)) dispatch(*e);
+  deliverDueTicks();
+  paintDirty();
+}
+
+void WindowSystem::start(Window& startup) {
+  try {
+    load(startup);
+    show(startup);
+  } catch (const ProgramEnded&) {
+  }
+}
+
+int WindowSystem::run(Window& startup) {
+  start(startup);
+  runUntil(std::numeric_limits<std::int64_t>::max());
+  return exitStatus_;
+}
+
+bool WindowSystem::runUntil(std::int64_t deadlineMs) {
+  try {
+    while (!ended_ && nowMs() < deadlineMs) loopOnce(deadlineMs);
+  } catch (const ProgramEnded&) {
+  }
+  return ended_;
+}
+
+void WindowSystem::loopOnce(std::int64_t deadlineMs) {
+  deliverDueTicks();
+  paintDirty();
+  std::int64_t wait = msUntilNextTick();
+  const std::int64_t untilDeadline =
+      deadlineMs == std::numeric_limits<std::int64_t>::max() ? -1 : deadlineMs - nowMs();
+  if (untilDeadline >= 0 && (wait < 0 || untilDeadline < wait)) wait = untilDeadline;
+  if (auto e = backend_.waitEvent(wait)) dispatch(*e);
+}
+
+void WindowSystem::messageBox(const std::string& title, const std::string& text) {
+  paintDirty();
+  trace("msgbox " + title + " | " + text);
+  backend_.messageBox(title, text);
+}
+
+double WindowSystem::screenWidth() { return toTwips(backend_.screenSize().width); }
+double WindowSystem::screenHeight() { return toTwips(backend_.screenSize().height); }
+
+void WindowSystem::randomize() { rng_.seed(backend_.clockSeed()); }
+
+double WindowSystem::random() {
+  if (randomSource_) return randomSource_();
+  return std::uniform_real_distribution<double>(0.0, 1.0)(rng_);
+}
+
+void WindowSystem::block(std::int64_t ms) {
+  paintDirty();
+  backend_.sleepMs(ms);
+}
+
+void WindowSystem::paintDirty() {
+  for (Window* w : windows_) {
+    if (w->visible_ && w->dirty_) {
+      w->dirty_ = false;
+      backend_.paint(*w);
+    }
+  }
+}
+
+void WindowSystem::windowMoved(Window& w) { backend_.moveWindow(w); }
+
+void WindowSystem::timerChanged(Timer& t) {
+  trace(std::string(t.enabled() ? "enable " : "disable ") + t.window_.name() + "." + t.name());
+}
+
+// Each timer comes due on a fixed grid of its interval; a tick that was missed
+// while the thread was busy is delivered once, and the grid goes on from there.
+void WindowSystem::deliverDueTicks() {
+  for (;;) {
+    const std::int64_t now = nowMs();
+    Timer* next = nullptr;
+    for (Window* w : windows_)
+      for (Timer* t : w->timers_)
+        if (t->enabled_ && !t->ticking_ && t->dueAt_ <= now && (!next || t->dueAt_ < next->dueAt_))
+          next = t;
+    if (!next) return;
+    const std::int64_t interval = std::max(next->interval_, 1);
+    next->dueAt_ += interval * ((now - next->dueAt_) / interval + 1);
+    trace("tick " + next->window_.name() + "." + next->name());
+    if (!next->onTick) continue;
+    next->ticking_ = true;
+    struct Done {
+      Timer* t;
+      ~Done() { t->ticking_ = false; }
+    } done{next};
+    next->onTick();
+  }
+}
+
+std::int64_t WindowSystem::msUntilNextTick() {
+  std::int64_t soonest = -1;
+  for (Window* w : windows_)
+    for (Timer* t : w->timers_)
+      if (t->enabled_ && !t->ticking_ && (soonest < 0 || t->dueAt_ < soonest)) soonest = t->dueAt_;
+  return soonest < 0 ? -1 : std::max<std::int64_t>(0, soonest - nowMs());
+}
+
+bool WindowSystem::acceptsInput(const Window* w) const {
+  return w && w->loaded_ && (modal_.empty() || modal_.back() == w);
+}
+
+void WindowSystem::dispatch(const Event& e) {
+  Window* w = e.window;
+  if (!w || std::find(windows_.begin(), windows_.end(), w) == windows_.end()) return;
+  switch (e.kind) {
+    case Event::Kind::Expose:
+      w->invalidate();
+      break;
+    case Event::Kind::Close:
+      unload(*w);
+      break;
+    case Event::Kind::Key:
+      if (acceptsInput(w)) {
+        std::int16_t key = e.keyAscii;
+        w->Form_KeyPress(key);
+      }
+      break;
+    case Event::Kind::Click: {
+      if (!acceptsInput(w)) break;
+      const auto& cs = w->controls();
+      for (auto it = cs.rbegin(); it != cs.rend(); ++it) {
+        auto* box = dynamic_cast<PictureBox*>(*it);
+        if (!box || !box->shown()) continue;
+        const int x = toPixels(box->windowLeft()), y = toPixels(box->windowTop());
+        if (e.x >= x && e.y >= y && e.x < x + toPixels(box->width()) &&
+            e.y < y + toPixels(box->height())) {
+          if (box->onClick) box->onClick();
+          break;
+        }
+      }
+      break;
+    }
+  }
+}
+
+std::string upperCase(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+}  // namespace ui

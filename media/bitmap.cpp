@@ -1,0 +1,154 @@
+#include "media/bitmap.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "media/failure.h"
+
+namespace media {
+namespace {
+
+class Reader {
+ public:
+  explicit Reader(std::span<const std::uint8_t> b) : b_(b) {}
+  bool has(std::size_t at, std::size_t n) const { return at <= b_.size() && n <= b_.size() - at; }
+  std::uint32_t u16(std::size_t at) const { return b_[at] | (b_[at + 1] << 8); }
+  std::uint32_t u32(std::size_t at) const {
+    return b_[at] | (b_[at + 1] << 8) | (b_[at + 2] << 16) | (std::uint32_t{b_[at + 3]} << 24);
+  }
+  std::uint8_t byte(std::size_t at) const { return b_[at]; }
+
+ private:
+  std::span<const std::uint8_t> b_;
+};
+
+constexpr std::uint32_t kRgb = 0, kRle8 = 1, kBitfields = 3;
+constexpr int kMaxSide = 16384;
+
+int shiftOf(std::uint32_t mask) {
+  int s = 0;
+  while (mask && !(mask & 1)) mask >>= 1, ++s;
+  return s;
+}
+
+// Unpacks RLE8 into one palette index per pixel, bottom row first as stored.
+bool unpackRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h,
+                std::vector<std::uint8_t>& out) {
+  out.assign(static_cast<std::size_t>(w) * h, 0);
+  int x = 0, y = 0;
+  while (at + 1 < end && y < h) {
+    std::uint8_t n = r.byte(at), v = r.byte(at + 1);
+    at += 2;
+    if (n > 0) {
+      for (int i = 0; i < n && x < w; ++i) out[static_cast<std::size_t>(y) * w + x++] = v;
+    } else if (v == 0) {
+      x = 0, ++y;
+    } else if (v == 1) {
+      return true;
+    } else if (v == 2) {
+      if (at + 1 >= end) return false;
+      x += r.byte(at), y += r.byte(at + 1);
+      at += 2;
+    } else {
+      if (at + v > end) return false;
+      for (int i = 0; i < v && x < w; ++i) out[static_cast<std::size_t>(y) * w + x++] = r.byte(at + i);
+      at += v + (v & 1);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
+  Reader r(bytes);
+  if (!r.has(0, 54) || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+  const std::uint32_t dataOffset = r.u32(10);
+  const std::uint32_t headerSize = r.u32(14);
+  if (headerSize < 40 || !r.has(14, headerSize)) return std::nullopt;
+  const auto width = static_cast<std::int32_t>(r.u32(18));
+  const auto rawHeight = static_cast<std::int32_t>(r.u32(22));
+  const std::uint32_t bits = r.u16(28);
+  const std::uint32_t compression = r.u32(30);
+  const bool topDown = rawHeight < 0;
+  const std::int64_t height = topDown ? -static_cast<std::int64_t>(rawHeight) : rawHeight;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return std::nullopt;
+  const int h = static_cast<int>(height);
+
+  std::vector<Rgb> palette;
+  if (bits <= 8) {
+    std::uint32_t colours = r.u32(46);
+    if (colours == 0) colours = 1u << bits;
+    if (colours > 256) return std::nullopt;
+    const std::size_t at = 14 + headerSize;
+    if (!r.has(at, colours * 4)) return std::nullopt;
+    for (std::uint32_t i = 0; i < colours; ++i)
+      palette.push_back({r.byte(at + i * 4 + 2), r.byte(at + i * 4 + 1), r.byte(at + i * 4)});
+  }
+  auto paletteAt = [&](std::uint32_t i) { return i < palette.size() ? palette[i] : Rgb{}; };
+
+  Picture pic;
+  pic.width = width;
+  pic.height = h;
+  pic.pixels.resize(static_cast<std::size_t>(width) * h);
+  auto put = [&](int x, int storedRow, Rgb c) {
+    const int y = topDown ? storedRow : h - 1 - storedRow;
+    pic.pixels[static_cast<std::size_t>(y) * width + x] = c;
+  };
+
+  if (compression == kRle8) {
+    if (bits != 8 || topDown) return std::nullopt;
+    std::vector<std::uint8_t> idx;
+    if (!unpackRle8(r, dataOffset, bytes.size(), width, h, idx)) return std::nullopt;
+    for (int row = 0; row < h; ++row)
+      for (int x = 0; x < width; ++x) put(x, row, paletteAt(idx[static_cast<std::size_t>(row) * width + x]));
+    return pic;
+  }
+
+  const bool bitfields = compression == kBitfields && (bits == 32 || bits == 16);
+  if (compression != kRgb && !bitfields) return std::nullopt;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return std::nullopt;
+  const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
+  if (!r.has(dataOffset, stride * h)) return std::nullopt;
+
+  std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
+  if (bitfields) {
+    if (!r.has(54, 12)) return std::nullopt;
+    for (int i = 0; i < 3; ++i) masks[i] = r.u32(54 + 4 * i);
+  }
+  for (int row = 0; row < h; ++row) {
+    const std::size_t line = dataOffset + stride * row;
+    for (int x = 0; x < width; ++x) {
+      if (bits == 24) {
+        const std::size_t p = line + x * 3;
+        put(x, row, {r.byte(p + 2), r.byte(p + 1), r.byte(p)});
+      } else if (bits == 32) {
+        const std::uint32_t v = r.u32(line + x * 4);
+        auto channel = [&](std::uint32_t m) {
+          return static_cast<std::uint8_t>(m ? (v & m) >> shiftOf(m) : 0);
+        };
+        put(x, row, {channel(masks[0]), channel(masks[1]), channel(masks[2])});
+      } else {
+        const std::size_t bit = static_cast<std::size_t>(x) * bits;
+        const std::uint8_t b = r.byte(line + bit / 8);
+        const std::uint32_t index = (b >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+        put(x, row, paletteAt(index));
+      }
+    }
+  }
+  return pic;
+}
+
+PictureRef loadPictureFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw fileNotFound();
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  if (in.bad()) throw fileNotFound();
+  auto pic = decodeBmp(bytes);
+  if (!pic) throw invalidPicture();
+  return std::make_shared<const Picture>(std::move(*pic));
+}
+
+}  // namespace media

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "media/picture.h"
+
+namespace media {
+
+// Decodes a Windows bitmap: 1, 4, 8 (plain or RLE8), 24 or 32 bits per pixel.
+// Returns nothing for anything it cannot read safely.
+std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
+
+// Reads a bitmap file. Throws Failure 53 when the file cannot be opened and
+// 481 when it is not a picture this program can show.
+PictureRef loadPictureFile(const std::string& path);
+
+// Picture loading as a service, so that a test can watch which files are read.
+class PictureLoader {
+ public:
+  virtual ~PictureLoader() = default;
+  virtual PictureRef load(const std::string& path) = 0;
+};
+
+class FilePictureLoader : public PictureLoader {
+ public:
+  PictureRef load(const std::string& path) override { return loadPictureFile(path); }
+};
+
+}  // namespace media

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace media {
+
+// Time as the program sees it. The real one follows the wall clock; the one
+// tests use is virtual, so a whole game can run in milliseconds.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::int64_t nowMs() = 0;
+  // Holds the program's only thread for ms milliseconds: nothing else runs.
+  virtual void block(std::int64_t ms) = 0;
+};
+
+}  // namespace media

@@ -1,0 +1,146 @@
+// Start-up of the game window, the stop sign and shutdown, on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "game/frm_main.h"
+#include "tests/support/headless_env.h"
+
+using testing_support::GameFolder;
+using testing_support::HeadlessEnv;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+struct StartTest : ::testing::Test {
+  GameFolder folder;
+  HeadlessEnv env{folder.path()};
+  game::FrmMain frm{env.services};
+
+  void start() { env.windows.start(frm); }
+};
+
+TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestAndCroaks) {
+  start();
+  EXPECT_EQ(env.after("read "),
+            (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
+                     "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
+  // Picture1 shows f1 (40 x 25 here) and took its size; Picture2 keeps its own.
+  EXPECT_EQ(frm.Picture1.width(), 40 * 15);
+  EXPECT_EQ(frm.Picture1.height(), 25 * 15);
+  EXPECT_EQ(frm.Picture2.picture()->width, 25);
+  EXPECT_EQ(frm.Picture2.width(), 3780);
+
+  EXPECT_EQ(env.only({"sound ", "enable", "show", "pump"}),
+            (Strings{"sound Notify=off", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=ribbit.wav", "sound Open (wait)",
+                     "enable frmMain.Timer2", "show frmMain", "pump", "sound play", "pump",
+                     "show frmMain"}));
+  EXPECT_EQ(frm.CurrentLetter, "A");
+  EXPECT_FALSE(frm.Eating);
+  EXPECT_EQ(frm.Label1.caption(), "");
+  EXPECT_TRUE(frm.Timer2.enabled());
+  EXPECT_EQ(frm.Timer2.dueAt(), 150);
+  EXPECT_TRUE(env.backend.isShown(frm));
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+TEST_F(StartTest, WindowCoversTheScreenAndKeepsItsDesign) {
+  start();
+  EXPECT_EQ(frm.left(), 0);
+  EXPECT_EQ(frm.top(), 0);
+  EXPECT_EQ(frm.width(), 1024 * 15);
+  EXPECT_EQ(frm.height(), 768 * 15);
+  EXPECT_EQ(frm.Label2.caption(), "YUMBLE");
+  EXPECT_EQ(frm.Label2.left(), 60);
+  EXPECT_EQ(frm.Picture1.left(), -20000);
+  EXPECT_FALSE(frm.picStop.visible());
+  EXPECT_FALSE(frm.lblCopyright.visible());
+  EXPECT_FALSE(frm.lblScore.visible());
+  EXPECT_EQ(frm.picStop.width(), 480);
+  EXPECT_EQ(frm.tabOrder().front(), "Picture1");
+  EXPECT_TRUE(frm.keyPreview());
+}
+
+// A missing frame stops start-up at that load: no letter, no opening, no croak,
+// yet the window is shown covering the screen, and only a close request ends it.
+TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
+  const Strings order{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
+                      "talk1.bmp", "talk2.bmp", "talk0.bmp"};
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    SCOPED_TRACE(order[i]);
+    GameFolder folder;
+    folder.remove(order[i]);
+    HeadlessEnv env{folder.path()};
+    game::FrmMain frm{env.services};
+    env.backend.type(5000, frm, "aA");
+    env.backend.closeRequest(20000, frm);
+    env.windows.start(frm);
+    EXPECT_FALSE(env.windows.runUntil(19999));
+
+    EXPECT_EQ(env.after("read "), Strings(order.begin(), order.begin() + i + 1));
+    ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
+    EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
+    EXPECT_EQ(env.backend.messageBoxes()[0].text, "Form_Load: \nFile not found");
+    EXPECT_EQ(frm.CurrentLetter, "");
+    EXPECT_FALSE(frm.Timer2.enabled());
+    EXPECT_TRUE(env.after("sound ").empty());
+    EXPECT_EQ(frm.LettersEaten, 0);
+    EXPECT_TRUE(env.backend.isShown(frm));
+    EXPECT_EQ(frm.width(), 1024 * 15);
+
+    EXPECT_TRUE(env.windows.runUntil(30000));
+    EXPECT_EQ(env.windows.exitStatus(), 0);
+  }
+}
+
+TEST(StartFailure, UnreadablePictureIsReportedAsInvalidAndTheBoxKeepsItsPicture) {
+  GameFolder folder;
+  std::ofstream(folder.file("talk2.bmp")) << "not a picture";
+  HeadlessEnv env{folder.path()};
+  game::FrmMain frm{env.services};
+  const auto before = frm.Picture2.picture();
+  env.windows.start(frm);
+  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
+  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  481");
+  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Form_Load: \nInvalid picture");
+  EXPECT_EQ(frm.Picture2.picture()->width, 25);  // talk1 stayed
+  EXPECT_NE(frm.Picture2.picture(), before);
+}
+
+TEST(StartFailure, MissingCroakOnlySilencesTheGreeting) {
+  GameFolder folder;
+  folder.remove("ribbit.wav");
+  HeadlessEnv env{folder.path()};
+  game::FrmMain frm{env.services};
+  env.windows.start(frm);
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(frm.Timer2.enabled());
+  EXPECT_EQ(frm.CurrentLetter, "A");
+}
+
+TEST_F(StartTest, ClickOnTheStopSignEndsTheProgram) {
+  start();
+  // The sign is hidden until the screen is arranged: a click there before does nothing.
+  const int x = 1024 - 16, y = 16;
+  env.backend.click(1000, frm, x, y);
+  env.backend.click(20000, frm, x, y);
+  EXPECT_FALSE(env.windows.runUntil(19000));
+  EXPECT_TRUE(frm.picStop.visible());
+  EXPECT_TRUE(env.windows.runUntil(60000));
+  EXPECT_EQ(env.windows.exitStatus(), 0);
+  EXPECT_FALSE(env.backend.isShown(frm));
+  EXPECT_EQ(env.only({"hide", "end"}), (Strings{"hide frmMain", "end"}));
+}
+
+TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
+  start();
+  env.backend.closeRequest(700, frm);
+  EXPECT_TRUE(env.windows.runUntil(60000));
+  EXPECT_EQ(env.windows.nowMs(), 700);
+  EXPECT_EQ(env.windows.exitStatus(), 0);
+  // Nothing ran after the end.
+  EXPECT_EQ(env.backend.lines().back().text, "end");
+}
+
+}  // namespace
