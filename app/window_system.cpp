@@ -109,9 +109,11 @@ void WindowSystem::loopOnce(std::int64_t deadlineMs) {
   deliverDueTicks();
   paintDirty();
   std::int64_t wait = msUntilNextTick();
-  const std::int64_t untilDeadline =
-      deadlineMs == std::numeric_limits<std::int64_t>::max() ? -1 : deadlineMs - nowMs();
-  if (untilDeadline >= 0 && (wait < 0 || untilDeadline < wait)) wait = untilDeadline;
+  if (deadlineMs != std::numeric_limits<std::int64_t>::max()) {
+    const std::int64_t untilDeadline = deadlineMs - nowMs();
+    if (untilDeadline <= 0) return;
+    if (wait < 0 || untilDeadline < wait) wait = untilDeadline;
+  }
   if (auto e = backend_.waitEvent(wait)) dispatch(*e);
 }
 

@@ -103,7 +103,9 @@ GameFolder::~GameFolder() {
 }
 
 media::PictureRef TracingPictureLoader::load(const std::string& path) {
-  backend_.trace("read " + std::filesystem::path(path).filename().string());
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (onRead) onRead(name);
+  backend_.trace("read " + name);
   return media::loadPictureFile(path);
 }
 
@@ -112,9 +114,11 @@ HeadlessEnv::HeadlessEnv(const std::string& programDir, ui::Size screen)
   services.soundObserver = [this](const std::string& what) {
     // File names are shown without the folder, which differs from run to run.
     const auto slash = what.rfind('/');
-    backend.trace("sound " + (what.rfind("FileName=", 0) == 0 && slash != std::string::npos
-                                  ? "FileName=" + what.substr(slash + 1)
-                                  : what));
+    const std::string line = what.rfind("FileName=", 0) == 0 && slash != std::string::npos
+                                 ? "FileName=" + what.substr(slash + 1)
+                                 : what;
+    if (onSound) onSound(line);
+    backend.trace("sound " + line);
   };
 }
 

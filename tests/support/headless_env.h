@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ class TracingPictureLoader : public media::PictureLoader {
  public:
   explicit TracingPictureLoader(ui::Backend& b) : backend_(b) {}
   media::PictureRef load(const std::string& path) override;
+  // Called with the file name before each read, to look at the screen then.
+  std::function<void(const std::string&)> onRead;
 
  private:
   ui::Backend& backend_;
@@ -62,6 +65,8 @@ struct HeadlessEnv {
   media::SilentAudio audio{windows};
   TracingPictureLoader pictures{backend};
   app::Services services;
+  // Called with each sound channel line as it is written, to look at the screen then.
+  std::function<void(const std::string&)> onSound;
 
   // Record lines that begin with prefix, without it.
   std::vector<std::string> after(const std::string& prefix) const;
