@@ -60,7 +60,7 @@ void WindowSystem::showModal(Window& w) {
   if (!w.loaded_) return;
   modal_.push_back(&w);
   show(w);
-  while (w.loaded_) loopOnce(std::numeric_limits<std::int64_t>::max());
+  while (w.loaded_) loopOnce(std::numeric_limits<std::int64_t>::max(), &w);
   trace("modal end " + w.name());
 }
 
@@ -105,9 +105,11 @@ bool WindowSystem::runUntil(std::int64_t deadlineMs) {
   return ended_;
 }
 
-void WindowSystem::loopOnce(std::int64_t deadlineMs) {
+void WindowSystem::loopOnce(std::int64_t deadlineMs, const Window* modal) {
   deliverDueTicks();
   paintDirty();
+  // A modal window may have unloaded itself from one of those ticks.
+  if (modal && !modal->loaded_) return;
   std::int64_t wait = msUntilNextTick();
   if (deadlineMs != std::numeric_limits<std::int64_t>::max()) {
     const std::int64_t untilDeadline = deadlineMs - nowMs();

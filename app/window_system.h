@@ -82,7 +82,7 @@ class WindowSystem : public media::Clock {
   void dispatch(const Event& e);
   bool acceptsInput(const Window* w) const;
   void forget(Window& w);
-  void loopOnce(std::int64_t deadlineMs);
+  void loopOnce(std::int64_t deadlineMs, const Window* modal = nullptr);
 
   Backend& backend_;
   std::vector<Window*> windows_;

@@ -1,0 +1,284 @@
+// Letter turns: the key, the eating animation, the score, the next letter, and
+// the reward every tenth letter. All on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+#include <set>
+
+#include "game/frm_main.h"
+#include "tests/support/headless_env.h"
+
+using testing_support::GameFolder;
+using testing_support::HeadlessEnv;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+constexpr std::int64_t kOpeningEnd = 16 * 150 + 2000 + GameFolder::kDirectionsMs +
+                                     GameFolder::kDirections2Ms;
+
+struct TurnTest : ::testing::Test {
+  GameFolder folder;
+  HeadlessEnv env{folder.path()};
+  game::FrmMain frm{env.services};
+
+  void SetUp() override {
+    env.windows.start(frm);
+    env.windows.runUntil(kOpeningEnd + 100);
+    ASSERT_EQ(frm.Label1.caption(), "A");
+  }
+
+  std::int64_t now() { return env.windows.nowMs(); }
+
+  // The next letters drawn, in order, then whatever the generator gives.
+  void nextLetters(const std::string& letters) {
+    env.windows.setRandomSource([letters, i = std::size_t{0}]() mutable {
+      if (i >= letters.size()) return 0.0;
+      return (letters[i++] - 'A' + 0.5) / 26;
+    });
+  }
+
+  // Types at atMs, then runs until the turn is over.
+  void typeAndFinish(std::int64_t atMs, const std::string& keys) {
+    env.backend.type(atMs, frm, keys);
+    env.windows.runUntil(atMs + 1);
+    for (int guard = 0; guard < 1000 && (frm.Eating || frm.Timer1.enabled()); ++guard)
+      env.windows.runUntil(now() + 50);
+  }
+
+  void eatShownLetter() { typeAndFinish(now() + 10, frm.Label1.caption()); }
+
+  // Record lines since t of the given kinds.
+  Strings since(std::int64_t t, std::initializer_list<std::string> kinds) {
+    Strings out;
+    for (const auto& l : env.backend.lines())
+      if (l.t >= t)
+        for (const auto& k : kinds)
+          if (l.text.rfind(k, 0) == 0) {
+            out.push_back(l.text);
+            break;
+          }
+    return out;
+  }
+};
+
+TEST_F(TurnTest, AWholeTurnInOrder) {
+  nextLetters("Q");
+  std::map<std::string, std::string> letterAtFrame;
+  env.pictures.onRead = [&](const std::string& f) { letterAtFrame[f] = frm.Label1.caption(); };
+  const std::int64_t t0 = now() + 10;
+  typeAndFinish(t0, "a");
+
+  EXPECT_EQ(since(t0, {"sound ", "read ", "enable frmMain.Timer1", "disable frmMain.Timer1"}),
+            (Strings{"sound Notify=off", "sound Close", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=slurp2.wav",
+                     "sound Open (wait)", "sound play", "enable frmMain.Timer1", "read f1.bmp",
+                     "read f2.bmp", "read f3.bmp", "read f4.bmp", "read f5.bmp", "read f6.bmp",
+                     "read f7.bmp", "sound Close", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=Q.wav", "sound Open (wait)",
+                     "sound Wait=on", "sound play (wait)", "disable frmMain.Timer1",
+                     "sound Close"}));
+  // One frame per 50 ms tick; the first animation ends on its eighth tick.
+  for (int f = 1; f <= 7; ++f)
+    EXPECT_EQ(env.timeOf("read f" + std::to_string(f) + ".bmp", 2), t0 + 50 * f) << f;
+  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50 + GameFolder::kLetterMs);
+  // The letter vanishes at the fourth frame, and the next one shows while spoken.
+  EXPECT_EQ(letterAtFrame["f3.bmp"], "A");
+  EXPECT_EQ(letterAtFrame["f4.bmp"], "");
+  EXPECT_EQ(frm.Label1.caption(), "Q");
+  EXPECT_EQ(frm.CurrentLetter, "Q");
+  EXPECT_TRUE(frm.lblScore.visible());
+  EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 1 letters!");
+  EXPECT_EQ(frm.FrameNo, 1);
+  EXPECT_FALSE(frm.Eating);
+  EXPECT_FALSE(frm.MMControl1.isOpen());
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+TEST_F(TurnTest, LaterAnimationsStartAtTheSecondFrameAndTakeSevenTicks) {
+  nextLetters("QZ");
+  eatShownLetter();
+  const std::int64_t t1 = now() + 10;
+  typeAndFinish(t1, "q");
+  EXPECT_EQ(since(t1, {"read "}), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",
+                                           "read f5.bmp", "read f6.bmp", "read f7.bmp"}));
+  EXPECT_EQ(env.timeOf("read f2.bmp", 3), t1 + 50);
+  EXPECT_EQ(env.timeOf("disable frmMain.Timer1", 2), t1 + 7 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 2 letters!");
+}
+
+TEST_F(TurnTest, EitherCaseMatchesAndNothingElseDoes) {
+  nextLetters("QRS");
+  // Wrong keys first: digits, punctuation, control keys, accented and other codes.
+  for (int key : {int{'1'}, int{'@'}, int{' '}, 13, 8, 27, 9, 0xC1, 0xE1, 0x41 + 256, -191})
+    env.backend.key(now() + 5, frm, static_cast<std::int16_t>(key));
+  env.windows.runUntil(now() + 100);
+  EXPECT_EQ(frm.LettersEaten, 0);
+  EXPECT_FALSE(frm.Eating);
+
+  typeAndFinish(now() + 10, "A");
+  typeAndFinish(now() + 10, "q");
+  typeAndFinish(now() + 10, "R");
+  EXPECT_EQ(frm.LettersEaten, 3);
+  EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 3 letters!");
+}
+
+TEST_F(TurnTest, KeysWhileEatingAreIgnoredAndKeysDuringTheSpokenLetterCountAfterIt) {
+  nextLetters("QW");
+  const std::int64_t t0 = now() + 10;
+  // A second "a" while eating, and a held key's repeats: none of them count.
+  env.backend.type(t0, frm, "aa");
+  env.backend.type(t0 + 100, frm, "aaqq");
+  // Typed while "Q" is being spoken (the thread is held): handled afterwards.
+  env.backend.type(t0 + 8 * 50 + 100, frm, "aq");
+  env.windows.runUntil(t0 + 8 * 50 + GameFolder::kLetterMs + 1);
+  EXPECT_EQ(frm.LettersEaten, 2);  // "a", then the "q" typed during the name
+  EXPECT_TRUE(frm.Eating);
+  EXPECT_EQ(env.timeOf("enable frmMain.Timer1", 2), t0 + 8 * 50 + GameFolder::kLetterMs);
+}
+
+TEST_F(TurnTest, NoLetterTwiceInARowAndEveryLetterComes) {
+  std::set<std::string> seen;
+  std::string previous = frm.CurrentLetter;
+  for (int turn = 0; turn < 150; ++turn) {
+    eatShownLetter();
+    ASSERT_NE(frm.CurrentLetter, previous) << "turn " << turn;
+    ASSERT_EQ(frm.Label1.caption(), frm.CurrentLetter);
+    previous = frm.CurrentLetter;
+    seen.insert(previous);
+  }
+  EXPECT_EQ(seen.size(), 26u);
+  EXPECT_EQ(frm.LettersEaten, 150);
+  EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 150 letters!");
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetter) {
+  nextLetters("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAK");
+  eatShownLetter();
+  EXPECT_EQ(frm.CurrentLetter, "K");
+}
+
+TEST_F(TurnTest, TheIIsShownInASerifFontAndEveryOtherLetterIsNot) {
+  nextLetters("IJI");
+  eatShownLetter();
+  EXPECT_EQ(frm.Label1.caption(), "I");
+  EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
+  EXPECT_EQ(frm.Label1.font().points, 84.75);
+  EXPECT_EQ(frm.Label1.font().weight, 600);
+  eatShownLetter();
+  EXPECT_EQ(frm.Label1.caption(), "J");
+  EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
+  eatShownLetter();
+  EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
+}
+
+TEST_F(TurnTest, TheRewardComesAfterEveryTenthLetterAndAtNoOtherTime) {
+  std::vector<int> rewardsAt;
+  for (int turn = 1; turn <= 31; ++turn) {
+    const auto before = env.after("modal frmAllRight").size();
+    eatShownLetter();
+    if (env.after("modal frmAllRight").size() > before) rewardsAt.push_back(frm.LettersEaten);
+  }
+  EXPECT_EQ(rewardsAt, (std::vector<int>{10, 20, 30}));
+  EXPECT_EQ(env.after("modal end frmAllRight").size(), 3u);
+  EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 31 letters!");
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
+  frm.LettersEaten = 9;
+  const std::int64_t t0 = now() + 10;
+  typeAndFinish(t0, "a");
+  const std::int64_t end = t0 + 8 * 50;
+  // The eighth tick ends the animation; no other tick of the game's comes meanwhile.
+  EXPECT_EQ(since(end, {"sound ", "pump", "modal", "show", "read ", "tick frmMain"}),
+            (Strings{"tick frmMain.Timer1", "sound Notify=off", "sound Close", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=ribbit2.wav",
+                     "sound Open (wait)", "sound Play", "pump", "modal frmAllRight",
+                     "show frmAllRight",
+                     // the reward's own channel
+                     "sound Notify=off", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=applp.wav",
+                     "sound Open (wait)", "sound Wait=on", "sound Play (wait)", "sound close",
+                     "sound FileName=goodjob.wav", "sound Wait=on", "sound Open (wait)",
+                     "sound Wait=on", "sound Play (wait)", "modal end frmAllRight",
+                     "show frmMain",
+                     // the next letter
+                     "sound Close", "sound Wait=on", "sound Shareable=off",
+                     "sound DeviceType=WaveAudio", "sound FileName=" + frm.CurrentLetter + ".wav",
+                     "sound Open (wait)", "sound Wait=on", "sound play (wait)", "sound Close"}));
+  // The reward shows for its 3.5 s of colours, then the applause and the praise.
+  const std::int64_t shown = env.timeOf("modal frmAllRight");
+  EXPECT_EQ(shown, end);
+  EXPECT_EQ(env.timeOf("modal end frmAllRight"),
+            shown + 3500 + GameFolder::kApplauseMs + GameFolder::kPraiseMs);
+  // The eating timer's ticks meanwhile change nothing; the next turn starts at f2.
+  EXPECT_EQ(frm.FrameNo, 1);
+  EXPECT_EQ(frm.LettersEaten, 10);
+  EXPECT_FALSE(frm.Eating);
+  EXPECT_FALSE(frm.Timer1.enabled());
+  EXPECT_TRUE(env.backend.isShown(frm));
+}
+
+TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenByTheGame) {
+  frm.LettersEaten = 9;
+  nextLetters("B");
+  const std::int64_t t0 = now() + 10;
+  env.backend.type(t0, frm, "a");
+  // During the reward: the next letter, and a click on the stop sign.
+  env.backend.type(t0 + 1000, frm, "bBaA");
+  env.backend.click(t0 + 1500, frm, 1024 - 10, 10);
+  env.windows.runUntil(t0 + 20000);
+  EXPECT_FALSE(env.windows.ended());
+  EXPECT_EQ(frm.LettersEaten, 10);
+  EXPECT_EQ(frm.CurrentLetter, "B");
+}
+
+TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
+  nextLetters("QZ");
+  folder.remove("f5.bmp");
+  const std::int64_t t0 = now() + 10;
+  typeAndFinish(t0, "a");
+  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
+  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
+  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Timer1_Timer: \nFile not found");
+  EXPECT_EQ(env.timeOf("read f6.bmp", 2), t0 + 6 * 50);
+  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(frm.CurrentLetter, "Q");
+  typeAndFinish(now() + 10, "q");
+  EXPECT_EQ(frm.LettersEaten, 2);
+}
+
+TEST_F(TurnTest, AMissingLetterNameOnlySilencesIt) {
+  nextLetters("Q");
+  folder.remove("Q.wav");
+  const std::int64_t t0 = now() + 10;
+  typeAndFinish(t0, "a");
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_EQ(frm.Label1.caption(), "Q");
+  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50);
+}
+
+TEST_F(TurnTest, TheLetterCountStopsAtItsLimitWithAnOverflowReport) {
+  frm.LettersEaten = std::numeric_limits<std::int32_t>::max();
+  env.backend.type(now() + 10, frm, "a");
+  env.windows.runUntil(now() + 2000);
+  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
+  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  6");
+  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Yumble: \nOverflow");
+  EXPECT_EQ(frm.LettersEaten, std::numeric_limits<std::int32_t>::max());
+  EXPECT_FALSE(frm.Timer1.enabled());
+}
+
+TEST_F(TurnTest, TheFrameCountStopsAtItsLimitWithAnOverflowReport) {
+  frm.FrameNo = std::numeric_limits<std::int16_t>::max();
+  frm.Timer1.setEnabled(true);
+  env.windows.runUntil(now() + 60);
+  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
+  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Timer1_Timer: \nOverflow");
+  EXPECT_EQ(frm.FrameNo, std::numeric_limits<std::int16_t>::max());
+}
+
+}  // namespace
