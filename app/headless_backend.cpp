@@ -83,7 +83,10 @@ void HeadlessBackend::destroyWindow(Window& w) {
 
 void HeadlessBackend::showWindow(Window& w) { shown_[&w] = true; }
 void HeadlessBackend::hideWindow(Window& w) { shown_[&w] = false; }
-void HeadlessBackend::paint(Window& w) { ++paints_[&w]; }
+void HeadlessBackend::paint(Window& w) {
+  ++paints_[&w];
+  if (onPaint) onPaint(w);
+}
 
 void HeadlessBackend::messageBox(const std::string& title, const std::string& text) {
   boxes_.push_back({title, text});

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ class HeadlessBackend : public Backend {
   void type(std::int64_t atMs, Window& w, const std::string& text);
   void click(std::int64_t atMs, Window& w, int x, int y);
   void closeRequest(std::int64_t atMs, Window& w);
+
+  // Called at each paint, to look at the window as it would be seen.
+  std::function<void(const Window&)> onPaint;
 
   const std::vector<Line>& lines() const { return lines_; }
   // The record's texts that begin with prefix, in order.

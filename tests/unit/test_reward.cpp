@@ -1,0 +1,130 @@
+// The reward window on its own: centred, flashing, applause, praise, gone.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "reward/frm_all_right.h"
+#include "tests/support/headless_env.h"
+
+using testing_support::GameFolder;
+using testing_support::HeadlessEnv;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+struct Painted {
+  std::int64_t t;
+  ui::Rgb colour;
+};
+
+struct RewardTest : ::testing::Test {
+  GameFolder folder;
+  HeadlessEnv env{folder.path()};
+  std::vector<Painted> painted;
+
+  void SetUp() override {
+    env.backend.onPaint = [&](const ui::Window& w) {
+      if (w.name() == "frmAllRight") painted.push_back({env.windows.nowMs(), w.backColor()});
+    };
+  }
+
+  // Shows a fresh reward window modally, as the game does; returns when it is gone.
+  void showReward() {
+    reward::FrmAllRight frm{env.services};
+    env.windows.showModal(frm);
+    EXPECT_FALSE(frm.loaded());
+  }
+};
+
+TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
+  for (ui::Size screen : {ui::Size{1024, 768}, ui::Size{1920, 1080}, ui::Size{800, 600}}) {
+    HeadlessEnv e{folder.path(), screen};
+    reward::FrmAllRight frm{e.services};
+    e.windows.load(frm);
+    EXPECT_EQ(frm.width(), 6300);
+    EXPECT_EQ(frm.height(), 7305);
+    EXPECT_DOUBLE_EQ(frm.left(), (screen.width * 15 - 6300) / 2.0);
+    EXPECT_DOUBLE_EQ(frm.top(), (screen.height * 15 - 7305) / 2.0);
+    // The picture with its sunken border leaves an 8 by 9 pixel frame to flash.
+    EXPECT_EQ(frm.Picture1.left(), 120);
+    EXPECT_EQ(frm.Picture1.top(), 135);
+    EXPECT_EQ(frm.Picture1.width(), 6060);
+    EXPECT_EQ(frm.Picture1.height(), 7035);
+    EXPECT_EQ(frm.Picture1.border(), ui::Border::Sunken);
+    EXPECT_EQ(frm.backColor(), ui::SystemColor::ButtonFace);
+    EXPECT_TRUE(frm.Timer1.enabled());
+    EXPECT_TRUE(frm.Timer2.enabled());
+    e.windows.unload(frm);
+  }
+}
+
+TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndCloses) {
+  const std::int64_t t0 = env.windows.nowMs();
+  showReward();
+  ASSERT_FALSE(painted.empty());
+  EXPECT_EQ(painted.front().t, t0);
+  EXPECT_EQ(painted.front().colour, ui::SystemColor::ButtonFace);
+  EXPECT_EQ(env.after("tick frmAllRight.Timer1").size(), 35u);
+  EXPECT_EQ(env.timeOf("tick frmAllRight.Timer1"), t0 + 100);
+  EXPECT_EQ(env.timeOf("tick frmAllRight.Timer2"), t0 + 3500);
+  EXPECT_EQ(env.after("tick frmAllRight.Timer2").size(), 1u);
+  EXPECT_EQ(env.after("sound "),
+            (Strings{"Notify=off", "Wait=on", "Shareable=off", "DeviceType=WaveAudio",
+                     "FileName=applp.wav", "Open (wait)", "Wait=on", "Play (wait)", "close",
+                     "FileName=goodjob.wav", "Wait=on", "Open (wait)", "Wait=on", "Play (wait)"}));
+  EXPECT_EQ(env.timeOf("unload frmAllRight"),
+            t0 + 3500 + GameFolder::kApplauseMs + GameFolder::kPraiseMs);
+  // No colour changes while the sounds play.
+  EXPECT_LE(painted.back().t, t0 + 3500);
+}
+
+TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
+  // The generator's extremes give colour 1 and colour 15.
+  std::vector<double> draws{0.0, 0.9999999};
+  std::size_t i = 0;
+  env.windows.setRandomSource([&] { return draws[i++ % draws.size()]; });
+  showReward();
+  ASSERT_GE(painted.size(), 3u);
+  EXPECT_EQ(painted[1].colour, (ui::Rgb{0, 0, 128}));
+  EXPECT_EQ(painted[2].colour, (ui::Rgb{255, 255, 255}));
+
+  // With the real generator, over many rewards every colour 1 to 15 comes, and no other.
+  env.windows.setRandomSource({});
+  env.windows.randomize();
+  painted.clear();
+  for (int n = 0; n < 10; ++n) showReward();
+  std::set<std::tuple<int, int, int>> seen;
+  for (const auto& p : painted)
+    if (!(p.colour == ui::SystemColor::ButtonFace)) seen.insert({p.colour.r, p.colour.g, p.colour.b});
+  std::set<std::tuple<int, int, int>> palette;
+  for (int n = 1; n <= 15; ++n) {
+    const ui::Rgb c = reward::FrmAllRight::paletteColour(n);
+    palette.insert({c.r, c.g, c.b});
+  }
+  EXPECT_EQ(palette.size(), 15u);
+  EXPECT_EQ(seen, palette);
+  EXPECT_FALSE(seen.count({0, 0, 0}));
+}
+
+TEST_F(RewardTest, AMissingSoundIsSkippedAndTheWindowStillCloses) {
+  folder.remove("applp.wav");
+  const std::int64_t t0 = env.windows.nowMs();
+  showReward();
+  EXPECT_EQ(env.timeOf("unload frmAllRight"), t0 + 3500 + GameFolder::kPraiseMs);
+  folder.remove("goodjob.wav");
+  const std::int64_t t1 = env.windows.nowMs();
+  showReward();
+  EXPECT_EQ(env.timeOf("unload frmAllRight", 2), t1 + 3500);
+  EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+TEST_F(RewardTest, EveryRewardStartsAfreshFromItsDesign) {
+  showReward();
+  const std::size_t first = painted.size();
+  showReward();
+  ASSERT_GT(painted.size(), first);
+  EXPECT_EQ(painted[first].colour, ui::SystemColor::ButtonFace);
+  EXPECT_EQ(env.after("tick frmAllRight.Timer2").size(), 2u);
+}
+
+}  // namespace
