@@ -1,0 +1,73 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/backend.h"
+#include "app/window.h"
+
+namespace bench {
+
+// Passes everything to the real backend and writes a line for each key, each
+// paint and each new eating frame, with the time, so a script can measure the
+// running program from outside.
+class TimedBackend : public ui::Backend {
+ public:
+  TimedBackend(ui::Backend& inner, std::FILE* log) : inner_(inner), log_(log) {}
+
+  std::int64_t nowMs() override { return inner_.nowMs(); }
+  void sleepMs(std::int64_t ms) override { inner_.sleepMs(ms); }
+  std::optional<ui::Event> waitEvent(std::int64_t timeoutMs) override {
+    auto e = inner_.waitEvent(timeoutMs);
+    if (e && e->kind == ui::Event::Kind::Key) line("key", std::to_string(e->keyAscii));
+    return e;
+  }
+  std::uint64_t clockSeed() override { return inner_.clockSeed(); }
+  void createWindow(ui::Window& w) override { inner_.createWindow(w); }
+  void destroyWindow(ui::Window& w) override { inner_.destroyWindow(w); }
+  void showWindow(ui::Window& w) override { inner_.showWindow(w); }
+  void hideWindow(ui::Window& w) override { inner_.hideWindow(w); }
+  void moveWindow(ui::Window& w) override { inner_.moveWindow(w); }
+  ui::Size screenSize() override { return inner_.screenSize(); }
+  void messageBox(const std::string& title, const std::string& text) override {
+    inner_.messageBox(title, text);
+  }
+
+  void paint(ui::Window& w) override {
+    inner_.paint(w);
+    if (!firstPaint_) {
+      firstPaint_ = true;
+      const auto wall = std::chrono::system_clock::now().time_since_epoch();
+      line("first-paint-wall-ns",
+           std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()));
+    }
+    if (w.name() != "frmMain") return;
+    if (auto* score = dynamic_cast<ui::Label*>(w.find("lblScore"));
+        score && score->visible() && score->caption() != lastScore_) {
+      lastScore_ = score->caption();
+      line("score", lastScore_);
+    }
+    if (auto* frog = dynamic_cast<ui::PictureBox*>(w.find("Picture1"));
+        frog && frog->picture().get() != lastFrame_) {
+      lastFrame_ = frog->picture().get();
+      line("frame", "");
+    }
+  }
+
+ private:
+  void line(const char* what, const std::string& detail) {
+    const auto t = std::chrono::steady_clock::now().time_since_epoch();
+    const double ms = std::chrono::duration<double, std::milli>(t).count();
+    std::fprintf(log_, "%.3f %s %s\n", ms, what, detail.c_str());
+    std::fflush(log_);
+  }
+
+  ui::Backend& inner_;
+  std::FILE* log_;
+  bool firstPaint_ = false;
+  std::string lastScore_;
+  const void* lastFrame_ = nullptr;
+};
+
+}  // namespace bench
