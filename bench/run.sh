@@ -34,14 +34,14 @@ first=$(awk '/first-paint/ {print $3}' "$log")
 echo "exec to first painted frame: $(( (first - start) / 1000000 )) ms"
 
 # The opening: 16 talking ticks, a 2 s pause, then both parts of the directions.
-dirs=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | paste -sd+ | bc)
-sleep "$(echo "2.4 + 2 + $dirs + 1" | bc)"
+opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
+sleep "$opening"
 echo "resident memory after the opening: $(awk '/VmRSS/ {print $2, $3}' /proc/$game/status)"
 
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$game/stat"; }
 c0=$(cpu); sleep 20; c1=$(cpu)
-echo "CPU while waiting for a key: $(echo "scale=2; ($c1 - $c0) * 100 / $ticks / 20" | bc)% of a core (20 s)"
+echo "CPU while waiting for a key: $(awk -v a="$c0" -v b="$c1" -v hz="$ticks" 'BEGIN {printf "%.2f", (b - a) * 100 / hz / 20}')% of a core (20 s)"
 
 wid=$(xdotool search --sync --name '^Yumble$' | head -1)
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
