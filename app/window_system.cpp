@@ -12,6 +12,10 @@ void WindowSystem::load(Window& w) {
   backend_.createWindow(w);
   w.loaded_ = true;
   windows_.push_back(&w);
+  // Timers run only while their window is loaded: one left enabled from the
+  // design or an earlier load starts a fresh interval now.
+  for (Timer* t : w.timers_)
+    if (t->enabled_) t->dueAt_ = nowMs() + t->interval_;
   trace("load " + w.name());
   w.Form_Load();
 }
@@ -52,7 +56,9 @@ void WindowSystem::forget(Window& w) {
   for (Window* other : windows_) other->invalidate();
 }
 
-void WindowSystem::released(Window& w) { forget(w); }
+void WindowSystem::released(Window& w) {
+  forget(w);
+}
 
 void WindowSystem::showModal(Window& w) {
   trace("modal " + w.name());
@@ -125,10 +131,16 @@ void WindowSystem::messageBox(const std::string& title, const std::string& text)
   backend_.messageBox(title, text);
 }
 
-double WindowSystem::screenWidth() { return toTwips(backend_.screenSize().width); }
-double WindowSystem::screenHeight() { return toTwips(backend_.screenSize().height); }
+double WindowSystem::screenWidth() {
+  return toTwips(backend_.screenSize().width);
+}
+double WindowSystem::screenHeight() {
+  return toTwips(backend_.screenSize().height);
+}
 
-void WindowSystem::randomize() { rng_.seed(backend_.clockSeed()); }
+void WindowSystem::randomize() {
+  rng_.seed(backend_.clockSeed());
+}
 
 double WindowSystem::random() {
   if (randomSource_) return randomSource_();
@@ -149,7 +161,9 @@ void WindowSystem::paintDirty() {
   }
 }
 
-void WindowSystem::windowMoved(Window& w) { backend_.moveWindow(w); }
+void WindowSystem::windowMoved(Window& w) {
+  backend_.moveWindow(w);
+}
 
 void WindowSystem::timerChanged(Timer& t) {
   trace(std::string(t.enabled() ? "enable " : "disable ") + t.window_.name() + "." + t.name());
