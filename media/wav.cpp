@@ -57,8 +57,13 @@ std::optional<WavInfo> parseWav(std::span<const std::uint8_t> b) {
 std::optional<WavInfo> readWavFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  // read() turns a read error (a folder, say) into badbit; reading through an
+  // istreambuf_iterator would throw instead.
+  std::vector<std::uint8_t> bytes;
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
+  if (in.bad()) return std::nullopt;
   return parseWav(bytes);
 }
 

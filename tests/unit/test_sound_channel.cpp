@@ -1,1 +1,324 @@
+// The sound channel over the silent device on a virtual clock, and wave headers.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/clock.h"
+#include "media/silent_audio.h"
+#include "media/sound_channel.h"
+#include "media/wav.h"
+#include "tests/support/headless_env.h"
+
+using Strings = std::vector<std::string>;
+using testing_support::writeWav;
+
+namespace {
+
+struct FakeClock : media::Clock {
+  std::int64_t now = 0;
+  std::int64_t nowMs() override { return now; }
+  void block(std::int64_t ms) override { now += ms; }
+};
+
+// Lends the channel a device the test keeps, so the test can ask it afterwards.
+class Lent : public media::AudioOutput {
+ public:
+  explicit Lent(media::AudioOutput& device) : device_(device) {}
+  bool open(const std::string& path) override { return device_.open(path); }
+  bool play() override { return device_.play(); }
+  void waitUntilDone() override { device_.waitUntilDone(); }
+  void close() override { device_.close(); }
+
+ private:
+  media::AudioOutput& device_;
+};
+
+struct Channel : ::testing::Test {
+  static constexpr int kLongMs = 1500;
+  static constexpr int kShortMs = 400;
+
+  FakeClock clock;
+  media::SilentAudio audio{clock};
+  std::unique_ptr<media::AudioOutput> device = audio.newOutput();
+  Strings heard;
+  media::SoundChannel mm{std::make_unique<Lent>(*device),
+                         [this](const std::string& what) { heard.push_back(what); }};
+  std::string dir;
+
+  Channel() {
+    dir = std::filesystem::temp_directory_path() /
+          ("yumble-sound-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::filesystem::create_directories(dir);
+    writeWav(file("long.wav"), kLongMs);
+    writeWav(file("short.wav"), kShortMs);
+    std::ofstream(file("garbage.wav")) << "this is not a wave file at all, not even close";
+    mm.setDeviceType("WaveAudio");
+  }
+  ~Channel() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string file(const std::string& name) const { return dir + "/" + name; }
+
+  void openFile(const std::string& name) {
+    mm.setFileName(file(name));
+    mm.command("Open");
+  }
+  void playWaiting() {
+    mm.setWait(true);
+    mm.command("Play");
+  }
+};
+
+TEST_F(Channel, WaitAppliesToTheNextCommandOnly) {
+  mm.setWait(true);
+  openFile("long.wav");
+  EXPECT_TRUE(mm.isOpen());
+  EXPECT_FALSE(mm.wait());
+  mm.command("Play");  // Wait was used up by Open
+  EXPECT_EQ(clock.now, 0);
+
+  playWaiting();
+  EXPECT_EQ(clock.now, kLongMs);
+  EXPECT_FALSE(mm.wait());
+  mm.command("Play");
+  EXPECT_EQ(clock.now, kLongMs);
+
+  // The record shows the wait on the command it applied to.
+  EXPECT_EQ(Strings(heard.begin() + 1, heard.end()),
+            (Strings{"Wait=on", "FileName=" + file("long.wav"), "Open (wait)", "Play", "Wait=on",
+                     "Play (wait)", "Play"}));
+}
+
+TEST_F(Channel, WaitIsUsedUpEvenByACommandThatFails) {
+  mm.setWait(true);
+  mm.command("Play");  // nothing open
+  EXPECT_EQ(clock.now, 0);
+  EXPECT_FALSE(mm.wait());
+  openFile("long.wav");
+  mm.command("Play");
+  EXPECT_EQ(clock.now, 0);
+}
+
+TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStart) {
+  openFile("short.wav");
+  mm.command("Play");
+  clock.now += 100;
+  playWaiting();  // starts over
+  EXPECT_EQ(clock.now, 100 + kShortMs);
+}
+
+TEST_F(Channel, CloseCutsASoundPlayingWithoutWait) {
+  openFile("long.wav");
+  mm.command("Play");
+  EXPECT_EQ(clock.now, 0);
+  clock.now = 200;
+  mm.command("Close");
+  EXPECT_FALSE(mm.isOpen());
+  device->waitUntilDone();
+  EXPECT_EQ(clock.now, 200);
+}
+
+TEST_F(Channel, SoundPlayingWithoutWaitRunsItsFullLengthUnlessClosed) {
+  openFile("long.wav");
+  mm.command("Play");
+  clock.now = 200;
+  device->waitUntilDone();
+  EXPECT_EQ(clock.now, kLongMs);
+}
+
+TEST_F(Channel, FailingCommandsDoNothingAndTheChannelStaysUsable) {
+  EXPECT_NO_THROW(mm.command("Close"));  // nothing open
+  EXPECT_NO_THROW(openFile("missing.wav"));
+  EXPECT_FALSE(mm.isOpen());
+  EXPECT_NO_THROW(playWaiting());
+  EXPECT_EQ(clock.now, 0);
+  EXPECT_NO_THROW(openFile("garbage.wav"));
+  EXPECT_FALSE(mm.isOpen());
+  EXPECT_NO_THROW(mm.setFileName(dir));  // a folder
+  EXPECT_NO_THROW(mm.command("Open"));
+  EXPECT_FALSE(mm.isOpen());
+  EXPECT_NO_THROW(playWaiting());
+  EXPECT_EQ(clock.now, 0);
+
+  openFile("short.wav");
+  EXPECT_TRUE(mm.isOpen());
+  playWaiting();
+  EXPECT_EQ(clock.now, kShortMs);
+}
+
+TEST_F(Channel, ClosedChannelDoesNotPlayTheOldSound) {
+  openFile("short.wav");
+  mm.command("Close");
+  playWaiting();
+  EXPECT_EQ(clock.now, 0);
+  // Reopened, it plays what is named now.
+  openFile("long.wav");
+  playWaiting();
+  EXPECT_EQ(clock.now, kLongMs);
+}
+
+TEST_F(Channel, CommandNamesAreNotCaseSensitive) {
+  mm.setFileName(file("short.wav"));
+  mm.command("open");
+  EXPECT_TRUE(mm.isOpen());
+  mm.setWait(true);
+  mm.command("pLAY");
+  EXPECT_EQ(clock.now, kShortMs);
+  mm.command("CLOSE");
+  EXPECT_FALSE(mm.isOpen());
+}
+
+TEST_F(Channel, UnknownCommandsDoNothing) {
+  mm.setFileName(file("short.wav"));
+  mm.command("Opening");
+  mm.command("Op");
+  mm.command("");
+  EXPECT_FALSE(mm.isOpen());
+  mm.command("Open");
+  mm.command("Closed");
+  mm.command("Stop");
+  EXPECT_TRUE(mm.isOpen());
+}
+
+TEST_F(Channel, OnlyTheWaveDeviceOpens) {
+  for (const char* other : {"Sequencer", "CDAudio", "AVIVideo", "WaveAudio2"}) {
+    mm.setDeviceType(other);
+    openFile("short.wav");
+    EXPECT_FALSE(mm.isOpen()) << other;
+  }
+  mm.setDeviceType("waveaudio");
+  openFile("short.wav");
+  EXPECT_TRUE(mm.isOpen());
+}
+
+// ---- Wave headers ----------------------------------------------------------------
+
+void put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
+  b.push_back(v & 255);
+  b.push_back((v >> 8) & 255);
+}
+void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+  put16(b, v & 0xffff);
+  put16(b, v >> 16);
+}
+void tag(std::vector<std::uint8_t>& b, const char* t) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
+}
+
+struct WavSpec {
+  int rate = 8000, channels = 1, bits = 16, format = 1;
+  std::uint32_t dataBytes = 1600;
+  std::uint32_t declaredData = 0;  // the data chunk's size field, when not dataBytes
+};
+
+std::vector<std::uint8_t> wave(const WavSpec& s, const std::vector<std::uint8_t>& extraChunk = {}) {
+  std::vector<std::uint8_t> b;
+  b.reserve(64 + extraChunk.size() + s.dataBytes);
+  tag(b, "RIFF");
+  put32(b, 0);
+  tag(b, "WAVE");
+  b.insert(b.end(), extraChunk.begin(), extraChunk.end());
+  tag(b, "fmt ");
+  put32(b, 16);
+  put16(b, s.format);
+  put16(b, s.channels);
+  put32(b, s.rate);
+  put32(b, s.rate * s.channels * s.bits / 8);
+  put16(b, s.channels * s.bits / 8);
+  put16(b, s.bits);
+  tag(b, "data");
+  put32(b, s.declaredData ? s.declaredData : s.dataBytes);
+  b.resize(b.size() + s.dataBytes, 0);
+  const std::uint32_t riff = static_cast<std::uint32_t>(b.size() - 8);
+  std::memcpy(b.data() + 4, &riff, 4);
+  return b;
+}
+
+TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
+  auto info = media::parseWav(wave({.rate = 44100, .channels = 2, .bits = 16, .dataBytes = 88200}));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->sampleRate, 44100);
+  EXPECT_EQ(info->channels, 2);
+  EXPECT_EQ(info->bitsPerSample, 16);
+  EXPECT_EQ(info->dataBytes, 88200u);
+  EXPECT_EQ(info->dataOffset, 44u);
+  EXPECT_EQ(info->durationMs(), 500);
+
+  info = media::parseWav(wave({.rate = 8000, .channels = 1, .bits = 8, .dataBytes = 12000}));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->durationMs(), 1500);
+}
+
+TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
+  std::vector<std::uint8_t> list;
+  tag(list, "LIST");
+  put32(list, 5);
+  list.insert(list.end(), {'a', 'b', 'c', 'd', 'e', 0});  // odd size, one pad byte
+  auto info = media::parseWav(wave({.rate = 22050, .dataBytes = 4410}, list));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->sampleRate, 22050);
+  EXPECT_EQ(info->dataOffset, 44u + list.size());
+  EXPECT_EQ(info->durationMs(), 100);
+}
+
+TEST(WaveHeader, DataCutShortCountsOnlyWhatIsThere) {
+  auto info = media::parseWav(wave({.dataBytes = 8000, .declaredData = 16000}));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->dataBytes, 8000u);
+  EXPECT_EQ(info->durationMs(), 500);
+}
+
+TEST(WaveHeader, RejectsWhatIsNotAPcmWave) {
+  auto good = wave({});
+  ASSERT_TRUE(media::parseWav(good));
+
+  auto notRiff = good;
+  std::memcpy(notRiff.data(), "RIFX", 4);
+  EXPECT_FALSE(media::parseWav(notRiff));
+  auto notWave = good;
+  std::memcpy(notWave.data() + 8, "AVI ", 4);
+  EXPECT_FALSE(media::parseWav(notWave));
+
+  EXPECT_FALSE(media::parseWav(wave({.bits = 32, .format = 3})));  // floating point
+  EXPECT_FALSE(media::parseWav(wave({.bits = 4, .format = 2})));   // ADPCM
+  EXPECT_FALSE(media::parseWav(wave({.channels = 0})));
+  EXPECT_FALSE(media::parseWav(wave({.rate = 0})));
+  EXPECT_FALSE(media::parseWav(wave({.bits = 0})));
+  EXPECT_FALSE(media::parseWav(wave({.bits = 12})));
+}
+
+TEST(WaveHeader, RejectsAHeaderCutAnywhereWithoutReadingPastIt) {
+  const auto good = wave({.dataBytes = 0});
+  ASSERT_EQ(good.size(), 44u);
+  ASSERT_TRUE(media::parseWav(good));
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    // A copy of exactly n bytes, so the sanitizer sees any read past the end.
+    auto cut = std::make_unique<std::uint8_t[]>(n ? n : 1);
+    std::memcpy(cut.get(), good.data(), n);
+    EXPECT_FALSE(media::parseWav({cut.get(), n})) << n << " bytes";
+  }
+}
+
+TEST(WaveHeader, RejectsChunkSizesBeyondTheFile) {
+  auto b = wave({});
+  const std::uint32_t huge = 0xfffffff0u;
+  std::memcpy(b.data() + 16, &huge, 4);  // the format chunk's size
+  EXPECT_FALSE(media::parseWav(b));
+
+  std::vector<std::uint8_t> list;
+  tag(list, "LIST");
+  put32(list, 0xffffffffu);
+  EXPECT_FALSE(media::parseWav(wave({}, list)));
+}
+
+TEST(WaveHeader, MissingFileReadsAsNothing) {
+  EXPECT_FALSE(media::readWavFile("/nonexistent/yumble/none.wav"));
+}
+
+}  // namespace
