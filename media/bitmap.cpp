@@ -56,7 +56,8 @@ bool unpackRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h,
       at += v + (v & 1);
     }
   }
-  return true;
+  // Data that stops without the end-of-picture mark is whole only if every row came.
+  return y >= h;
 }
 
 }  // namespace
@@ -91,7 +92,6 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   Picture pic;
   pic.width = width;
   pic.height = h;
-  pic.pixels.resize(static_cast<std::size_t>(width) * h);
   auto put = [&](int x, int storedRow, Rgb c) {
     const int y = topDown ? storedRow : h - 1 - storedRow;
     pic.pixels[static_cast<std::size_t>(y) * width + x] = c;
@@ -101,6 +101,7 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     if (bits != 8 || topDown) return std::nullopt;
     std::vector<std::uint8_t> idx;
     if (!unpackRle8(r, dataOffset, bytes.size(), width, h, idx)) return std::nullopt;
+    pic.pixels.resize(static_cast<std::size_t>(width) * h);
     for (int row = 0; row < h; ++row)
       for (int x = 0; x < width; ++x) put(x, row, paletteAt(idx[static_cast<std::size_t>(row) * width + x]));
     return pic;
@@ -111,6 +112,8 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return std::nullopt;
   const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
   if (!r.has(dataOffset, stride * h)) return std::nullopt;
+  // Allocated only now, so a short file that claims a huge size costs nothing.
+  pic.pixels.resize(static_cast<std::size_t>(width) * h);
 
   std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
   if (bitfields) {
@@ -143,8 +146,12 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
 PictureRef loadPictureFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw fileNotFound();
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  // read() turns a read error (a folder, say) into badbit; reading through an
+  // istreambuf_iterator would throw instead.
+  std::vector<std::uint8_t> bytes;
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
   if (in.bad()) throw fileNotFound();
   auto pic = decodeBmp(bytes);
   if (!pic) throw invalidPicture();

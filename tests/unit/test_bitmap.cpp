@@ -1,1 +1,314 @@
+// The bitmap decoder: depths, row order and padding, RLE8, and files that are
+// missing, broken or lying about their sizes.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/bitmap.h"
+#include "media/failure.h"
+#include "tests/support/headless_env.h"
+
+using media::Rgb;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+void put16(Bytes& b, std::uint32_t v) {
+  b.push_back(v & 255);
+  b.push_back((v >> 8) & 255);
+}
+void put32(Bytes& b, std::uint32_t v) {
+  put16(b, v & 0xffff);
+  put16(b, v >> 16);
+}
+void set32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 255;
+}
+
+constexpr std::size_t kWidthAt = 18, kHeightAt = 22, kBitsAt = 28, kCompressionAt = 30,
+                      kColoursAt = 46, kOffsetAt = 10, kHeaderSizeAt = 14;
+
+// A bitmap file: headers, palette, then the pixel data exactly as given.
+Bytes bmpFile(int width, int height, int bits, const std::vector<Rgb>& palette, const Bytes& data,
+              std::uint32_t compression = 0) {
+  Bytes b;
+  b.reserve(64 + palette.size() * 4 + data.size());
+  const std::uint32_t offset = 54 + static_cast<std::uint32_t>(palette.size()) * 4;
+  b.push_back('B');
+  b.push_back('M');
+  put32(b, offset + static_cast<std::uint32_t>(data.size()));
+  put32(b, 0);
+  put32(b, offset);
+  put32(b, 40);
+  put32(b, static_cast<std::uint32_t>(width));
+  put32(b, static_cast<std::uint32_t>(height));
+  put16(b, 1);
+  put16(b, bits);
+  put32(b, compression);
+  put32(b, static_cast<std::uint32_t>(data.size()));
+  put32(b, 2835);
+  put32(b, 2835);
+  put32(b, static_cast<std::uint32_t>(palette.size()));
+  put32(b, 0);
+  for (const Rgb& c : palette) {
+    b.push_back(c.b);
+    b.push_back(c.g);
+    b.push_back(c.r);
+    b.push_back(0);
+  }
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+// Rows as stored: bottom row first unless top-down, each padded to four bytes.
+template <class PutPixel>
+Bytes rows(int width, int height, bool topDown, int bytesPerPixel, PutPixel put) {
+  Bytes d;
+  const int stride = (width * bytesPerPixel + 3) / 4 * 4;
+  for (int r = 0; r < height; ++r) {
+    const int y = topDown ? r : height - 1 - r;
+    for (int x = 0; x < width; ++x) put(d, x, y);
+    d.resize(d.size() + stride - width * bytesPerPixel, 0xEE);
+  }
+  return d;
+}
+
+Rgb colourAt(int x, int y) {
+  return {static_cast<std::uint8_t>(10 + 40 * x), static_cast<std::uint8_t>(20 + 50 * y),
+          static_cast<std::uint8_t>(200 - x - y)};
+}
+
+Bytes bmp24(int width, int height, bool topDown) {
+  const Bytes data = rows(width, height, topDown, 3, [](Bytes& d, int x, int y) {
+    const Rgb c = colourAt(x, y);
+    d.push_back(c.b);
+    d.push_back(c.g);
+    d.push_back(c.r);
+  });
+  return bmpFile(width, topDown ? -height : height, 24, {}, data);
+}
+
+const std::vector<Rgb> kPalette{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
+
+Bytes bmp8(int width, int height, bool topDown) {
+  const Bytes data = rows(width, height, topDown, 1, [](Bytes& d, int x, int y) {
+    d.push_back(static_cast<std::uint8_t>((x + 2 * y) % kPalette.size()));
+  });
+  return bmpFile(width, topDown ? -height : height, 8, kPalette, data);
+}
+
+void expectPixels(const std::optional<media::Picture>& pic, int width, int height,
+                  const std::function<Rgb(int, int)>& expected) {
+  ASSERT_TRUE(pic);
+  ASSERT_EQ(pic->width, width);
+  ASSERT_EQ(pic->height, height);
+  ASSERT_EQ(pic->pixels.size(), static_cast<std::size_t>(width * height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) EXPECT_EQ(pic->at(x, y), expected(x, y)) << x << "," << y;
+}
+
+// The decoder sees exactly these bytes, so the sanitizer catches any read past them.
+std::optional<media::Picture> decodeExactly(const Bytes& b, std::size_t n) {
+  auto copy = std::make_unique<std::uint8_t[]>(n ? n : 1);
+  if (n) std::memcpy(copy.get(), b.data(), n);
+  return media::decodeBmp({copy.get(), n});
+}
+
+TEST(DecodeBmp, TwentyFourBitRowsEitherWayWithPadding) {
+  for (bool topDown : {false, true})
+    for (int width = 1; width <= 5; ++width) {
+      SCOPED_TRACE(testing::Message() << "width " << width << (topDown ? " top-down" : ""));
+      expectPixels(media::decodeBmp(bmp24(width, 3, topDown)), width, 3, colourAt);
+    }
+}
+
+TEST(DecodeBmp, EightBitPalettedRowsEitherWayWithPadding) {
+  for (bool topDown : {false, true})
+    for (int width = 1; width <= 5; ++width) {
+      SCOPED_TRACE(testing::Message() << "width " << width << (topDown ? " top-down" : ""));
+      expectPixels(media::decodeBmp(bmp8(width, 3, topDown)), width, 3,
+                   [](int x, int y) { return kPalette[(x + 2 * y) % kPalette.size()]; });
+    }
+}
+
+TEST(DecodeBmp, OneAndFourBitPixelsComeFromTheHighBitsFirst) {
+  const std::vector<Rgb> two{{0, 0, 0}, {255, 255, 255}};
+  // 10 pixels: 1011001110 -> 0xB3 0x80, padded to four bytes; two rows.
+  const Bytes oneBit{0xB3, 0x80, 0, 0, 0xB3, 0x80, 0, 0};
+  const std::string pattern = "1011001110";
+  expectPixels(media::decodeBmp(bmpFile(10, 2, 1, two, oneBit)), 10, 2,
+               [&](int x, int) { return two[pattern[x] - '0']; });
+
+  // 3 pixels: indexes 1, 4, 2 -> 0x14 0x20.
+  const Bytes fourBit{0x14, 0x20, 0, 0};
+  const int idx[] = {1, 4, 2};
+  expectPixels(media::decodeBmp(bmpFile(3, 1, 4, kPalette, fourBit)), 3, 1,
+               [&](int x, int) { return kPalette[idx[x]]; });
+}
+
+TEST(DecodeBmp, ThirtyTwoBitPixelsAreBlueGreenRedThenUnused) {
+  const Bytes data{1, 2, 3, 0xFF, 4, 5, 6, 0};
+  expectPixels(media::decodeBmp(bmpFile(2, 1, 32, {}, data)), 2, 1, [](int x, int) {
+    return x == 0 ? Rgb{3, 2, 1} : Rgb{6, 5, 4};
+  });
+}
+
+// A 4 x 3 picture in RLE8, written by hand. Stored bottom row first.
+Bytes rle8Sample() {
+  const Bytes data{
+      3, 1, 1, 2, 0, 0,              // bottom: three of 1, one of 2, end of line
+      0, 3, 2, 3, 1, 0, 1, 0, 0, 0,  // middle: literal 2 3 1 (padded), one of 0, end of line
+      0, 2, 2, 0, 2, 3, 0, 1,        // top: skip two right, two of 3, end of picture
+  };
+  return bmpFile(4, 3, 8, kPalette, data, 1);
+}
+
+TEST(DecodeBmp, Rle8RunsLiteralsSkipsAndEnd) {
+  const int expected[3][4] = {{0, 0, 3, 3}, {2, 3, 1, 0}, {1, 1, 1, 2}};
+  expectPixels(media::decodeBmp(rle8Sample()), 4, 3,
+               [&](int x, int y) { return kPalette[expected[y][x]]; });
+}
+
+TEST(DecodeBmp, Rle8SkipDownAndEarlyEndLeaveTheFirstColour) {
+  const Bytes data{0, 2, 1, 1, 2, 4, 0, 1};  // skip one right and one row on, two of 4, end
+  const auto pic = media::decodeBmp(bmpFile(3, 3, 8, kPalette, data, 1));
+  expectPixels(pic, 3, 3, [](int x, int y) { return kPalette[y == 1 && x >= 1 ? 4 : 0]; });
+}
+
+TEST(DecodeBmp, Rle8RunsLongerThanTheRowAreClipped) {
+  const Bytes data{200, 1, 0, 0, 0, 9, 1, 2, 3, 4, 1, 2, 3, 4, 1, 0, 0, 1};
+  expectPixels(media::decodeBmp(bmpFile(3, 2, 8, kPalette, data, 1)), 3, 2,
+               [](int x, int y) { return kPalette[y == 1 ? 1 : x + 1]; });
+}
+
+TEST(DecodeBmp, CutAnywhereIsRejectedWithoutReadingPastTheEnd) {
+  for (const Bytes& whole : {bmp24(3, 2, false), bmp8(5, 2, true), rle8Sample()}) {
+    ASSERT_TRUE(decodeExactly(whole, whole.size()));
+    for (std::size_t n = 0; n < whole.size(); ++n)
+      EXPECT_FALSE(decodeExactly(whole, n)) << n << " of " << whole.size() << " bytes";
+  }
+}
+
+TEST(DecodeBmp, GarbageIsRejected) {
+  Bytes text(200, 'x');
+  EXPECT_FALSE(media::decodeBmp(text));
+  text[0] = 'B', text[1] = 'M';
+  EXPECT_FALSE(media::decodeBmp(text));
+  EXPECT_FALSE(media::decodeBmp(Bytes{}));
+}
+
+// One field of a good file changed.
+Bytes with(Bytes b, std::size_t at, std::uint32_t value) {
+  set32(b, at, value);
+  return b;
+}
+
+TEST(DecodeBmp, AbsurdSizesAreRejected) {
+  const Bytes good = bmp24(3, 2, false);
+  for (std::uint32_t w : {0u, 0x80000000u, 0xffffffffu, 16385u, 0x7fffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(good, kWidthAt, w))) << "width " << w;
+  for (std::uint32_t h : {0u, 0x80000000u, 0x80000001u, 16385u, 0x7fffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(good, kHeightAt, h))) << "height " << h;
+  // Within the size limit, but far more pixels than the file holds.
+  EXPECT_FALSE(media::decodeBmp(with(with(good, kWidthAt, 16384), kHeightAt, 16384)));
+}
+
+TEST(DecodeBmp, OffsetsAndCountsBeyondTheFileAreRejected) {
+  const Bytes good = bmp24(3, 2, false);
+  for (std::uint32_t off : {static_cast<std::uint32_t>(good.size()), 0xfffffff0u, 0xffffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(good, kOffsetAt, off))) << "offset " << off;
+  for (std::uint32_t size : {0u, 12u, 0xfffffff0u, 0xffffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(good, kHeaderSizeAt, size))) << "header " << size;
+
+  const Bytes paletted = bmp8(3, 2, false);
+  for (std::uint32_t colours : {257u, 0x40000000u, 0xffffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(paletted, kColoursAt, colours))) << "colours " << colours;
+  // No count means a full palette of 256, which this file does not hold.
+  EXPECT_FALSE(media::decodeBmp(with(paletted, kColoursAt, 0)));
+
+  const Bytes rle = rle8Sample();
+  for (std::uint32_t off : {static_cast<std::uint32_t>(rle.size()), 0xfffffff0u, 0xffffffffu})
+    EXPECT_FALSE(media::decodeBmp(with(rle, kOffsetAt, off))) << "RLE8 offset " << off;
+}
+
+TEST(DecodeBmp, UnsupportedFormatsAreRejected) {
+  const Bytes good = bmp24(3, 2, false);
+  auto bits = [&](std::uint16_t n) {
+    Bytes b = good;
+    b[kBitsAt] = n & 255, b[kBitsAt + 1] = n >> 8;
+    return b;
+  };
+  for (std::uint16_t n : {0, 2, 3, 16, 48, 64}) EXPECT_FALSE(media::decodeBmp(bits(n))) << n;
+  for (std::uint32_t c : {2u, 4u, 5u, 99u})  // RLE4, JPEG, PNG, nonsense
+    EXPECT_FALSE(media::decodeBmp(with(good, kCompressionAt, c))) << c;
+  // RLE8 needs 8 bits and rows stored bottom-up.
+  EXPECT_FALSE(media::decodeBmp(with(good, kCompressionAt, 1)));
+  EXPECT_FALSE(media::decodeBmp(with(rle8Sample(), kHeightAt, static_cast<std::uint32_t>(-3))));
+}
+
+// ---- Files --------------------------------------------------------------------
+
+struct PictureFile : ::testing::Test {
+  testing_support::GameFolder folder;  // a fresh folder; its own files do not matter here
+
+  static void expectFailure(const std::string& path, int number, const std::string& text) {
+    try {
+      media::loadPictureFile(path);
+      ADD_FAILURE() << path << " loaded";
+    } catch (const media::Failure& f) {
+      EXPECT_EQ(f.number(), number) << path;
+      EXPECT_EQ(f.description(), text) << path;
+    }
+  }
+  void write(const std::string& name, const Bytes& b) const {
+    std::ofstream(folder.file(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  }
+};
+
+TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOf) {
+  testing_support::writeBmp24(folder.file("a.bmp"), 7, 3, {12, 34, 56});
+  testing_support::writeBmp8(folder.file("b.bmp"), 5, 4, {0, 200, 0});
+  const auto a = media::loadPictureFile(folder.file("a.bmp"));
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->width, 7);
+  EXPECT_EQ(a->height, 3);
+  EXPECT_EQ(a->at(6, 2), (Rgb{12, 34, 56}));
+  const auto b = media::loadPictureFile(folder.file("b.bmp"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->width, 5);
+  EXPECT_EQ(b->height, 4);
+  EXPECT_EQ(b->at(4, 0), (Rgb{0, 200, 0}));
+}
+
+TEST_F(PictureFile, MissingFileIsFileNotFound) {
+  expectFailure(folder.file("none.bmp"), 53, "File not found");
+  expectFailure("/nonexistent-folder/f1.bmp", 53, "File not found");
+}
+
+TEST_F(PictureFile, UnreadableOrBrokenFileIsInvalidPicture) {
+  std::ofstream(folder.file("text.bmp")) << "not a picture";
+  expectFailure(folder.file("text.bmp"), 481, "Invalid picture");
+  write("empty.bmp", {});
+  expectFailure(folder.file("empty.bmp"), 481, "Invalid picture");
+  const Bytes whole = bmp24(4, 4, false);
+  write("cut.bmp", Bytes(whole.begin(), whole.end() - 1));
+  expectFailure(folder.file("cut.bmp"), 481, "Invalid picture");
+}
+
+TEST_F(PictureFile, FolderInsteadOfAFileIsAFailureNotACrash) {
+  std::filesystem::create_directory(folder.file("dir.bmp"));
+  try {
+    media::loadPictureFile(folder.file("dir.bmp"));
+    ADD_FAILURE() << "a folder loaded";
+  } catch (const media::Failure& f) {
+    EXPECT_TRUE(f.number() == 53 || f.number() == 481) << f.number();
+  }
+}
+
+}  // namespace
