@@ -1,0 +1,45 @@
+#pragma once
+
+#include <fontconfig/fontconfig.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace ui {
+
+struct FontFile {
+  std::string path;
+  int index = 0;  // face within the file
+  std::string family;
+  friend bool operator==(const FontFile&, const FontFile&) = default;
+};
+
+// Finds the font file for a design's font name and weight through fontconfig,
+// with the program's own rules (fonts.conf beside the program) mapping the
+// names the designs use to free look-alikes.
+class FontFinder {
+ public:
+  // configPath must be absolute; without it, or if it cannot be read, the
+  // system's rules alone apply.
+  explicit FontFinder(const std::string& configPath);
+  ~FontFinder();
+  FontFinder(const FontFinder&) = delete;
+  FontFinder& operator=(const FontFinder&) = delete;
+
+  // Whether the program's rules were loaded.
+  bool hasProgramRules() const { return programRules_; }
+  // The best match; any sans font rather than none. Nothing only when the
+  // machine has no fonts at all.
+  std::optional<FontFile> find(const std::string& name, int weight);
+
+ private:
+  std::optional<FontFile> match(const std::string& name, int weight);
+
+  FcConfig* config_ = nullptr;
+  bool programRules_ = false;
+  std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
+};
+
+}  // namespace ui

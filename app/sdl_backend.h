@@ -1,0 +1,93 @@
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/backend.h"
+#include "app/fonts.h"
+#include "app/window.h"
+
+namespace ui {
+
+// The real screen: one borderless SDL window and renderer per Window, drawn
+// from the Window's controls; keys, clicks and close requests become Events.
+class SdlBackend : public Backend {
+ public:
+  // Nothing, with the reason in why, when no display can be reached.
+  static std::unique_ptr<SdlBackend> create(const std::string& programDir, std::string& why);
+  ~SdlBackend() override;
+  SdlBackend(const SdlBackend&) = delete;
+  SdlBackend& operator=(const SdlBackend&) = delete;
+
+  std::int64_t nowMs() override;
+  void sleepMs(std::int64_t ms) override;
+  std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
+  std::uint64_t clockSeed() override;
+
+  void createWindow(Window& w) override;
+  void destroyWindow(Window& w) override;
+  void showWindow(Window& w) override;
+  void hideWindow(Window& w) override;
+  void moveWindow(Window& w) override;
+  void paint(Window& w) override;
+
+  Size screenSize() override;
+  void messageBox(const std::string& title, const std::string& text) override;
+
+ private:
+  struct TextureDeleter {
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+  };
+  using TexturePtr = std::unique_ptr<SDL_Texture, TextureDeleter>;
+  struct Cached {
+    TexturePtr texture;
+    int width = 0, height = 0;
+    bool used = false;
+    PictureRef keepAlive;  // a picture's address stays its own while cached
+  };
+  using TextKey = std::tuple<std::string, std::string, double, int, int>;
+  struct Native {
+    Window* window = nullptr;
+    SDL_Window* sdl = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    bool popup = false;
+    std::map<const media::Picture*, Cached> pictures;
+    std::map<TextKey, Cached> texts;
+  };
+
+  explicit SdlBackend(const std::string& programDir);
+
+  Native* find(const Window& w);
+  Native* findSdl(Uint32 windowId);
+  void translate(const SDL_Event& e);
+  void push(Event::Kind kind, Window* w);
+  void focusTopWindow();
+  void forgetTextures();
+
+  void drawContents(Native& n, const Control* container, double originX, double originY,
+                    const SDL_Rect& clip);
+  void drawLabel(Native& n, const Label& label, double originX, double originY,
+                 const SDL_Rect& clip);
+  void drawPictureBox(Native& n, const PictureBox& box, double originX, double originY,
+                      const SDL_Rect& clip);
+  Cached* pictureTexture(Native& n, const PictureRef& picture);
+  Cached* textTexture(Native& n, const Label& label);
+  TTF_Font* font(const Font& f);
+
+  FontFinder fonts_;
+  std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
+  std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
+  std::deque<Event> pending_;
+  Window* pressedIn_ = nullptr;
+};
+
+}  // namespace ui
