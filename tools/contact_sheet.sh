@@ -26,11 +26,12 @@ row "$tmp/1.png" "${frames[@]}"
 row "$tmp/2.png" "$bin/talk0.bmp" "$bin/talk1.bmp" "$bin/talk2.bmp" \
   "$art/frogRight.bmp" "$art/frogLeft.bmp" "$art/rewardPicture.bmp"
 
+# Small pictures get a wider grey margin so that their labels fit.
 icons=()
 for name in programIcon programIcon64 stopSign smileyIcon; do
-  icons+=("$art/$name.bmp")
+  convert "$art/$name.bmp" -background '#d0d0d0' -gravity center -extent 150x64 "$tmp/$name.png"
   convert "$art/$name.bmp" -filter point -resize 400% "$tmp/$name x4.png"
-  icons+=("$tmp/$name x4.png")
+  icons+=("$tmp/$name.png" "$tmp/$name x4.png")
 done
 row "$tmp/3.png" "${icons[@]}"
 
