@@ -135,6 +135,8 @@ TEST(EatingFrames, TheTongueFetchesTheLetterFromItsBox) {
   // The mouth is open from f2 to f5 and shut in the rest.
   for (int i : {1, 2, 3, 4}) EXPECT_GT(share(*f[i], whole(*f[i]), darkRed), 0.005) << "f" << i + 1;
   for (int i : {0, 5, 6}) EXPECT_LT(share(*f[i], whole(*f[i]), darkRed), 0.001) << "f" << i + 1;
+  // Turned left: the open mouth is on the letter's side of the frog.
+  EXPECT_LT(meanX(*f[1], darkRed), meanX(*f[1], green) - 40);
 }
 
 TEST(EatingFrames, EveryFrameMovesOnFromTheOneBefore) {
