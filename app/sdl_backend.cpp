@@ -306,7 +306,7 @@ void SdlBackend::focusTopWindow() {
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     Native& n = **it;
     if (!n.sdl || n.popup || !(SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_SHOWN)) continue;
-    if (!(SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_INPUT_FOCUS)) SDL_SetWindowInputFocus(n.sdl);
+    if (SDL_SetWindowInputFocus(n.sdl) != 0) warn("SDL_SetWindowInputFocus");
     return;
   }
 }

@@ -12,7 +12,7 @@ packages=(
   # making the pictures and sounds
   librsvg2-bin imagemagick sox libsox-fmt-all espeak-ng flite festival festvox-us-slt-hts
   # end-to-end tests in a real window
-  xvfb xdotool x11-utils x11-apps wmctrl openbox procps
+  xvfb xdotool x11-utils x11-apps wmctrl openbox procps tesseract-ocr tesseract-ocr-eng
 )
 
 missing=()

@@ -1,0 +1,199 @@
+# Shared by the end-to-end tests: a private X server (and, if asked, a window
+# manager), the real program in it, screenshots, and cleaning up after all of
+# it whatever happens. Every wait has a time limit.
+#
+# Usage in a test:  source lib.sh; e2e_begin NAME "$@"
+set -euo pipefail
+
+E2E_PIDS=()      # everything we started, stopped in reverse order
+GAME_PID=""
+GAME_STATUS=""
+
+say() { echo "[$E2E_NAME] $*"; }
+
+fail() {
+  echo "[$E2E_NAME] FAIL: $*" >&2
+  if [ -n "${E2E_WORK:-}" ] && [ -s "$E2E_WORK/game.log" ]; then
+    echo "--- the program's output:" >&2
+    grep -v '^ALSA lib' "$E2E_WORK/game.log" | tail -20 >&2 || true
+  fi
+  exit 1
+}
+
+e2e_cleanup() {
+  stop_processes
+  [ -n "${E2E_WORK:-}" ] && rm -rf "$E2E_WORK"
+  return 0
+}
+
+# e2e_begin NAME BIN_DIR
+e2e_begin() {
+  E2E_NAME=$1
+  BIN_DIR=$(cd "${2:?usage: $0 BIN_DIR}" && pwd)
+  [ -x "$BIN_DIR/yumble" ] || fail "no program at $BIN_DIR/yumble"
+  local tool
+  for tool in Xvfb xdotool xwininfo xprop wmctrl openbox import convert timeout; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
+  done
+  E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/yumble-e2e.XXXXXX")
+  # Screenshots stay after the test, to be looked at.
+  SHOTS="$BIN_DIR/../e2e-shots/$E2E_NAME"
+  rm -rf "$SHOTS"
+  mkdir -p "$SHOTS"
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT TERM
+  # No sound card is assumed; the program falls back to a silent device.
+  unset SDL_VIDEODRIVER
+}
+
+# start_x WIDTH HEIGHT [openbox]: a fresh X server on a free display.
+start_x() {
+  local w=$1 h=$2 wm=${3:-}
+  stop_processes
+  : >"$E2E_WORK/display"
+  Xvfb -displayfd 3 -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
+    3>"$E2E_WORK/display" >"$E2E_WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  E2E_PIDS+=("$XVFB_PID")
+  local n
+  for n in $(seq 100); do
+    [ -s "$E2E_WORK/display" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
+    sleep 0.1
+  done
+  [ -s "$E2E_WORK/display" ] || fail "Xvfb gave no display number"
+  export DISPLAY=":$(head -1 "$E2E_WORK/display")"
+  unset WAYLAND_DISPLAY
+  SCREEN_W=$w SCREEN_H=$h WM=$wm
+  if [ "$wm" = openbox ]; then
+    openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
+    WM_PID=$!
+    E2E_PIDS+=("$WM_PID")
+    for n in $(seq 100); do
+      timeout 5 wmctrl -m >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    timeout 5 wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
+  fi
+  say "X server $DISPLAY ${w}x${h}${wm:+ with $wm}"
+}
+
+# Stops everything started so far, newest first.
+stop_processes() {
+  local i pid
+  for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${E2E_PIDS[i]}
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  E2E_PIDS=()
+  GAME_PID=""
+}
+
+# start_game [DIR]: the program from DIR (default BIN_DIR).
+start_game() {
+  local dir=${1:-$BIN_DIR}
+  "$dir/yumble" >"$E2E_WORK/game.log" 2>&1 &
+  GAME_PID=$!
+  GAME_STATUS=""
+  E2E_PIDS+=("$GAME_PID")
+}
+
+# wait_window: prints the id of the program's visible window.
+wait_window() {
+  local wid
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Yumble$' 2>/dev/null | head -1) ||
+    true
+  [ -n "$wid" ] || fail "the program's window did not appear"
+  echo "$wid"
+}
+
+# The id of a window listed by its exact title in the whole tree, or nothing.
+window_titled() {
+  timeout 5 xwininfo -root -tree 2>/dev/null |
+    awk -v t=" \"$1\": " 'index($0, t) { print $1; exit }'
+}
+
+# wait_titled TITLE SECONDS: the id once a window with that title exists.
+wait_titled() {
+  local id n
+  for n in $(seq $(($2 * 5))); do
+    id=$(window_titled "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    game_running || fail "the program ended while waiting for \"$1\""
+    sleep 0.2
+  done
+  return 1
+}
+
+game_running() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
+
+# wait_exit SECONDS: sets GAME_STATUS once the program has ended.
+wait_exit() {
+  local n
+  for n in $(seq $(($1 * 10))); do
+    if ! game_running; then
+      set +e
+      wait "$GAME_PID"
+      GAME_STATUS=$?
+      set -e
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the program did not end within $1 s"
+}
+
+# shot NAME [WINDOW]: a screenshot of the screen (or one window) into SHOTS.
+shot() {
+  local file="$SHOTS/$1.png"
+  timeout 20 import -window "${2:-root}" "$file" || fail "no screenshot $1"
+  echo "$file"
+}
+
+# count_pixels FILE X Y W H FX: pixels of the area for which the ImageMagick
+# expression FX (over r, g, b in 0..1) is true.
+count_pixels() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 fx=$6
+  timeout 60 convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($fx) ? 1 : 0" \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+
+PURE_GREEN='r == 0 && g == 1 && b == 0'
+GREENISH='g > r + 0.1 && g > b + 0.1'
+
+# wait_pixels SECONDS MIN X Y W H FX: waits until a screenshot has at least
+# MIN such pixels in the area; prints the count of the last one taken.
+wait_pixels() {
+  local secs=$1 min=$2 n count=0
+  shift 2
+  for n in $(seq $((secs * 2))); do
+    timeout 20 import -window root "$E2E_WORK/poll.png" 2>/dev/null || true
+    if [ -s "$E2E_WORK/poll.png" ]; then
+      count=$(count_pixels "$E2E_WORK/poll.png" "$@")
+      [ "$count" -ge "$min" ] && break
+    fi
+    sleep 0.5
+  done
+  echo "$count"
+}
+
+# Geometry of a window as "X Y W H", absolute.
+geometry() {
+  timeout 5 xwininfo -id "$1" |
+    awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+         /^ *Width:/ {w=$NF} /^ *Height:/ {h=$NF} END {print x, y, w, h}'
+}
+
+# close_request WID: asks the program's window to close, as a user would.
+close_request() {
+  if [ "$WM" = openbox ]; then
+    timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
+  else
+    # No window manager: Alt+F4 goes to our window, which closes itself.
+    timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
+    timeout 5 xdotool key --clearmodifiers alt+F4 || fail "xdotool key failed"
+  fi
+}

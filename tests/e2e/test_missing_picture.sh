@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# With f3.bmp missing, start-up reports "File not found" from Form_Load in an
+# error box titled "ERROR:  53"; once it is dismissed the game window shows
+# anyway, and a close request still ends the program with status 0. Once on a
+# bare X server, once under a window manager.
+# Usage: test_missing_picture.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin missing_picture "$@"
+command -v tesseract >/dev/null || fail "tesseract is missing (tools/install-deps.sh installs it)"
+
+GAME_DIR="$E2E_WORK/game"
+mkdir "$GAME_DIR"
+for f in "$BIN_DIR"/*; do
+  case $(basename "$f") in
+    *_tests | yumble_timed) ;;
+    *) cp -a "$f" "$GAME_DIR/" ;;
+  esac
+done
+rm "$GAME_DIR/f3.bmp"
+
+# Lower case, no blanks: OCR of the box's small font may drop or add spaces.
+squeeze() { tr 'A-Z' 'a-z' | tr -d ' \t'; }
+
+# The box's text as lines, read by OCR from its screenshot. Its font is small
+# and light on dark, so the picture is prepared a few ways; any reading that
+# finds the expected lines will do.
+box_says_file_not_found() {
+  local png=$1 prep n=0 text
+  for prep in "-filter lanczos -resize 500% -threshold 55%" "-resize 400%" "-scale 400%" \
+    "-scale 300% -blur 0x1 -threshold 60%"; do
+    n=$((n + 1))
+    # shellcheck disable=SC2086
+    timeout 30 convert "$png" -colorspace gray -negate $prep "$E2E_WORK/ocr$n.png"
+    text=$(timeout 60 tesseract "$E2E_WORK/ocr$n.png" - --psm 6 2>/dev/null | squeeze |
+      grep -v '^$' || true)
+    echo "$text" >"$E2E_WORK/ocr$n.txt"
+    # "Form_Load:" on one line, "File not found" on the next.
+    if echo "$text" | grep -A1 -x 'form_load:' | grep -qx 'filenotfound'; then
+      say "OCR read: $(echo "$text" | tr '\n' '|')"
+      return 0
+    fi
+  done
+  say "OCR readings: $(cat "$E2E_WORK"/ocr*.txt | tr '\n' '|')"
+  return 1
+}
+
+check_missing_picture() {
+  local mode=$1 mb wid
+
+  mb=$(wait_titled "ERROR:  53" 20) || fail "$mode: no message box titled \"ERROR:  53\""
+  # Form_Load failed before it showed the window: only the box is up.
+  if timeout 5 xdotool search --onlyvisible --name '^Yumble$' >/dev/null 2>&1; then
+    fail "$mode: the game window showed before the error was dismissed"
+  fi
+  sleep 0.5 # let it paint
+  shot "$mode-box" "$mb" >/dev/null
+  shot "$mode-screen-with-box" >/dev/null
+  box_says_file_not_found "$SHOTS/$mode-box.png" ||
+    fail "$mode: the box does not read \"Form_Load:\" / \"File not found\""
+
+  timeout 5 xdotool key --window "$mb" Return || fail "$mode: cannot press Return in the box"
+  for _ in $(seq 50); do
+    [ -z "$(window_titled "ERROR:  53")" ] && break
+    sleep 0.2
+  done
+  [ -z "$(window_titled "ERROR:  53")" ] || fail "$mode: Return did not dismiss the box"
+
+  wid=$(wait_window)
+  [ "$(geometry "$wid")" = "0 0 $SCREEN_W $SCREEN_H" ] ||
+    fail "$mode: window at $(geometry "$wid") after the error"
+  count=$(wait_pixels 15 200 0 0 "$SCREEN_W" 80 "$PURE_GREEN")
+  [ "$count" -ge 200 ] || fail "$mode: the window was not painted after the error"
+  shot "$mode-after" >/dev/null
+  game_running || fail "$mode: the program ended after the error"
+  say "$mode: error box read and dismissed, window shown"
+
+  close_request "$wid"
+  wait_exit 15
+  [ "$GAME_STATUS" = 0 ] || fail "$mode: exit status $GAME_STATUS after a close request"
+  say "$mode: closed with status 0"
+}
+
+start_x 1280 800
+start_game "$GAME_DIR"
+check_missing_picture bare
+
+start_x 1024 768 openbox
+start_game "$GAME_DIR"
+check_missing_picture openbox
+
+say PASS

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The real program starts full-screen with no decorations and no taskbar entry,
+# paints its title and the talking frog, and ends with status 0 on a close
+# request: once on a bare X server, once under a window manager.
+# Usage: test_start.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin start "$@"
+
+check_start() {
+  local mode=$1 wid geo frame count status
+  wid=$(wait_window)
+
+  geo=$(geometry "$wid")
+  [ "$geo" = "0 0 $SCREEN_W $SCREEN_H" ] ||
+    fail "$mode: window at $geo, not covering the ${SCREEN_W}x${SCREEN_H} screen"
+
+  timeout 5 xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
+    fail "$mode: no _NET_WM_STATE_SKIP_TASKBAR"
+
+  if [ -z "$WM" ]; then
+    # Nothing can decorate a window that sits straight on the root.
+    timeout 5 xwininfo -id "$wid" -children | grep -q 'Parent window id: .*(the root window)' ||
+      fail "$mode: the window is not a child of the root"
+  else
+    frame=$(timeout 5 xprop -id "$wid" _NET_FRAME_EXTENTS)
+    [ "$frame" = "_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0" ] ||
+      fail "$mode: decorated: $frame"
+    timeout 5 xprop -id "$wid" _MOTIF_WM_HINTS | grep -q '= 0x2, 0x0, 0x0' ||
+      fail "$mode: does not ask for no decorations"
+    # The manager's frame around it is no bigger than the window.
+    frame=$(timeout 5 xwininfo -id "$wid" -children | awk '/Parent window id/ {print $4}')
+    [ "$(geometry "$frame")" = "0 0 $SCREEN_W $SCREEN_H" ] ||
+      fail "$mode: the frame is $(geometry "$frame")"
+  fi
+
+  # The green title near the top, then the frog in the talking frog's box.
+  count=$(wait_pixels 15 200 0 0 "$SCREEN_W" 80 "$PURE_GREEN")
+  [ "$count" -ge 200 ] || fail "$mode: no green title (only $count pure green pixels at the top)"
+  shot "$mode-opening" >/dev/null
+  count=$(count_pixels "$SHOTS/$mode-opening.png" 4 70 252 332 "$GREENISH")
+  [ "$count" -ge 2000 ] || fail "$mode: no frog in its box ($count green-ish pixels)"
+  say "$mode: covers the screen, title and frog painted ($count frog pixels)"
+
+  close_request "$wid"
+  wait_exit 15
+  [ "$GAME_STATUS" = 0 ] || fail "$mode: exit status $GAME_STATUS after a close request"
+  say "$mode: closed with status 0"
+}
+
+start_x 1280 800
+start_game
+check_start bare
+
+start_x 1024 768 openbox
+start_game
+check_start openbox
+
+say PASS
