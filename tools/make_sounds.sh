@@ -1,9 +1,44 @@
 #!/usr/bin/env bash
-# Placeholder sounds until the voices land: make_sounds.sh SOUND_DIR BIN_DIR
+# Makes every sound of the game from the recipes in SOUND_DIR:
+#   make_sounds.sh SOUND_DIR BIN_DIR
+# Spoken sounds: voice.txt names the voice, letters.txt the letter names, and
+# NAME.txt the words of NAME.wav. Other sounds: NAME.sh, a sox recipe that
+# writes "$out". Every file is then trimmed and levelled the same way.
 set -euo pipefail
-src=$1 bin=$2
-mkdir -p "$bin"
-tone() { sox -n -r 44100 -b 16 -c 1 "$bin/$1.wav" synth "$2" sine "$3" vol 0.5; }
-for c in A B C D E F G H I J K L M N O P Q R S T U V W X Y Z; do tone "$c" 0.5 440; done
-tone ribbit 1.2 200; tone ribbit2 1.0 300; tone slurp2 0.35 800
-tone applp 2.5 1000; tone goodjob 1.0 500; tone yumdir 3 350; tone yumdir2 3 370
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/sound_lib.sh"
+
+# make_one SOUND_DIR TMP NAME OUT: one sound (run by xargs, two at a time).
+if [ "${1:-}" = --one ]; then
+  src=$2 tmp=$3 name=$4 out=$5
+  raw=$tmp/$name.raw.wav
+  if [ -f "$src/$name.sh" ]; then
+    mkdir -p "$tmp/$name"
+    (cd "$tmp/$name" && out=$raw source "$src/$name.sh")
+  else
+    if [[ $name =~ ^[A-Z]$ ]]; then
+      text=$(awk -v l="$name" '$1 == l { $1 = ""; sub(/^ /, ""); print }' "$src/letters.txt")
+    else
+      text=$(grep -v '^#' "$src/$name.txt")
+    fi
+    [ -n "$text" ] || { echo "make_sounds.sh: no words for $name" >&2; exit 1; }
+    "$here/speak.sh" "$(grep -v '^#' "$src/voice.txt" | head -n 1)" "$text" "$raw"
+  fi
+  finish "$raw" "$out"
+  exit 0
+fi
+
+src=$(cd "$1" && pwd)
+mkdir -p "$2"
+bin=$(cd "$2" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+names=(yumdir yumdir2 goodjob ribbit ribbit2 slurp2 applp)
+names+=(A B C D E F G H I J K L M N O P Q R S T U V W X Y Z)
+for n in "${names[@]}"; do
+  echo "$n"
+done | xargs -P 2 -I {} "$0" --one "$src" "$tmp" {} "$tmp/{}.wav"
+for n in "${names[@]}"; do
+  mv "$tmp/$n.wav" "$bin/$n.wav"
+done
