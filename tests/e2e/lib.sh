@@ -104,7 +104,7 @@ start_game() {
 # wait_window: prints the id of the program's visible window.
 wait_window() {
   local wid
-  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Yumble$' 2>/dev/null | head -1) ||
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Yumble$' 2>/dev/null | sed -n 1p) ||
     true
   [ -n "$wid" ] || fail "the program's window did not appear"
   echo "$wid"
@@ -113,7 +113,7 @@ wait_window() {
 # The id of a window listed by its exact title in the whole tree, or nothing.
 window_titled() {
   timeout 5 xwininfo -root -tree 2>/dev/null |
-    awk -v t=" \"$1\": " 'index($0, t) { print $1; exit }'
+    awk -v t=" \"$1\": " 'index($0, t) && !id { id = $1 } END { print id }'
 }
 
 # wait_titled TITLE SECONDS: the id once a window with that title exists.

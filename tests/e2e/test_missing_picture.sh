@@ -35,7 +35,7 @@ box_says_file_not_found() {
       grep -v '^$' || true)
     echo "$text" >"$E2E_WORK/ocr$n.txt"
     # "Form_Load:" on one line, "File not found" on the next.
-    if echo "$text" | grep -A1 -x 'form_load:' | grep -qx 'filenotfound'; then
+    if echo "$text" | grep -A1 -x 'form_load:' | grep -x 'filenotfound' >/dev/null; then
       say "OCR read: $(echo "$text" | tr '\n' '|')"
       return 0
     fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program starts full-screen with no decorations and no taskbar entry,
 # paints its title and the talking frog, and ends with status 0 on a close
-# request: once on a bare X server, once under a window manager.
+# request: once on a bare X server, once under a window manager; and on SIGTERM.
 # Usage: test_start.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin start "$@"
@@ -14,18 +14,18 @@ check_start() {
   [ "$geo" = "0 0 $SCREEN_W $SCREEN_H" ] ||
     fail "$mode: window at $geo, not covering the ${SCREEN_W}x${SCREEN_H} screen"
 
-  timeout 5 xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
+  timeout 5 xprop -id "$wid" _NET_WM_STATE | grep _NET_WM_STATE_SKIP_TASKBAR >/dev/null ||
     fail "$mode: no _NET_WM_STATE_SKIP_TASKBAR"
 
   if [ -z "$WM" ]; then
     # Nothing can decorate a window that sits straight on the root.
-    timeout 5 xwininfo -id "$wid" -children | grep -q 'Parent window id: .*(the root window)' ||
+    timeout 5 xwininfo -id "$wid" -children | grep 'Parent window id: .*(the root window)' >/dev/null ||
       fail "$mode: the window is not a child of the root"
   else
     frame=$(timeout 5 xprop -id "$wid" _NET_FRAME_EXTENTS)
     [ "$frame" = "_NET_FRAME_EXTENTS(CARDINAL) = 0, 0, 0, 0" ] ||
       fail "$mode: decorated: $frame"
-    timeout 5 xprop -id "$wid" _MOTIF_WM_HINTS | grep -q '= 0x2, 0x0, 0x0' ||
+    timeout 5 xprop -id "$wid" _MOTIF_WM_HINTS | grep '= 0x2, 0x0, 0x0' >/dev/null ||
       fail "$mode: does not ask for no decorations"
     # The manager's frame around it is no bigger than the window.
     frame=$(timeout 5 xwininfo -id "$wid" -children | awk '/Parent window id/ {print $4}')
@@ -54,5 +54,14 @@ check_start bare
 start_x 1024 768 openbox
 start_game
 check_start openbox
+
+# A request to quit from outside (SIGTERM, as at log-out) closes the game.
+start_x 800 600
+start_game
+wait_window >/dev/null
+kill -TERM "$GAME_PID"
+wait_exit 15
+[ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after SIGTERM"
+say "SIGTERM: closed with status 0"
 
 say PASS

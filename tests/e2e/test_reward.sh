@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# After ten letters the reward window shows centred above the full-screen game
+# window, with and without a window manager; when it goes, the game window is
+# painted again where it was and still takes keys.
+# Usage: test_reward.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin reward "$@"
+
+ALPHABET=abcdefghijklmnopqrstuvwxyz
+REWARD_W=420 REWARD_H=487
+
+# The whole alphabet: whichever letter is up gets eaten; the rest arrive while
+# the frog eats, and are ignored.
+feed_one() {
+  timeout 20 xdotool type --delay 5 "$ALPHABET" || fail "xdotool type failed"
+}
+
+check_reward() {
+  local mode=$1 wid rw x y w h geo n count
+  wid=$(wait_window)
+  # The opening ends with the first letter on screen.
+  count=$(wait_pixels 30 500 60 80 420 270 'r == 0 && g == 0 && b == 0')
+  [ "$count" -ge 500 ] || fail "$mode: no letter after the opening"
+  [ -n "$WM" ] || timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
+
+  rw=""
+  for n in $(seq 60); do
+    # Each round eats one letter, then waits for the next one to be said.
+    feed_one
+    for _ in $(seq 10); do
+      rw=$(window_titled Form1)
+      [ -n "$rw" ] && break 2
+      sleep 0.2
+    done
+    game_running || fail "$mode: the program ended while playing"
+  done
+  [ -n "$rw" ] || fail "$mode: no reward window after many letters"
+
+  # Centred, give or take the rounding of half a pixel.
+  geo=$(geometry "$rw")
+  read -r x y w h <<<"$geo"
+  [ "$w $h" = "$REWARD_W $REWARD_H" ] &&
+    [ $((2 * x - (SCREEN_W - REWARD_W))) -ge -2 ] && [ $((2 * x - (SCREEN_W - REWARD_W))) -le 2 ] &&
+    [ $((2 * y - (SCREEN_H - REWARD_H))) -ge -2 ] && [ $((2 * y - (SCREEN_H - REWARD_H))) -le 2 ] ||
+    fail "$mode: reward window at $geo, not centred on ${SCREEN_W}x${SCREEN_H}"
+  sleep 0.5
+  shot "$mode-reward" >/dev/null
+  # On top: the screen shows the reward's sunken border (dark grey, then black)
+  # just inside its edge, not the game beneath.
+  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + 8)) $((y + 9)) 404 1 \
+    'abs(r - 0.502) < 0.01 && abs(g - 0.502) < 0.01 && abs(b - 0.502) < 0.01')
+  [ "$count" -ge 380 ] || fail "$mode: the reward window is not on top ($count border pixels)"
+  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + 9)) $((y + 10)) 400 1 \
+    'r == 0 && g == 0 && b == 0')
+  [ "$count" -ge 380 ] || fail "$mode: the reward window is not on top ($count border pixels)"
+  say "$mode: reward window centred and on top"
+
+  for n in $(seq 100); do
+    [ -z "$(window_titled Form1)" ] && break
+    game_running || fail "$mode: the program ended during the reward"
+    sleep 0.2
+  done
+  [ -z "$(window_titled Form1)" ] || fail "$mode: the reward window stayed"
+  sleep 0.5
+  shot "$mode-after" >/dev/null
+  # Where the reward was, the game window is painted again: mostly white.
+  count=$(count_pixels "$SHOTS/$mode-after.png" "$x" "$y" "$REWARD_W" "$REWARD_H" \
+    'r == 1 && g == 1 && b == 1')
+  [ "$count" -ge $((REWARD_W * REWARD_H / 2)) ] ||
+    fail "$mode: the game window was not repainted where the reward was ($count white pixels)"
+
+  # Keys still reach the game: the next letter is eaten, so the score
+  # changes (its line is repainted).
+  timeout 20 import -window root -crop "${SCREEN_W}x70+0+350" "$E2E_WORK/score-before.png"
+  feed_one
+  sleep 1.5
+  timeout 20 import -window root -crop "${SCREEN_W}x70+0+350" "$E2E_WORK/score-after.png"
+  local same=0
+  timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
+    null: 2>/dev/null || same=$?
+  [ "$same" = 1 ] || fail "$mode: after the reward, a typed letter was not eaten"
+  say "$mode: game repainted and playing after the reward"
+
+  close_request "$wid"
+  wait_exit 15
+  [ "$GAME_STATUS" = 0 ] || fail "$mode: exit status $GAME_STATUS"
+}
+
+start_x 1280 800
+start_game
+check_reward bare
+
+start_x 1024 768 openbox
+start_game
+check_reward openbox
+
+say PASS
