@@ -221,10 +221,15 @@ void SdlBackend::translate(const SDL_Event& e) {
             break;
           case SDL_WINDOWEVENT_MOVED:
             // Only the program places its windows: a window manager lets
-            // anyone drag a window with Alt held, so put it back.
-            if (e.window.data1 != toPixels(n->window->left()) ||
-                e.window.data2 != toPixels(n->window->top()))
+            // anyone drag a window with Alt held, so put it back. A manager
+            // that insists on its own place (beside a panel) is let be.
+            if (e.window.data1 == toPixels(n->window->left()) &&
+                e.window.data2 == toPixels(n->window->top())) {
+              n->putBack = 0;
+            } else if (n->putBack < 3) {
+              ++n->putBack;
               moveWindow(*n->window);
+            }
             break;
           case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SHOWN:

@@ -60,6 +60,7 @@ class SdlBackend : public Backend {
     SDL_Window* sdl = nullptr;
     SDL_Renderer* renderer = nullptr;
     bool popup = false;
+    int putBack = 0;  // moves undone in a row
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
   };

@@ -41,6 +41,16 @@ check_start() {
   [ "$count" -ge 2000 ] || fail "$mode: no frog in its box ($count green-ish pixels)"
   say "$mode: covers the screen, title and frog painted ($count frog pixels)"
 
+  if [ -n "$WM" ]; then
+    # Alt and drag moves any window under openbox; this one goes back.
+    timeout 5 xdotool mousemove 600 400 keydown alt mousedown 1 sleep 0.2 mousemove 700 500 \
+      sleep 0.2 mousemove 750 550 sleep 0.2 mouseup 1 keyup alt || fail "xdotool drag failed"
+    sleep 0.5
+    geo=$(geometry "$wid")
+    [ "$geo" = "0 0 $SCREEN_W $SCREEN_H" ] || fail "$mode: dragged away to $geo"
+    say "$mode: stays put when dragged"
+  fi
+
   close_request "$wid"
   wait_exit 15
   [ "$GAME_STATUS" = 0 ] || fail "$mode: exit status $GAME_STATUS after a close request"
