@@ -1,0 +1,417 @@
+// The SDL backend on SDL's off-screen display with the software renderer:
+// what a paint puts in the window's pixels, and which events input becomes.
+#include <gtest/gtest.h>
+
+#ifdef YUMBLE_HAVE_SDL
+#include <SDL.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/sdl_backend.h"
+#include "app/window_system.h"
+#include "media/asset_path.h"
+
+namespace {
+
+using ui::Event;
+using ui::Rgb;
+
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kBlue{0, 0, 255};
+constexpr Rgb kYellow{255, 255, 0};
+constexpr Rgb kGreen{0, 255, 0};
+// A solid block: text whose pixels are all ink.
+const std::string kBlock = "\u2588";
+
+double px(int pixels) {
+  return ui::toTwips(pixels);
+}
+
+media::PictureRef solid(int w, int h, Rgb c) {
+  auto p = std::make_shared<media::Picture>();
+  p->width = w, p->height = h;
+  p->pixels.assign(static_cast<std::size_t>(w) * h, c);
+  return p;
+}
+
+// A window 200 x 100 pixels, white, with whatever a test puts on it.
+struct TestWindow : ui::Window {
+  explicit TestWindow(ui::WindowSystem& ws, const std::string& caption = "paint test")
+      : ui::Window(ws, "test", caption, px(200), px(100)) {
+    setBackColor(kWhite);
+  }
+};
+
+struct SdlBackendTest : ::testing::Test {
+  static std::unique_ptr<ui::SdlBackend> backend;
+
+  static void SetUpTestSuite() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    std::string why;
+    backend = ui::SdlBackend::create(media::programDirectory(), why);
+    ASSERT_TRUE(backend) << why;
+  }
+  static void TearDownTestSuite() { backend.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(backend);
+    ws = std::make_unique<ui::WindowSystem>(*backend);
+    while (backend->waitEvent(0)) {
+    }
+  }
+
+  // Shows and paints the window; what showing it queued is dropped, so the
+  // input tests see only their own events.
+  void paint(ui::Window& w) {
+    ws->show(w);
+    while (backend->waitEvent(0)) {
+    }
+    ws->paintDirty();
+  }
+
+  // The window's pixels as last painted.
+  struct Pixels {
+    int width = 0, height = 0;
+    std::vector<Uint8> bytes;
+    Rgb at(int x, int y) const {
+      const Uint8* p = &bytes[(static_cast<std::size_t>(y) * width + x) * 3];
+      return {p[0], p[1], p[2]};
+    }
+    int count(Rgb c, int x0, int y0, int x1, int y1) const {
+      int n = 0;
+      for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += at(x, y) == c;
+      return n;
+    }
+    // The first column, left to right, holding colour c; -1 if none.
+    int firstColumn(Rgb c) const {
+      for (int x = 0; x < width; ++x)
+        if (count(c, x, 0, x + 1, height) > 0) return x;
+      return -1;
+    }
+  };
+
+  static SDL_Window* sdlWindow(const std::string& caption) {
+    for (Uint32 id = 1; id < 1000; ++id)
+      if (SDL_Window* w = SDL_GetWindowFromID(id); w && caption == SDL_GetWindowTitle(w)) return w;
+    return nullptr;
+  }
+
+  Pixels pixels(const ui::Window& w) {
+    Pixels out;
+    SDL_Window* sdl = sdlWindow(w.caption());
+    SDL_Renderer* r = sdl ? SDL_GetRenderer(sdl) : nullptr;
+    if (!r || SDL_GetRendererOutputSize(r, &out.width, &out.height) != 0) {
+      ADD_FAILURE() << "no renderer for " << w.caption();
+      return out;
+    }
+    out.bytes.resize(static_cast<std::size_t>(out.width) * out.height * 3);
+    if (SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGB24, out.bytes.data(), out.width * 3))
+      ADD_FAILURE() << SDL_GetError();
+    return out;
+  }
+
+  Uint32 windowId(const ui::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
+
+  std::unique_ptr<ui::WindowSystem> ws;
+};
+
+std::unique_ptr<ui::SdlBackend> SdlBackendTest::backend;
+
+TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
+  TestWindow w(*ws);
+  w.setBounds(px(30), px(20), px(160), px(90));
+  paint(w);
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(sdlWindow(w.caption()), &x, &y);
+  SDL_GetWindowSize(sdlWindow(w.caption()), &width, &height);
+  EXPECT_EQ(x, 30);
+  EXPECT_EQ(y, 20);
+  EXPECT_EQ(width, 160);
+  EXPECT_EQ(height, 90);
+  const Pixels p = pixels(w);
+  EXPECT_EQ(p.count(kWhite, 0, 0, 160, 90), 160 * 90);
+}
+
+TEST_F(SdlBackendTest, LabelsOnTheWindowPaintBeneathPictureBoxesWhateverTheirOrder) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(30), px(100));
+  ui::Label label(w, "label", nullptr, px(0), px(0), px(200), px(100));
+  box.setBackColor(kYellow);
+  label.setCaption(kBlock + kBlock + kBlock);
+  label.setFont({"MS Sans Serif", 36, 400});
+  label.setForeColor(kBlue);
+  paint(w);
+  const Pixels p = pixels(w);
+  EXPECT_EQ(p.count(kYellow, 0, 0, 30, 100), 30 * 100);  // the box hides the label
+  EXPECT_GT(p.count(kBlue, 30, 0, 200, 100), 500);       // which shows beside it
+}
+
+TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
+  box.setBorder(ui::Border::Sunken);
+  box.setBackColor(kYellow);
+  box.setPicture(solid(10, 5, kRed));
+  paint(w);
+  const Pixels p = pixels(w);
+  const Rgb grey{128, 128, 128}, light{192, 192, 192};
+  EXPECT_EQ(p.at(10, 10), grey);    // outer top-left
+  EXPECT_EQ(p.at(30, 10), grey);    // outer top
+  EXPECT_EQ(p.at(10, 30), grey);    // outer left
+  EXPECT_EQ(p.at(11, 11), kBlack);  // inner top-left
+  EXPECT_EQ(p.at(30, 11), kBlack);
+  EXPECT_EQ(p.at(49, 39), kWhite);  // outer bottom-right
+  EXPECT_EQ(p.at(30, 39), kWhite);
+  EXPECT_EQ(p.at(48, 38), light);  // inner bottom-right
+  EXPECT_EQ(p.at(48, 20), light);
+  // The picture starts inside the edge, unscaled; the box colour around it.
+  EXPECT_EQ(p.at(12, 12), kRed);
+  EXPECT_EQ(p.at(21, 16), kRed);
+  EXPECT_EQ(p.at(22, 12), kYellow);
+  EXPECT_EQ(p.at(12, 17), kYellow);
+  EXPECT_EQ(p.at(50, 20), kWhite);  // outside the box
+}
+
+TEST_F(SdlBackendTest, APictureLargerThanItsBoxIsClippedNotScaled) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(20), px(20), px(50), px(40));
+  box.setPicture(solid(300, 300, kRed));
+  paint(w);
+  const Pixels p = pixels(w);
+  EXPECT_EQ(p.count(kRed, 0, 0, 200, 100), 50 * 40);
+  EXPECT_EQ(p.count(kRed, 20, 20, 70, 60), 50 * 40);
+}
+
+TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(50), px(20), px(60), px(50));
+  ui::Label inside(w, "inside", &box, px(-10), px(10), px(200), px(100));
+  box.setBackColor(kYellow);
+  inside.setCaption(kBlock + kBlock + kBlock + kBlock);
+  inside.setFont({"MS Sans Serif", 36, 400});
+  inside.setForeColor(kBlue);
+  paint(w);
+  const Pixels p = pixels(w);
+  // Above the label's top, inside the box: only the box.
+  EXPECT_EQ(p.count(kBlue, 50, 20, 110, 30), 0);
+  EXPECT_GT(p.count(kBlue, 50, 30, 110, 70), 500);
+  // Nothing of the label outside the box.
+  EXPECT_EQ(p.count(kBlue, 0, 0, 50, 100), 0);
+  EXPECT_EQ(p.count(kBlue, 110, 0, 200, 100), 0);
+  EXPECT_EQ(p.count(kBlue, 0, 70, 200, 100), 0);
+}
+
+TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(100), px(100));
+  ui::Label inside(w, "inside", &box, px(0), px(0), px(100), px(100));
+  ui::Label hidden(w, "hidden", nullptr, px(100), px(0), px(100), px(100));
+  box.setBackColor(kYellow);
+  for (ui::Label* l : {&inside, &hidden}) {
+    l->setCaption(kBlock);
+    l->setFont({"MS Sans Serif", 36, 400});
+    l->setForeColor(kBlue);
+  }
+  hidden.setVisible(false);
+  box.setVisible(false);
+  paint(w);
+  EXPECT_EQ(pixels(w).count(kWhite, 0, 0, 200, 100), 200 * 100);
+  box.setVisible(true);
+  ws->paintDirty();
+  EXPECT_GT(pixels(w).count(kBlue, 0, 0, 100, 100), 100);
+}
+
+TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, -30000, px(10), px(60), px(50));
+  ui::Label label(w, "label", &box, 0, 0, px(60), px(50));
+  box.setPicture(solid(60, 50, kRed));
+  label.setCaption("A");
+  paint(w);
+  EXPECT_EQ(pixels(w).count(kWhite, 0, 0, 200, 100), 200 * 100);
+  // Half a pixel to the right of 10 rounds to 11, as the clicks count it.
+  box.setLeft(px(10) + 7.5);
+  ws->paintDirty();
+  const Pixels p = pixels(w);
+  EXPECT_EQ(p.at(10, 30), kWhite);
+  EXPECT_EQ(p.at(11, 30), kRed);
+}
+
+TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
+  TestWindow w(*ws);
+  ui::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
+  label.setCaption(kBlock);
+  label.setFont({"MS Sans Serif", 36, 400});
+  label.setForeColor(kBlue);
+  paint(w);
+  const int left = pixels(w).firstColumn(kBlue);
+  label.setAlignment(ui::Align::Center);
+  ws->paintDirty();
+  const int centre = pixels(w).firstColumn(kBlue);
+  label.setAlignment(ui::Align::Right);
+  ws->paintDirty();
+  const Pixels right = pixels(w);
+  const int width = right.count(kBlue, 0, 50, 200, 51);
+  ASSERT_GT(width, 10);
+  EXPECT_LE(left - 20, 5);  // the glyph's own side bearing at most
+  EXPECT_NEAR(centre, 20 + (160 - width) / 2, 6);
+  EXPECT_EQ(right.count(kBlue, 180, 0, 200, 100), 0);
+  EXPECT_NEAR(right.firstColumn(kBlue), 180 - width, 6);
+}
+
+TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
+  TestWindow w(*ws);
+  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
+  ui::Label label(w, "label", nullptr, px(100), px(0), px(100), px(100));
+  box.setPicture(solid(50, 50, kRed));
+  label.setCaption(kBlock);
+  label.setFont({"MS Sans Serif", 36, 400});
+  label.setForeColor(kBlue);
+  paint(w);
+  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
+  box.setPicture(solid(50, 50, kGreen));
+  label.setForeColor(kRed);
+  ws->paintDirty();
+  Pixels p = pixels(w);
+  EXPECT_EQ(p.count(kGreen, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(p.count(kBlue, 100, 0, 200, 100), 0);
+  EXPECT_GT(p.count(kRed, 100, 0, 200, 100), 100);
+  label.setCaption(kBlock + kBlock);
+  ws->paintDirty();
+  EXPECT_GT(pixels(w).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
+}
+
+TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
+  TestWindow w(*ws);
+  paint(w);
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = windowId(w);
+  SDL_strlcpy(e.text.text, "a\xc3\xa9\xe6\x97\xa5", sizeof e.text.text);  // a é 日
+  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  std::vector<std::int16_t> keys;
+  while (auto ev = backend->waitEvent(0)) {
+    EXPECT_EQ(ev->kind, Event::Kind::Key);
+    EXPECT_EQ(ev->window, &w);
+    keys.push_back(ev->keyAscii);
+  }
+  EXPECT_EQ(keys, (std::vector<std::int16_t>{'a', 233, '?'}));
+}
+
+TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4Closes) {
+  TestWindow w(*ws);
+  paint(w);
+  auto press = [&](SDL_Keycode key, Uint16 mod = KMOD_NONE) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = windowId(w);
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+  };
+  press(SDLK_RETURN);
+  press(SDLK_a);  // its text comes as text input, not here
+  press(SDLK_ESCAPE);
+  press(SDLK_F4, KMOD_LALT);
+  auto e = backend->waitEvent(0);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->keyAscii, 13);
+  e = backend->waitEvent(0);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->keyAscii, 27);
+  e = backend->waitEvent(0);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->kind, Event::Kind::Close);
+  EXPECT_EQ(e->window, &w);
+  EXPECT_FALSE(backend->waitEvent(0));
+}
+
+TEST_F(SdlBackendTest, AClickIsAPressAndReleaseOfTheLeftButtonInOneWindow) {
+  TestWindow w(*ws);
+  paint(w);
+  auto button = [&](Uint32 type, Uint8 which, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = windowId(w);
+    e.button.button = which;
+    e.button.x = x, e.button.y = y;
+    SDL_PushEvent(&e);
+  };
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 5, 5);
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 5, 5);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = windowId(w);
+  SDL_PushEvent(&motion);
+  button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 40, 30);
+  EXPECT_FALSE(backend->waitEvent(0));
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 42, 31);
+  auto e = backend->waitEvent(0);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->kind, Event::Kind::Click);
+  EXPECT_EQ(e->window, &w);
+  EXPECT_EQ(e->x, 42);
+  EXPECT_EQ(e->y, 31);
+  // A release without its press is no click.
+  button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 42, 31);
+  EXPECT_FALSE(backend->waitEvent(0));
+}
+
+TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
+  TestWindow first(*ws, "first");
+  TestWindow second(*ws, "second");
+  paint(first);
+  paint(second);
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = windowId(second);
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&e);
+  e.window.windowID = windowId(first);
+  e.window.event = SDL_WINDOWEVENT_EXPOSED;
+  SDL_PushEvent(&e);
+  // Quitting from outside closes the first window, the game's own.
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+
+  std::vector<std::pair<Event::Kind, ui::Window*>> got;
+  while (auto ev = backend->waitEvent(0)) got.emplace_back(ev->kind, ev->window);
+  EXPECT_EQ(got, (std::vector<std::pair<Event::Kind, ui::Window*>>{{Event::Kind::Close, &second},
+                                                                   {Event::Kind::Expose, &first},
+                                                                   {Event::Kind::Close, &first}}));
+}
+
+TEST_F(SdlBackendTest, WaitingIgnoresOtherInputAndEndsWithItsTimeOut) {
+  TestWindow w(*ws);
+  paint(w);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = windowId(w);
+  SDL_PushEvent(&motion);
+  EXPECT_FALSE(backend->waitEvent(20));
+}
+
+TEST_F(SdlBackendTest, EventsForAWindowThatIsGoneAreDropped) {
+  auto w = std::make_unique<TestWindow>(*ws);
+  paint(*w);
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = windowId(*w);
+  SDL_strlcpy(e.text.text, "ab", sizeof e.text.text);
+  SDL_PushEvent(&e);
+  ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
+  w.reset();
+  EXPECT_FALSE(backend->waitEvent(0));
+}
+
+}  // namespace
+#endif
