@@ -1,5 +1,5 @@
 # Applause: 24 people clapping, each at a pace of their own with a little
-# unevenness, coming in over the first half second and stopping one by one.
+# unevenness, coming in over the first quarter second and stopping one by one.
 # Every number comes from bash's random numbers with a fixed seed (drawn in
 # this shell only: a subshell would reseed), so every build claps the same.
 RANDOM=7
@@ -20,7 +20,7 @@ done
 # the claps laid end to end, with pad opening the silence between them.
 tracks=()
 for person in $(seq 1 24); do
-  pick 0 450; t=$REPLY
+  pick 0 250; t=$REPLY
   pick 1600 2300; stop=$REPLY
   pick 180 260; period=$REPLY
   pick 0 9; quieter=$REPLY

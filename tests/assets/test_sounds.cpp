@@ -1,0 +1,199 @@
+// The sounds the build made, read back with the program's own wave reader:
+// every one the game plays is there, all in one format, and each starts at
+// once, is neither silent nor clipped, lasts as long as its moment in the game
+// and is about as loud as the others.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "media/wav.h"
+
+namespace {
+
+struct Expected {
+  std::string name;
+  std::int64_t minMs, maxMs;
+};
+
+std::vector<Expected> expectedSounds() {
+  std::vector<Expected> sounds;
+  for (char c = 'A'; c <= 'Z'; ++c) sounds.push_back({std::string(1, c), 200, 1200});
+  sounds.push_back({"yumdir", 1000, 4999});
+  sounds.push_back({"yumdir2", 1000, 4999});
+  sounds.push_back({"goodjob", 300, 1999});
+  sounds.push_back({"ribbit", 1000, 2000});
+  sounds.push_back({"ribbit2", 600, 2000});
+  sounds.push_back({"slurp2", 300, 400});
+  sounds.push_back({"applp", 2000, 3000});
+  return sounds;
+}
+
+struct Sound {
+  std::string name;
+  media::WavInfo info;
+  std::vector<std::int16_t> samples;
+
+  double seconds(std::size_t sample) const { return double(sample) / info.sampleRate; }
+};
+
+// The header through media::parseWav, the 16-bit samples read here.
+std::optional<Sound> load(const std::string& name) {
+  std::ifstream in(std::string(YUMBLE_BIN_DIR) + "/" + name + ".wav", std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+  const auto info = media::parseWav(bytes);
+  if (!info || info->bitsPerSample != 16) return std::nullopt;
+  Sound sound{name, *info, {}};
+  for (std::size_t at = info->dataOffset; at + 1 < info->dataOffset + info->dataBytes; at += 2)
+    sound.samples.push_back(static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8)));
+  return sound;
+}
+
+double dbfs(double level) {
+  return 20 * std::log10(std::max(level, 1e-9) / 32768.0);
+}
+
+int peak(const Sound& s) {
+  int p = 0;
+  for (auto x : s.samples) p = std::max(p, std::abs(int{x}));
+  return p;
+}
+
+// RMS of the 10 ms blocks louder than -40 dBFS, so pauses between words do not
+// count; tools/sound_lib.sh levels the sounds by the same measure.
+double activeRmsDb(const Sound& s) {
+  const std::size_t block = static_cast<std::size_t>(s.info.sampleRate / 100);
+  double sum = 0;
+  std::size_t count = 0;
+  for (std::size_t start = 0; start < s.samples.size(); start += block) {
+    const std::size_t end = std::min(start + block, s.samples.size());
+    double blockSum = 0;
+    for (std::size_t i = start; i < end; ++i) blockSum += double(s.samples[i]) * s.samples[i];
+    if (dbfs(std::sqrt(blockSum / double(end - start))) > -40) {
+      sum += blockSum;
+      count += end - start;
+    }
+  }
+  return count ? dbfs(std::sqrt(sum / double(count))) : -999;
+}
+
+// The loudness of each 10 ms block, in dBFS.
+std::vector<double> envelope(const Sound& s) {
+  const std::size_t block = static_cast<std::size_t>(s.info.sampleRate / 100);
+  std::vector<double> levels;
+  for (std::size_t start = 0; start + block <= s.samples.size(); start += block) {
+    double sum = 0;
+    for (std::size_t i = start; i < start + block; ++i) sum += double(s.samples[i]) * s.samples[i];
+    levels.push_back(dbfs(std::sqrt(sum / double(block))));
+  }
+  return levels;
+}
+
+// Bursts of sound (above -30 dBFS) parted by at least 40 ms of quiet, in the
+// first `share` of the sound.
+int bursts(const Sound& s, double share = 1.0) {
+  const auto levels = envelope(s);
+  int count = 0, quietBlocks = 4;
+  for (std::size_t i = 0; i < levels.size() * share; ++i) {
+    if (levels[i] > -30) {
+      if (quietBlocks >= 4) ++count;
+      quietBlocks = 0;
+    } else {
+      ++quietBlocks;
+    }
+  }
+  return count;
+}
+
+class Sounds : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    all_ = new std::vector<Sound>;
+    for (const auto& e : expectedSounds())
+      if (auto s = load(e.name)) all_->push_back(std::move(*s));
+  }
+  static void TearDownTestSuite() {
+    delete all_;
+    all_ = nullptr;
+  }
+  static const Sound& get(const std::string& name) {
+    for (const auto& s : *all_)
+      if (s.name == name) return s;
+    throw std::runtime_error(name + ".wav did not load");
+  }
+  static const std::vector<Sound>& all() { return *all_; }
+
+ private:
+  static std::vector<Sound>* all_;
+};
+std::vector<Sound>* Sounds::all_ = nullptr;
+
+TEST_F(Sounds, EveryFileTheGamePlaysIsThereInOneWavFormat) {
+  for (const auto& e : expectedSounds()) {
+    const auto info = media::readWavFile(std::string(YUMBLE_BIN_DIR) + "/" + e.name + ".wav");
+    ASSERT_TRUE(info) << e.name << ".wav is missing or not a PCM wave";
+    EXPECT_EQ(info->bitsPerSample, 16) << e.name;
+    EXPECT_EQ(info->channels, 1) << e.name;
+    EXPECT_EQ(info->sampleRate, 44100) << e.name;
+    EXPECT_GT(info->dataBytes, 0u) << e.name;
+  }
+  EXPECT_EQ(all().size(), expectedSounds().size());
+}
+
+TEST_F(Sounds, EachStartsAtOnceAndIsNeitherSilentNorClipped) {
+  for (const auto& s : all()) {
+    const int p = peak(s);
+    EXPECT_LT(p, 32767) << s.name << " is clipped";
+    // Peaks are normalised to -1 dBFS.
+    EXPECT_NEAR(dbfs(p), -1.0, 0.5) << s.name;
+    const auto first = std::find_if(s.samples.begin(), s.samples.end(),
+                                    [](std::int16_t x) { return std::abs(int{x}) >= 328; });
+    ASSERT_NE(first, s.samples.end()) << s.name << " is silent";
+    EXPECT_LE(s.seconds(first - s.samples.begin()), 0.010) << s.name << " starts late";
+  }
+}
+
+TEST_F(Sounds, EachLastsAsLongAsItsMomentInTheGame) {
+  for (const auto& e : expectedSounds()) {
+    const auto ms = get(e.name).info.durationMs();
+    EXPECT_GE(ms, e.minMs) << e.name;
+    EXPECT_LE(ms, e.maxMs) << e.name;
+  }
+}
+
+TEST_F(Sounds, LoudnessIsEvenAcrossVoicesAndEffects) {
+  std::vector<double> levels;
+  for (const auto& s : all()) levels.push_back(activeRmsDb(s));
+  auto sorted = levels;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  for (std::size_t i = 0; i < all().size(); ++i)
+    EXPECT_NEAR(levels[i], median, 3.0) << all()[i].name << " is out of step with the others";
+}
+
+TEST_F(Sounds, VoiceSaysADifferentNameForEachLetter) {
+  for (char a = 'A'; a <= 'Z'; ++a)
+    for (char b = a + 1; b <= 'Z'; ++b)
+      EXPECT_NE(get(std::string(1, a)).samples, get(std::string(1, b)).samples)
+          << a << " and " << b << " sound the same";
+}
+
+TEST_F(Sounds, CroaksComeInSeparateCallsAndApplauseDoesNotStop) {
+  // ribbit: two "rib-bit"s; ribbit2: three.
+  EXPECT_EQ(bursts(get("ribbit")), 4);
+  EXPECT_EQ(bursts(get("ribbit2")), 6);
+  EXPECT_EQ(bursts(get("slurp2")), 1);
+  // Many hands: never 40 ms of quiet until the last few stop clapping.
+  EXPECT_EQ(bursts(get("applp"), 0.7), 1);
+}
+
+}  // namespace
