@@ -54,6 +54,8 @@ struct SdlBackendTest : ::testing::Test {
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
+    // Nor GL behind the window surface: no GL library is loaded at all.
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     std::string why;
     backend = ui::SdlBackend::create(media::programDirectory(), why);
     ASSERT_TRUE(backend) << why;
