@@ -32,7 +32,7 @@ e2e_begin() {
   BIN_DIR=$(cd "${2:?usage: $0 BIN_DIR}" && pwd)
   [ -x "$BIN_DIR/yumble" ] || fail "no program at $BIN_DIR/yumble"
   local tool
-  for tool in Xvfb xdotool xwininfo xprop wmctrl openbox import convert timeout; do
+  for tool in Xvfb xdotool xwininfo xprop xmessage wmctrl openbox import convert compare timeout; do
     command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
   done
   E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/yumble-e2e.XXXXXX")

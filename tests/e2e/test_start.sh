@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program starts full-screen with no decorations and no taskbar entry,
 # paints its title and the talking frog, and ends with status 0 on a close
-# request: once on a bare X server, once under a window manager; and on SIGTERM.
+# request: once on a bare X server, once under a window manager; and on a
+# click on the stop sign, and on SIGTERM.
 # Usage: test_start.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin start "$@"
@@ -64,6 +65,25 @@ check_start bare
 start_x 1024 768 openbox
 start_game
 check_start openbox
+
+# Under a window manager, the stop sign ends the game with one click even
+# when another window has the focus.
+start_x 1024 768 openbox
+start_game
+wid=$(wait_window)
+count=$(wait_pixels 20 100 $((SCREEN_W - 48)) 0 48 48 'r > 0.6 && g < 0.3 && b < 0.3')
+[ "$count" -ge 100 ] || fail "no stop sign at the top right"
+shot openbox-stop-sign >/dev/null
+xmessage -geometry +100+300 "another window" >/dev/null 2>&1 &
+E2E_PIDS+=($!)
+other=$(timeout 10 xdotool search --sync --onlyvisible --class xmessage | sed -n 1p) || true
+[ -n "$other" ] || fail "xmessage did not show"
+timeout 5 xdotool windowactivate --sync "$other" 2>/dev/null || true
+[ "$(timeout 5 xdotool getwindowfocus)" != "$wid" ] || fail "could not take the focus away"
+timeout 5 xdotool mousemove $((SCREEN_W - 16)) 16 click 1 || fail "xdotool click failed"
+wait_exit 15
+[ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after clicking the stop sign"
+say "openbox: one click on the stop sign ends the game, focused or not"
 
 # A request to quit from outside (SIGTERM, as at log-out) closes the game.
 start_x 800 600
