@@ -311,7 +311,8 @@ void SdlBackend::focusTopWindow() {
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     Native& n = **it;
     if (!n.sdl || n.popup || !(SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_SHOWN)) continue;
-    if (SDL_SetWindowInputFocus(n.sdl) != 0) warn("SDL_SetWindowInputFocus");
+    // Refused where the desktop alone decides (Wayland); nothing to do then.
+    static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
     return;
   }
 }
