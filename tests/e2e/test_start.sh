@@ -17,6 +17,8 @@ check_start() {
 
   timeout 5 xprop -id "$wid" _NET_WM_STATE | grep _NET_WM_STATE_SKIP_TASKBAR >/dev/null ||
     fail "$mode: no _NET_WM_STATE_SKIP_TASKBAR"
+  timeout 5 xprop -id "$wid" _NET_WM_ICON | grep 'Icon (' >/dev/null ||
+    fail "$mode: no icon"
 
   if [ -z "$WM" ]; then
     # Nothing can decorate a window that sits straight on the root.
