@@ -79,6 +79,41 @@ int clampToInt(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX));
 }
 
+// SDL ends its own wait for events by sending an event to our newest window
+// over a second X connection. When that window is destroyed at once, as when a
+// close request ends the program, the X server may take the event after the
+// window is gone, and Xlib's default handler would end the program with
+// status 1 for it. That one error is harmless; any other still goes on to
+// SDL's handler. (The leading fields of Xlib's XErrorEvent; X11's own headers
+// would clash with this program's names.)
+struct XErrorView {
+  int type;
+  void* display;
+  unsigned long resourceId;
+  unsigned long serial;
+  unsigned char errorCode;
+  unsigned char requestCode;
+  unsigned char minorCode;
+};
+using XErrorHandler = int (*)(void*, XErrorView*);
+XErrorHandler previousXErrorHandler = nullptr;
+
+int onXError(void* display, XErrorView* e) {
+  constexpr unsigned char kBadWindow = 3, kSendEvent = 25;
+  if (e->errorCode == kBadWindow && e->requestCode == kSendEvent) return 0;
+  return previousXErrorHandler ? previousXErrorHandler(display, e) : 0;
+}
+
+// Set before SDL starts, so that SDL, which puts back the handler it found
+// when it closes its connections, puts back this one.
+void forgiveLateWakeUps() {
+  void* x11 = SDL_LoadObject("libX11.so.6");
+  if (!x11) return;
+  using SetHandler = XErrorHandler (*)(XErrorHandler);
+  if (auto set = reinterpret_cast<SetHandler>(SDL_LoadFunction(x11, "XSetErrorHandler")))
+    previousXErrorHandler = set(onXError);
+}
+
 }  // namespace
 
 std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, std::string& why) {
@@ -92,6 +127,7 @@ std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, st
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  forgiveLateWakeUps();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     const char* display = std::getenv(std::getenv("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY");
     why =
