@@ -74,15 +74,21 @@ std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {
   return std::nullopt;
 }
 
-void HeadlessBackend::createWindow(Window& w) { shown_[&w] = false; }
+void HeadlessBackend::createWindow(Window& w) {
+  shown_[&w] = false;
+}
 
 void HeadlessBackend::destroyWindow(Window& w) {
   shown_.erase(&w);
   paints_.erase(&w);
 }
 
-void HeadlessBackend::showWindow(Window& w) { shown_[&w] = true; }
-void HeadlessBackend::hideWindow(Window& w) { shown_[&w] = false; }
+void HeadlessBackend::showWindow(Window& w) {
+  shown_[&w] = true;
+}
+void HeadlessBackend::hideWindow(Window& w) {
+  shown_[&w] = false;
+}
 void HeadlessBackend::paint(Window& w) {
   ++paints_[&w];
   if (onPaint) onPaint(w);

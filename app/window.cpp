@@ -18,7 +18,9 @@ Control::Control(Window& window, std::string name, Control* container, double le
   window_.controls_.push_back(this);
 }
 
-void Control::changed() const { window_.invalidate(); }
+void Control::changed() const {
+  window_.invalidate();
+}
 
 void Control::setLeft(double twips) {
   left_ = twips;
@@ -41,9 +43,15 @@ void Control::setVisible(bool on) {
   changed();
 }
 
-double Control::windowLeft() const { return left_ + (container_ ? container_->windowLeft() : 0); }
-double Control::windowTop() const { return top_ + (container_ ? container_->windowTop() : 0); }
-bool Control::shown() const { return visible_ && (!container_ || container_->shown()); }
+double Control::windowLeft() const {
+  return left_ + (container_ ? container_->windowLeft() : 0);
+}
+double Control::windowTop() const {
+  return top_ + (container_ ? container_->windowTop() : 0);
+}
+bool Control::shown() const {
+  return visible_ && (!container_ || container_->shown());
+}
 
 void Label::setCaption(std::string text) {
   caption_ = std::move(text);
@@ -120,10 +128,16 @@ Window::Window(WindowSystem& system, std::string name, std::string caption, doub
       width_(clientWidth),
       height_(clientHeight) {}
 
-Window::~Window() { system_.released(*this); }
+Window::~Window() {
+  system_.released(*this);
+}
 
-void Window::setLeft(double twips) { setBounds(twips, top_, width_, height_); }
-void Window::setTop(double twips) { setBounds(left_, twips, width_, height_); }
+void Window::setLeft(double twips) {
+  setBounds(twips, top_, width_, height_);
+}
+void Window::setTop(double twips) {
+  setBounds(left_, twips, width_, height_);
+}
 
 void Window::setBounds(double left, double top, double width, double height) {
   left_ = left, top_ = top, width_ = width, height_ = height;

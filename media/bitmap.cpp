@@ -52,7 +52,8 @@ bool unpackRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h,
       at += 2;
     } else {
       if (at + v > end) return false;
-      for (int i = 0; i < v && x < w; ++i) out[static_cast<std::size_t>(y) * w + x++] = r.byte(at + i);
+      for (int i = 0; i < v && x < w; ++i)
+        out[static_cast<std::size_t>(y) * w + x++] = r.byte(at + i);
       at += v + (v & 1);
     }
   }
@@ -103,7 +104,8 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     if (!unpackRle8(r, dataOffset, bytes.size(), width, h, idx)) return std::nullopt;
     pic.pixels.resize(static_cast<std::size_t>(width) * h);
     for (int row = 0; row < h; ++row)
-      for (int x = 0; x < width; ++x) put(x, row, paletteAt(idx[static_cast<std::size_t>(row) * width + x]));
+      for (int x = 0; x < width; ++x)
+        put(x, row, paletteAt(idx[static_cast<std::size_t>(row) * width + x]));
     return pic;
   }
 

@@ -23,8 +23,14 @@ inline constexpr int kOutOfMemory = 7;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kInvalidPicture = 481;
 
-inline Failure overflow() { return {kOverflow, "Overflow"}; }
-inline Failure fileNotFound() { return {kFileNotFound, "File not found"}; }
-inline Failure invalidPicture() { return {kInvalidPicture, "Invalid picture"}; }
+inline Failure overflow() {
+  return {kOverflow, "Overflow"};
+}
+inline Failure fileNotFound() {
+  return {kFileNotFound, "File not found"};
+}
+inline Failure invalidPicture() {
+  return {kInvalidPicture, "Invalid picture"};
+}
 
 }  // namespace media

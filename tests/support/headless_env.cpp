@@ -7,7 +7,9 @@
 namespace testing_support {
 namespace {
 
-void put16(std::ofstream& o, std::uint32_t v) { o.put(char(v & 255)).put(char((v >> 8) & 255)); }
+void put16(std::ofstream& o, std::uint32_t v) {
+  o.put(char(v & 255)).put(char((v >> 8) & 255));
+}
 void put32(std::ofstream& o, std::uint32_t v) {
   put16(o, v & 0xffff);
   put16(o, v >> 16);
@@ -85,8 +87,10 @@ GameFolder::GameFolder() {
   char pattern[] = "/tmp/yumble-test-XXXXXX";
   if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
-  for (int i = 1; i <= 7; ++i) writeBmp24(file("f" + std::to_string(i) + ".bmp"), 40, 25, {0, 0, 0});
-  for (int i = 0; i <= 2; ++i) writeBmp8(file("talk" + std::to_string(i) + ".bmp"), 25, 33, {0, 200, 0});
+  for (int i = 1; i <= 7; ++i)
+    writeBmp24(file("f" + std::to_string(i) + ".bmp"), 40, 25, {0, 0, 0});
+  for (int i = 0; i <= 2; ++i)
+    writeBmp8(file("talk" + std::to_string(i) + ".bmp"), 25, 33, {0, 200, 0});
   for (char c = 'A'; c <= 'Z'; ++c) writeWav(file(std::string(1, c) + ".wav"), kLetterMs);
   writeWav(file("ribbit.wav"), kRibbitMs);
   writeWav(file("ribbit2.wav"), kRibbit2Ms);

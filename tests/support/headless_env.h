@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 

@@ -22,9 +22,8 @@ struct StartTest : ::testing::Test {
 
 TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestAndCroaks) {
   start();
-  EXPECT_EQ(env.after("read "),
-            (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
-                     "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
+  EXPECT_EQ(env.after("read "), (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp",
+                                         "f1.bmp", "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
   // Picture1 shows f1 (40 x 25 here) and took its size; Picture2 keeps its own.
   EXPECT_EQ(frm.Picture1.width(), 40 * 15);
   EXPECT_EQ(frm.Picture1.height(), 25 * 15);
@@ -65,8 +64,8 @@ TEST_F(StartTest, WindowCoversTheScreenAndKeepsItsDesign) {
 // A missing frame stops start-up at that load: no letter, no opening, no croak,
 // yet the window is shown covering the screen, and only a close request ends it.
 TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
-  const Strings order{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
-                      "talk1.bmp", "talk2.bmp", "talk0.bmp"};
+  const Strings order{"f2.bmp", "f3.bmp", "f4.bmp",    "f5.bmp",    "f6.bmp",
+                      "f7.bmp", "f1.bmp", "talk1.bmp", "talk2.bmp", "talk0.bmp"};
   for (std::size_t i = 0; i < order.size(); ++i) {
     SCOPED_TRACE(order[i]);
     GameFolder folder;

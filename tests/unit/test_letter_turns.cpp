@@ -15,8 +15,8 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-constexpr std::int64_t kOpeningEnd = 16 * 150 + 2000 + GameFolder::kDirectionsMs +
-                                     GameFolder::kDirections2Ms;
+constexpr std::int64_t kOpeningEnd =
+    16 * 150 + 2000 + GameFolder::kDirectionsMs + GameFolder::kDirections2Ms;
 
 struct TurnTest : ::testing::Test {
   GameFolder folder;
@@ -71,13 +71,31 @@ TEST_F(TurnTest, AWholeTurnInOrder) {
   typeAndFinish(t0, "a");
 
   EXPECT_EQ(since(t0, {"sound ", "read ", "enable frmMain.Timer1", "disable frmMain.Timer1"}),
-            (Strings{"sound Notify=off", "sound Close", "sound Wait=on", "sound Shareable=off",
-                     "sound DeviceType=WaveAudio", "sound FileName=slurp2.wav",
-                     "sound Open (wait)", "sound play", "enable frmMain.Timer1", "read f1.bmp",
-                     "read f2.bmp", "read f3.bmp", "read f4.bmp", "read f5.bmp", "read f6.bmp",
-                     "read f7.bmp", "sound Close", "sound Wait=on", "sound Shareable=off",
-                     "sound DeviceType=WaveAudio", "sound FileName=Q.wav", "sound Open (wait)",
-                     "sound Wait=on", "sound play (wait)", "disable frmMain.Timer1",
+            (Strings{"sound Notify=off",
+                     "sound Close",
+                     "sound Wait=on",
+                     "sound Shareable=off",
+                     "sound DeviceType=WaveAudio",
+                     "sound FileName=slurp2.wav",
+                     "sound Open (wait)",
+                     "sound play",
+                     "enable frmMain.Timer1",
+                     "read f1.bmp",
+                     "read f2.bmp",
+                     "read f3.bmp",
+                     "read f4.bmp",
+                     "read f5.bmp",
+                     "read f6.bmp",
+                     "read f7.bmp",
+                     "sound Close",
+                     "sound Wait=on",
+                     "sound Shareable=off",
+                     "sound DeviceType=WaveAudio",
+                     "sound FileName=Q.wav",
+                     "sound Open (wait)",
+                     "sound Wait=on",
+                     "sound play (wait)",
+                     "disable frmMain.Timer1",
                      "sound Close"}));
   // One frame per 50 ms tick; the first animation ends on its eighth tick.
   for (int f = 1; f <= 7; ++f)
@@ -193,22 +211,21 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
   typeAndFinish(t0, "a");
   const std::int64_t end = t0 + 8 * 50;
   // The eighth tick ends the animation; no other tick of the game's comes meanwhile.
-  EXPECT_EQ(since(end, {"sound ", "pump", "modal", "show", "read ", "tick frmMain"}),
-            (Strings{"tick frmMain.Timer1", "sound Notify=off", "sound Close", "sound Wait=on", "sound Shareable=off",
-                     "sound DeviceType=WaveAudio", "sound FileName=ribbit2.wav",
-                     "sound Open (wait)", "sound Play", "pump", "modal frmAllRight",
-                     "show frmAllRight",
-                     // the reward's own channel
-                     "sound Notify=off", "sound Wait=on", "sound Shareable=off",
-                     "sound DeviceType=WaveAudio", "sound FileName=applp.wav",
-                     "sound Open (wait)", "sound Wait=on", "sound Play (wait)", "sound close",
-                     "sound FileName=goodjob.wav", "sound Wait=on", "sound Open (wait)",
-                     "sound Wait=on", "sound Play (wait)", "modal end frmAllRight",
-                     "show frmMain",
-                     // the next letter
-                     "sound Close", "sound Wait=on", "sound Shareable=off",
-                     "sound DeviceType=WaveAudio", "sound FileName=" + frm.CurrentLetter + ".wav",
-                     "sound Open (wait)", "sound Wait=on", "sound play (wait)", "sound Close"}));
+  EXPECT_EQ(
+      since(end, {"sound ", "pump", "modal", "show", "read ", "tick frmMain"}),
+      (Strings{"tick frmMain.Timer1", "sound Notify=off", "sound Close", "sound Wait=on",
+               "sound Shareable=off", "sound DeviceType=WaveAudio", "sound FileName=ribbit2.wav",
+               "sound Open (wait)", "sound Play", "pump", "modal frmAllRight", "show frmAllRight",
+               // the reward's own channel
+               "sound Notify=off", "sound Wait=on", "sound Shareable=off",
+               "sound DeviceType=WaveAudio", "sound FileName=applp.wav", "sound Open (wait)",
+               "sound Wait=on", "sound Play (wait)", "sound close", "sound FileName=goodjob.wav",
+               "sound Wait=on", "sound Open (wait)", "sound Wait=on", "sound Play (wait)",
+               "modal end frmAllRight", "show frmMain",
+               // the next letter
+               "sound Close", "sound Wait=on", "sound Shareable=off", "sound DeviceType=WaveAudio",
+               "sound FileName=" + frm.CurrentLetter + ".wav", "sound Open (wait)", "sound Wait=on",
+               "sound play (wait)", "sound Close"}));
   // The reward shows for its 3.5 s of colours, then the applause and the praise.
   const std::int64_t shown = env.timeOf("modal frmAllRight");
   EXPECT_EQ(shown, end);

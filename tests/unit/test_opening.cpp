@@ -11,7 +11,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-constexpr std::int64_t kTalkEnd = 16 * 150;          // tick 16 of the talking frog
+constexpr std::int64_t kTalkEnd = 16 * 150;         // tick 16 of the talking frog
 constexpr std::int64_t kArrange = kTalkEnd + 2000;  // Timer3's single tick
 constexpr std::int64_t kFirstLetter = kArrange + GameFolder::kDirectionsMs;
 constexpr std::int64_t kOpeningEnd = kFirstLetter + GameFolder::kDirections2Ms;
@@ -39,8 +39,8 @@ TEST_F(OpeningTest, TheFrogTalksForSixteenTicksThenRests) {
 
   // Timer3 starts only after the last talking frame, and waits its 2 s.
   EXPECT_EQ(env.only({"disable frmMain.Timer2", "pump", "read talk0", "enable frmMain.Timer3"}),
-            (Strings{"read talk0.bmp", "pump", "pump", "disable frmMain.Timer2", "pump", "read talk0.bmp",
-                     "enable frmMain.Timer3"}));
+            (Strings{"read talk0.bmp", "pump", "pump", "disable frmMain.Timer2", "pump",
+                     "read talk0.bmp", "enable frmMain.Timer3"}));
   EXPECT_EQ(env.timeOf("enable frmMain.Timer3"), kTalkEnd);
   EXPECT_EQ(env.timeOf("tick frmMain.Timer3"), -1);
   EXPECT_FALSE(frm.picStop.visible());
@@ -53,8 +53,8 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   std::vector<std::pair<std::string, std::string>> seen;
   env.onSound = [&](const std::string& line) {
     if (line == "Play (wait)")
-      seen.push_back({frm.MMControl1.fileName().substr(folder.path().size() + 1),
-                      frm.Label1.caption()});
+      seen.push_back(
+          {frm.MMControl1.fileName().substr(folder.path().size() + 1), frm.Label1.caption()});
   };
   env.windows.runUntil(kArrange + 1);
 
@@ -82,7 +82,7 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   EXPECT_FALSE(frm.MMControl1.shareable());
 
   EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::string>>{{"yumdir.wav", ""},
-                                                                     {"yumdir2.wav", "A"}}));
+                                                                    {"yumdir2.wav", "A"}}));
   EXPECT_EQ(env.timeOf("disable frmMain.Timer3"), kOpeningEnd);
   EXPECT_FALSE(frm.Timer2.enabled());
   EXPECT_FALSE(frm.Timer3.enabled());

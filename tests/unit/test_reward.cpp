@@ -95,7 +95,8 @@ TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
   for (int n = 0; n < 10; ++n) showReward();
   std::set<std::tuple<int, int, int>> seen;
   for (const auto& p : painted)
-    if (!(p.colour == ui::SystemColor::ButtonFace)) seen.insert({p.colour.r, p.colour.g, p.colour.b});
+    if (!(p.colour == ui::SystemColor::ButtonFace))
+      seen.insert({p.colour.r, p.colour.g, p.colour.b});
   std::set<std::tuple<int, int, int>> palette;
   for (int n = 1; n <= 15; ++n) {
     const ui::Rgb c = reward::FrmAllRight::paletteColour(n);
