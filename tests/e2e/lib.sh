@@ -197,3 +197,26 @@ close_request() {
     timeout 5 xdotool key --clearmodifiers alt+F4 || fail "xdotool key failed"
   fi
 }
+
+REWARD_W=420 REWARD_H=487
+
+# reward_centred RW: sets x y w h of the reward window, failing unless it has
+# its design size and is centred on the screen (give or take half a pixel).
+reward_centred() {
+  read -r x y w h <<<"$(geometry "$1")"
+  [ "$w $h" = "$REWARD_W $REWARD_H" ] &&
+    [ $((2 * x - (SCREEN_W - w))) -ge -2 ] && [ $((2 * x - (SCREEN_W - w))) -le 2 ] &&
+    [ $((2 * y - (SCREEN_H - h))) -ge -2 ] && [ $((2 * y - (SCREEN_H - h))) -le 2 ] ||
+    fail "reward window at $x $y ${w}x$h, not centred on ${SCREEN_W}x${SCREEN_H}"
+}
+
+# wait_reward_gone SECONDS: fails unless the reward window closes by itself in time.
+wait_reward_gone() {
+  local n
+  for n in $(seq $(($1 * 5))); do
+    [ -z "$(window_titled Form1)" ] && return 0
+    game_running || fail "the program ended during the reward"
+    sleep 0.2
+  done
+  fail "the reward window stayed"
+}

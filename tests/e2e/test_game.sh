@@ -66,11 +66,7 @@ for round in $(seq 150); do
   rw=$(wait_titled Form1 2) || continue
 
   rewards=$((rewards + 1))
-  read -r x y w h <<<"$(geometry "$rw")"
-  [ "$w $h" = "420 487" ] || fail "reward $rewards is ${w}x$h"
-  [ $((2 * x - (W - w))) -le 2 ] && [ $((2 * x - (W - w))) -ge -2 ] &&
-    [ $((2 * y - (H - h))) -le 2 ] && [ $((2 * y - (H - h))) -ge -2 ] ||
-    fail "reward $rewards at $x,$y is not centred"
+  reward_centred "$rw"
   colours=()
   # Quickly: the colours stop changing when the applause starts, 3.5 s in.
   for n in 1 2 3; do
@@ -82,12 +78,7 @@ for round in $(seq 150); do
     fail "the reward's frame did not change colour: ${colours[*]}"
   say "reward $rewards: centred, flashing ${colours[*]}"
 
-  for n in $(seq 150); do
-    [ -z "$(window_titled Form1)" ] && break
-    game_running || fail "the program ended during reward $rewards"
-    sleep 0.1
-  done
-  [ -z "$(window_titled Form1)" ] || fail "reward $rewards did not close by itself"
+  wait_reward_gone 15
   # The game is painted again and its next letter is up.
   count=$(wait_pixels 10 1500 $LETTER "$DARK")
   [ "$count" -ge 1500 ] || fail "no new letter after reward $rewards"

@@ -7,7 +7,6 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin reward "$@"
 
 ALPHABET=abcdefghijklmnopqrstuvwxyz
-REWARD_W=420 REWARD_H=487
 
 # The whole alphabet: whichever letter is up gets eaten; the rest arrive while
 # the frog eats, and are ignored.
@@ -37,12 +36,7 @@ check_reward() {
   [ -n "$rw" ] || fail "$mode: no reward window after many letters"
 
   # Centred, give or take the rounding of half a pixel.
-  geo=$(geometry "$rw")
-  read -r x y w h <<<"$geo"
-  [ "$w $h" = "$REWARD_W $REWARD_H" ] &&
-    [ $((2 * x - (SCREEN_W - REWARD_W))) -ge -2 ] && [ $((2 * x - (SCREEN_W - REWARD_W))) -le 2 ] &&
-    [ $((2 * y - (SCREEN_H - REWARD_H))) -ge -2 ] && [ $((2 * y - (SCREEN_H - REWARD_H))) -le 2 ] ||
-    fail "$mode: reward window at $geo, not centred on ${SCREEN_W}x${SCREEN_H}"
+  reward_centred "$rw"
   sleep 0.5
   shot "$mode-reward" >/dev/null
   # On top: the screen shows the reward's sunken border (dark grey, then black)
@@ -55,12 +49,7 @@ check_reward() {
   [ "$count" -ge 380 ] || fail "$mode: the reward window is not on top ($count border pixels)"
   say "$mode: reward window centred and on top"
 
-  for n in $(seq 100); do
-    [ -z "$(window_titled Form1)" ] && break
-    game_running || fail "$mode: the program ended during the reward"
-    sleep 0.2
-  done
-  [ -z "$(window_titled Form1)" ] || fail "$mode: the reward window stayed"
+  wait_reward_gone 20
   sleep 0.5
   shot "$mode-after" >/dev/null
   # Where the reward was, the game window is painted again: mostly white.
