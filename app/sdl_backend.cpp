@@ -443,7 +443,7 @@ void SdlBackend::drawLabel(Native& n, const Label& label, double originX, double
   int x = box.x;
   if (label.alignment() == Align::Center) x += (box.w - text->width) / 2;
   if (label.alignment() == Align::Right) x += box.w - text->width;
-  const SDL_Rect to{x, box.y, text->width, text->height};
+  const SDL_Rect to{x, box.y + text->drop, text->width, text->height};
   if (SDL_RenderCopy(n.renderer, text->texture.get(), nullptr, &to) != 0) warn("SDL_RenderCopy");
 }
 
@@ -521,7 +521,14 @@ SdlBackend::Cached* SdlBackend::textTexture(Native& n, const Label& label) {
       warn("SDL_CreateTextureFromSurface");
       return nullptr;
     }
-    it = n.texts.emplace(key, Cached{std::move(texture), width, height, false, nullptr}).first;
+    // The designs were laid out with fonts whose ascent is a full em, so a
+    // capital stands well below the label's top. The free look-alikes of some
+    // have an ascent no taller than their capitals; lowering their text to a
+    // one-em baseline keeps the big letter level with the frog's mouth.
+    const int em = static_cast<int>(std::lround(f.points * 96.0 / 72.0));
+    const int drop = std::max(0, em - TTF_FontAscent(font));
+    it =
+        n.texts.emplace(key, Cached{std::move(texture), width, height, false, nullptr, drop}).first;
   }
   it->second.used = true;
   return &it->second;

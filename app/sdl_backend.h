@@ -53,6 +53,7 @@ class SdlBackend : public Backend {
     int width = 0, height = 0;
     bool used = false;
     PictureRef keepAlive;  // a picture's address stays its own while cached
+    int drop = 0;          // text: how far below the label's top it is drawn
   };
   using TextKey = std::tuple<std::string, std::string, double, int, int>;
   struct Native {

@@ -247,6 +247,28 @@ TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
   EXPECT_EQ(p.at(11, 30), kRed);
 }
 
+// The big letter's font stand-in has an ascent no taller than its capitals;
+// drawn from the label's top it would float above the frog's mouth.
+TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
+  TestWindow w(*ws);
+  w.setBounds(0, 0, px(200), px(200));
+  ui::Label letter(w, "letter", nullptr, 0, 0, px(109), px(140));
+  letter.setCaption("H");
+  letter.setFont({"Century Gothic", 84.75, 600});
+  letter.setForeColor(kBlue);
+  paint(w);
+  const Pixels p = pixels(w);
+  int top = -1, bottom = -1;
+  for (int y = 0; y < 140; ++y)
+    if (p.count(kBlue, 0, y, 109, y + 1) > 0) {
+      if (top < 0) top = y;
+      bottom = y;
+    }
+  // The capital's foot rests about one em (113 px at 84.75 points) down.
+  EXPECT_NEAR(bottom, 113, 4);
+  EXPECT_GT(top, 20);
+}
+
 TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
   TestWindow w(*ws);
   ui::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
