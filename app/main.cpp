@@ -1,13 +1,13 @@
 #include <iostream>
 
 #include "app/play.h"
-#include "app/sdl_backend.h"
+#include "app/sdl/platform.h"
 #include "media/asset_path.h"
 
 int main() {
   const std::string dir = media::programDirectory();
   std::string why;
-  auto screen = ui::SdlBackend::create(dir, why);
+  auto screen = sdl::openScreen(dir, why);
   if (!screen) {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;

@@ -2,22 +2,22 @@
 
 #include <memory>
 
-#include "app/services.h"
-#include "app/window_system.h"
+#include "app/sdl/platform.h"
+#include "app/toolkit/services.h"
+#include "app/toolkit/window_system.h"
 #include "game/frm_main.h"
 #include "media/bitmap.h"
-#include "media/mixer_audio.h"
 #include "media/silent_audio.h"
 
 namespace app {
 
-int play(ui::Backend& backend, const std::string& programDir) {
-  ui::WindowSystem windows(backend);
+int play(toolkit::Backend& backend, const std::string& programDir) {
+  toolkit::WindowSystem windows(backend);
   // Sound is welcome but never required: without a device the game runs silent.
-  std::unique_ptr<media::AudioSystem> audio = media::MixerAudio::open(windows);
+  std::unique_ptr<media::AudioSystem> audio = sdl::openSound(windows);
   if (!audio) audio = std::make_unique<media::SilentAudio>(windows);
   media::FilePictureLoader pictures;
-  Services services{windows, *audio, pictures, programDir};
+  toolkit::Services services{windows, *audio, pictures, programDir};
 
   game::FrmMain frmMain(services);
   return windows.run(frmMain);

@@ -4,37 +4,37 @@
 #include <cstdio>
 #include <string>
 
-#include "app/backend.h"
-#include "app/window.h"
+#include "app/toolkit/backend.h"
+#include "app/toolkit/window.h"
 
 namespace bench {
 
 // Passes everything to the real backend and writes a line for each key, each
 // paint and each new eating frame, with the time, so a script can measure the
 // running program from outside.
-class TimedBackend : public ui::Backend {
+class TimedBackend : public toolkit::Backend {
  public:
-  TimedBackend(ui::Backend& inner, std::FILE* log) : inner_(inner), log_(log) {}
+  TimedBackend(toolkit::Backend& inner, std::FILE* log) : inner_(inner), log_(log) {}
 
   std::int64_t nowMs() override { return inner_.nowMs(); }
   void sleepMs(std::int64_t ms) override { inner_.sleepMs(ms); }
-  std::optional<ui::Event> waitEvent(std::int64_t timeoutMs) override {
+  std::optional<toolkit::Event> waitEvent(std::int64_t timeoutMs) override {
     auto e = inner_.waitEvent(timeoutMs);
-    if (e && e->kind == ui::Event::Kind::Key) line("key", std::to_string(e->keyAscii));
+    if (e && e->kind == toolkit::Event::Kind::Key) line("key", std::to_string(e->keyAscii));
     return e;
   }
   std::uint64_t clockSeed() override { return inner_.clockSeed(); }
-  void createWindow(ui::Window& w) override { inner_.createWindow(w); }
-  void destroyWindow(ui::Window& w) override { inner_.destroyWindow(w); }
-  void showWindow(ui::Window& w) override { inner_.showWindow(w); }
-  void hideWindow(ui::Window& w) override { inner_.hideWindow(w); }
-  void moveWindow(ui::Window& w) override { inner_.moveWindow(w); }
-  ui::Size screenSize() override { return inner_.screenSize(); }
+  void createWindow(toolkit::Window& w) override { inner_.createWindow(w); }
+  void destroyWindow(toolkit::Window& w) override { inner_.destroyWindow(w); }
+  void showWindow(toolkit::Window& w) override { inner_.showWindow(w); }
+  void hideWindow(toolkit::Window& w) override { inner_.hideWindow(w); }
+  void moveWindow(toolkit::Window& w) override { inner_.moveWindow(w); }
+  toolkit::Size screenSize() override { return inner_.screenSize(); }
   void messageBox(const std::string& title, const std::string& text) override {
     inner_.messageBox(title, text);
   }
 
-  void paint(ui::Window& w) override {
+  void paint(toolkit::Window& w) override {
     inner_.paint(w);
     if (!firstPaint_) {
       firstPaint_ = true;
@@ -43,12 +43,12 @@ class TimedBackend : public ui::Backend {
            std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()));
     }
     if (w.name() != "frmMain") return;
-    if (auto* score = dynamic_cast<ui::Label*>(w.find("lblScore"));
+    if (auto* score = dynamic_cast<toolkit::Label*>(w.find("lblScore"));
         score && score->visible() && score->caption() != lastScore_) {
       lastScore_ = score->caption();
       line("score", lastScore_);
     }
-    if (auto* frog = dynamic_cast<ui::PictureBox*>(w.find("Picture1"));
+    if (auto* frog = dynamic_cast<toolkit::PictureBox*>(w.find("Picture1"));
         frog && frog->picture().get() != lastFrame_) {
       lastFrame_ = frog->picture().get();
       line("frame", "");
@@ -63,7 +63,7 @@ class TimedBackend : public ui::Backend {
     std::fflush(log_);
   }
 
-  ui::Backend& inner_;
+  toolkit::Backend& inner_;
   std::FILE* log_;
   bool firstPaint_ = false;
   std::string lastScore_;

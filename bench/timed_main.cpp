@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "app/play.h"
-#include "app/sdl_backend.h"
+#include "app/sdl/platform.h"
 #include "bench/timed_backend.h"
 #include "media/asset_path.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = media::programDirectory();
   std::string why;
-  auto screen = ui::SdlBackend::create(dir, why);
+  auto screen = sdl::openScreen(dir, why);
   if (!screen) {
     std::cerr << "yumble_timed: cannot open a window: " << why << "\n";
     return 1;

@@ -4,32 +4,32 @@
 #include <cmath>
 #include <limits>
 
-#include "app/error_report.h"
+#include "app/base/failure.h"
+#include "app/toolkit/error_report.h"
 #include "media/asset_path.h"
 #include "media/builtin_art.h"
-#include "media/failure.h"
 #include "reward/frm_all_right.h"
 
 namespace game {
 namespace {
 
-constexpr ui::Rgb kWhite{255, 255, 255};
-constexpr ui::Rgb kLightGreen{128, 255, 128};
-constexpr ui::Rgb kTitleGreen{0, 255, 0};
-constexpr ui::Rgb kScorePurple{192, 0, 192};
+constexpr toolkit::Rgb kWhite{255, 255, 255};
+constexpr toolkit::Rgb kLightGreen{128, 255, 128};
+constexpr toolkit::Rgb kTitleGreen{0, 255, 0};
+constexpr toolkit::Rgb kScorePurple{192, 0, 192};
 
 // Counters that stop at their limit: going past it is an overflow failure
 // and the counter keeps its value.
 template <class Int>
 Int plusOne(Int value) {
-  if (value == std::numeric_limits<Int>::max()) throw media::overflow();
+  if (value == std::numeric_limits<Int>::max()) throw base::overflow();
   return static_cast<Int>(value + 1);
 }
 
 }  // namespace
 
-FrmMain::FrmMain(app::Services& services)
-    : ui::Window(services.windows, "frmMain", "Yumble", 10305, 6750),
+FrmMain::FrmMain(toolkit::Services& services)
+    : toolkit::Window(services.windows, "frmMain", "Yumble", 10305, 6750),
       Label2(*this, "Label2", nullptr, 60, -60, 10200, 1545),
       Picture2(*this, "Picture2", nullptr, 60, 1050, 3780, 4980),
       Picture1(*this, "Picture1", nullptr, -20000, 1290, 6000, 3840),
@@ -51,7 +51,7 @@ FrmMain::FrmMain(app::Services& services)
   Label2.setCaption("YUMBLE");
   Label2.setForeColor(kTitleGreen);
   Label2.setFont({"Comic Sans MS", 48, 700});
-  Label2.setAlignment(ui::Align::Center);
+  Label2.setAlignment(toolkit::Align::Center);
 
   Picture2.setBackColor(kWhite);
   Picture2.setPicture(media::art::picture(media::art::frogRight()));
@@ -89,7 +89,7 @@ std::string FrmMain::asset(const std::string& name) const {
   return media::assetPath(services_.programDir, name);
 }
 
-void FrmMain::loadPicture(ui::PictureBox& box, const std::string& name) {
+void FrmMain::loadPicture(toolkit::PictureBox& box, const std::string& name) {
   box.setPicture(services_.pictures.load(asset(name)));
 }
 
@@ -103,7 +103,7 @@ void FrmMain::reopenSound(const std::string& name) {
 }
 
 void FrmMain::Form_Load() {
-  app::guarded(ws_, "Form_Load: ", [&] {
+  toolkit::guarded(ws_, "Form_Load: ", [&] {
     Eating = false;
     Label1.setCaption("");
     ws_.maximise(*this);
@@ -127,11 +127,11 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::picStop_Click() {
-  app::guarded(ws_, "picStop_Click: ", [&] { ws_.unload(*this); });
+  toolkit::guarded(ws_, "picStop_Click: ", [&] { ws_.unload(*this); });
 }
 
 void FrmMain::Form_Unload(int& /*Cancel*/) {
-  app::guarded(ws_, "Form_Unload: ", [&] {
+  toolkit::guarded(ws_, "Form_Unload: ", [&] {
     ws_.hide(*this);
     ws_.endProgram();
   });
@@ -139,7 +139,7 @@ void FrmMain::Form_Unload(int& /*Cancel*/) {
 
 // The talking frog: fifteen frames of talk while the greeting croaks, then rest.
 void FrmMain::Timer2_Timer() {
-  app::guarded(ws_, "Timer2_Timer: ", [&] {
+  toolkit::guarded(ws_, "Timer2_Timer: ", [&] {
     TalkTicks = plusOne(TalkTicks);
     if (TalkTicks == 16) {
       Timer2.setEnabled(false);
@@ -158,7 +158,7 @@ void FrmMain::Timer2_Timer() {
 
 // Arranges the screen for play and speaks the directions around the first letter.
 void FrmMain::Timer3_Timer() {
-  app::guarded(ws_, "Timer3_Timer: ", [&] {
+  toolkit::guarded(ws_, "Timer3_Timer: ", [&] {
     picStop.setTop(top());
     picStop.setLeft(scaleWidth() - picStop.width());
     picStop.setVisible(true);
@@ -191,9 +191,9 @@ void FrmMain::Timer3_Timer() {
 }
 
 void FrmMain::Form_KeyPress(std::int16_t& KeyAscii) {
-  app::guarded(ws_, "Form_KeyPress: ", [&] {
+  toolkit::guarded(ws_, "Form_KeyPress: ", [&] {
     if (KeyAscii < 1 || KeyAscii > 255) return;
-    const std::string key = ui::upperCase(std::string(1, static_cast<char>(KeyAscii)));
+    const std::string key = toolkit::upperCase(std::string(1, static_cast<char>(KeyAscii)));
     if (key == CurrentLetter && !Eating) {
       Eating = true;
       Yumble();
@@ -202,7 +202,7 @@ void FrmMain::Form_KeyPress(std::int16_t& KeyAscii) {
 }
 
 void FrmMain::Yumble() {
-  app::guarded(ws_, "Yumble: ", [&] {
+  toolkit::guarded(ws_, "Yumble: ", [&] {
     LettersEaten = plusOne(LettersEaten);
     MMControl1.setNotify(false);
     reopenSound("slurp2.wav");
@@ -215,7 +215,7 @@ void FrmMain::Yumble() {
 
 // The eating animation: f1 (first time only) to f7, then the next letter.
 void FrmMain::Timer1_Timer() {
-  app::guarded(ws_, "Timer1_Timer: ", [&] {
+  toolkit::guarded(ws_, "Timer1_Timer: ", [&] {
     FrameNo = plusOne(FrameNo);
     if (FrameNo >= 1 && FrameNo <= 7) {
       if (FrameNo == 4) Label1.setCaption("");
@@ -241,7 +241,7 @@ void FrmMain::Timer1_Timer() {
 }
 
 void FrmMain::SetCurrentLetter() {
-  app::guarded(ws_, "SetCurrentLetter: ", [&] {
+  toolkit::guarded(ws_, "SetCurrentLetter: ", [&] {
     Eating = false;
     const std::string previous = CurrentLetter;
     // A real generator repeats a letter rarely; the bound only keeps a broken

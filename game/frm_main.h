@@ -3,17 +3,17 @@
 #include <cstdint>
 #include <string>
 
-#include "app/services.h"
-#include "app/window.h"
+#include "app/toolkit/services.h"
+#include "app/toolkit/window.h"
 #include "media/sound_channel.h"
 
 namespace game {
 
 // The full-screen game window: the talking frog's opening, then the letter
 // turns, with the reward window every tenth letter.
-class FrmMain : public ui::Window {
+class FrmMain : public toolkit::Window {
  public:
-  explicit FrmMain(app::Services& services);
+  explicit FrmMain(toolkit::Services& services);
 
   void Form_Load() override;
   void Form_KeyPress(std::int16_t& KeyAscii) override;
@@ -26,17 +26,17 @@ class FrmMain : public ui::Window {
 
   // The design, in stacking order; labels on the window paint beneath the
   // picture boxes.
-  ui::Label Label2;
-  ui::PictureBox Picture2;
-  ui::PictureBox Picture1;
-  ui::Label Label1;
-  ui::Label lblScore;
-  ui::PictureBox picStop;
-  ui::Label lblCopyright;
+  toolkit::Label Label2;
+  toolkit::PictureBox Picture2;
+  toolkit::PictureBox Picture1;
+  toolkit::Label Label1;
+  toolkit::Label lblScore;
+  toolkit::PictureBox picStop;
+  toolkit::Label lblCopyright;
   media::SoundChannel MMControl1;
-  ui::Timer Timer1;
-  ui::Timer Timer2;
-  ui::Timer Timer3;
+  toolkit::Timer Timer1;
+  toolkit::Timer Timer2;
+  toolkit::Timer Timer3;
 
   // State of the game.
   std::string CurrentLetter;
@@ -53,12 +53,12 @@ class FrmMain : public ui::Window {
   void SetCurrentLetter();
 
   std::string asset(const std::string& name) const;
-  void loadPicture(ui::PictureBox& box, const std::string& name);
+  void loadPicture(toolkit::PictureBox& box, const std::string& name);
   // Closes whatever the channel holds and opens the named sound; the open waits.
   void reopenSound(const std::string& name);
 
-  app::Services& services_;
-  ui::WindowSystem& ws_;
+  toolkit::Services& services_;
+  toolkit::WindowSystem& ws_;
 };
 
 }  // namespace game

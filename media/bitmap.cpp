@@ -4,7 +4,7 @@
 #include <iterator>
 #include <vector>
 
-#include "media/failure.h"
+#include "app/base/failure.h"
 
 namespace media {
 namespace {
@@ -147,16 +147,16 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
 
 PictureRef loadPictureFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw fileNotFound();
+  if (!in) throw base::fileNotFound();
   // read() turns a read error (a folder, say) into badbit; reading through an
   // istreambuf_iterator would throw instead.
   std::vector<std::uint8_t> bytes;
   char chunk[4096];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
     bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-  if (in.bad()) throw fileNotFound();
+  if (in.bad()) throw base::fileNotFound();
   auto pic = decodeBmp(bytes);
-  if (!pic) throw invalidPicture();
+  if (!pic) throw base::invalidPicture();
   return std::make_shared<const Picture>(std::move(*pic));
 }
 

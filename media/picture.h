@@ -4,12 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/base/rgb.h"
+
 namespace media {
 
-struct Rgb {
-  std::uint8_t r = 0, g = 0, b = 0;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+using base::Rgb;
 
 // A decoded picture: top row first, left to right.
 struct Picture {

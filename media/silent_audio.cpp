@@ -9,7 +9,7 @@ namespace {
 
 class SilentOutput : public AudioOutput {
  public:
-  explicit SilentOutput(Clock& clock) : clock_(clock) {}
+  explicit SilentOutput(base::Clock& clock) : clock_(clock) {}
 
   bool open(const std::string& path) override {
     auto info = readWavFile(path);
@@ -33,7 +33,7 @@ class SilentOutput : public AudioOutput {
   }
 
  private:
-  Clock& clock_;
+  base::Clock& clock_;
   std::optional<std::int64_t> durationMs_;
   std::optional<std::int64_t> startedAt_;
 };

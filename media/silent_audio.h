@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "app/base/clock.h"
 #include "media/audio.h"
-#include "media/clock.h"
 
 namespace media {
 
@@ -11,11 +11,11 @@ namespace media {
 // would. Used when no sound device can be opened, and by the tests.
 class SilentAudio : public AudioSystem {
  public:
-  explicit SilentAudio(Clock& clock) : clock_(clock) {}
+  explicit SilentAudio(base::Clock& clock) : clock_(clock) {}
   std::unique_ptr<AudioOutput> newOutput() override;
 
  private:
-  Clock& clock_;
+  base::Clock& clock_;
 };
 
 }  // namespace media

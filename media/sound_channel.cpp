@@ -21,32 +21,32 @@ SoundChannel::SoundChannel(std::unique_ptr<AudioOutput> output, Observer observe
 
 void SoundChannel::setDeviceType(std::string type) {
   deviceType_ = std::move(type);
-  note("DeviceType=" + deviceType_);
+  note(SoundNote::Kind::DeviceType, deviceType_);
 }
 
 void SoundChannel::setFileName(std::string path) {
   fileName_ = std::move(path);
-  note("FileName=" + fileName_);
+  note(SoundNote::Kind::FileName, fileName_);
 }
 
 void SoundChannel::setNotify(bool on) {
   notify_ = on;
-  note(on ? "Notify=on" : "Notify=off");
+  note(SoundNote::Kind::Notify, {}, on);
 }
 
 void SoundChannel::setWait(bool on) {
   wait_ = on;
-  note(on ? "Wait=on" : "Wait=off");
+  note(SoundNote::Kind::Wait, {}, on);
 }
 
 void SoundChannel::setShareable(bool on) {
   shareable_ = on;
-  note(on ? "Shareable=on" : "Shareable=off");
+  note(SoundNote::Kind::Shareable, {}, on);
 }
 
 void SoundChannel::command(std::string_view name) {
   const bool wait = std::exchange(wait_, false);
-  note(std::string(name) + (wait ? " (wait)" : ""));
+  note(SoundNote::Kind::Command, name, wait);
   if (!output_) return;
   if (sameWord(name, "Open")) {
     const bool waveDevice = deviceType_.empty() || sameWord(deviceType_, "WaveAudio");

@@ -12,9 +12,18 @@ namespace media {
 // A window's sound channel, driven by properties and commands written one at a
 // time. A command the device cannot carry out has no effect and is not
 // reported: the game relies on that, for instance closing an unopened channel.
+// One property or command as it was written to a channel, for whoever
+// listens (the tests do); nothing is built for it when nobody does.
+struct SoundNote {
+  enum class Kind { DeviceType, FileName, Notify, Wait, Shareable, Command };
+  Kind kind;
+  std::string_view text = {};  // DeviceType, FileName, Command
+  bool on = false;             // Notify, Wait, Shareable; Command: whether it waits
+};
+
 class SoundChannel {
  public:
-  using Observer = std::function<void(const std::string&)>;
+  using Observer = std::function<void(const SoundNote&)>;
 
   explicit SoundChannel(std::unique_ptr<AudioOutput> output, Observer observer = {});
 
@@ -34,8 +43,8 @@ class SoundChannel {
   bool isOpen() const { return open_; }
 
  private:
-  void note(const std::string& what) const {
-    if (observer_) observer_(what);
+  void note(SoundNote::Kind kind, std::string_view text, bool on = false) const {
+    if (observer_) observer_(SoundNote{kind, text, on});
   }
 
   std::unique_ptr<AudioOutput> output_;

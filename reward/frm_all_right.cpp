@@ -3,14 +3,14 @@
 #include <array>
 #include <cmath>
 
-#include "app/error_report.h"
+#include "app/toolkit/error_report.h"
 #include "media/asset_path.h"
 #include "media/builtin_art.h"
 
 namespace reward {
 
-ui::Rgb FrmAllRight::paletteColour(int n) {
-  static constexpr std::array<ui::Rgb, 16> kPalette{{
+toolkit::Rgb FrmAllRight::paletteColour(int n) {
+  static constexpr std::array<toolkit::Rgb, 16> kPalette{{
       {0, 0, 0},
       {0, 0, 128},
       {0, 128, 0},
@@ -31,21 +31,21 @@ ui::Rgb FrmAllRight::paletteColour(int n) {
   return kPalette[static_cast<std::size_t>(n) % kPalette.size()];
 }
 
-FrmAllRight::FrmAllRight(app::Services& services)
-    : ui::Window(services.windows, "frmAllRight", "Form1", 6300, 7305),
+FrmAllRight::FrmAllRight(toolkit::Services& services)
+    : toolkit::Window(services.windows, "frmAllRight", "Form1", 6300, 7305),
       Picture1(*this, "Picture1", nullptr, 120, 135, 6060, 7035),
       MMControl1(services.audio.newOutput(), services.soundObserver),
       Timer1(*this, "Timer1", 100, true),
       Timer2(*this, "Timer2", 3500, true),
       services_(services),
       ws_(services.windows) {
-  setBackColor(ui::SystemColor::ButtonFace);
+  setBackColor(toolkit::SystemColor::ButtonFace);
   setIcon(media::art::picture(media::art::smileyIcon()));
   // The game window covers the screen; this one must stay above it.
   setAlwaysOnTop(true);
 
   Picture1.setAutoSize(true);
-  Picture1.setBorder(ui::Border::Sunken);
+  Picture1.setBorder(toolkit::Border::Sunken);
   Picture1.setBackColor({255, 255, 255});
   Picture1.setPicture(media::art::picture(media::art::rewardPicture()));
 
@@ -54,7 +54,7 @@ FrmAllRight::FrmAllRight(app::Services& services)
 }
 
 void FrmAllRight::Form_Load() {
-  app::guarded(ws_, "Form_Load: ", [&] {
+  toolkit::guarded(ws_, "Form_Load: ", [&] {
     setLeft((ws_.screenWidth() - width()) / 2);
     setTop((ws_.screenHeight() - height()) / 2);
     Timer2.setEnabled(true);
@@ -62,14 +62,14 @@ void FrmAllRight::Form_Load() {
 }
 
 void FrmAllRight::Timer1_Timer() {
-  app::guarded(ws_, "Timer1_Timer: ", [&] {
+  toolkit::guarded(ws_, "Timer1_Timer: ", [&] {
     const int n = static_cast<int>(std::floor(ws_.random() * 15 + 1));
     setBackColor(paletteColour(n));
   });
 }
 
 void FrmAllRight::Timer2_Timer() {
-  app::guarded(ws_, "Timer2_Timer: ", [&] {
+  toolkit::guarded(ws_, "Timer2_Timer: ", [&] {
     Timer2.setEnabled(false);
     auto asset = [&](const char* name) { return media::assetPath(services_.programDir, name); };
     MMControl1.setNotify(false);

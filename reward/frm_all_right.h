@@ -1,32 +1,32 @@
 #pragma once
 
-#include "app/services.h"
-#include "app/window.h"
+#include "app/toolkit/services.h"
+#include "app/toolkit/window.h"
 #include "media/sound_channel.h"
 
 namespace reward {
 
 // The little window that celebrates every tenth letter: flashing colours
 // around the frog in its cap, applause, a word of praise, and it closes itself.
-class FrmAllRight : public ui::Window {
+class FrmAllRight : public toolkit::Window {
  public:
-  explicit FrmAllRight(app::Services& services);
+  explicit FrmAllRight(toolkit::Services& services);
 
   void Form_Load() override;
   void Timer1_Timer();
   void Timer2_Timer();
 
-  ui::PictureBox Picture1;
+  toolkit::PictureBox Picture1;
   media::SoundChannel MMControl1;
-  ui::Timer Timer1;
-  ui::Timer Timer2;
+  toolkit::Timer Timer1;
+  toolkit::Timer Timer2;
 
   // The classic sixteen numbered colours; 0 (black) is never drawn.
-  static ui::Rgb paletteColour(int n);
+  static toolkit::Rgb paletteColour(int n);
 
  private:
-  app::Services& services_;
-  ui::WindowSystem& ws_;
+  toolkit::Services& services_;
+  toolkit::WindowSystem& ws_;
 };
 
 }  // namespace reward

@@ -13,8 +13,8 @@
 #include "media/bitmap.h"
 #include "media/builtin_art.h"
 
+using base::Rgb;
 using media::PictureRef;
-using media::Rgb;
 
 namespace {
 

@@ -104,7 +104,8 @@ std::vector<double> envelope(const Sound& s) {
 int bursts(const Sound& s, double share = 1.0) {
   const auto levels = envelope(s);
   int count = 0, quietBlocks = 4;
-  for (std::size_t i = 0; i < levels.size() * share; ++i) {
+  for (std::size_t i = 0; static_cast<double>(i) < static_cast<double>(levels.size()) * share;
+       ++i) {
     if (levels[i] > -30) {
       if (quietBlocks >= 4) ++count;
       quietBlocks = 0;

@@ -1,5 +1,6 @@
 #include "tests/support/headless_env.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -7,80 +8,57 @@
 namespace testing_support {
 namespace {
 
-void put16(std::ofstream& o, std::uint32_t v) {
-  o.put(char(v & 255)).put(char((v >> 8) & 255));
-}
-void put32(std::ofstream& o, std::uint32_t v) {
-  put16(o, v & 0xffff);
-  put16(o, v >> 16);
-}
-
 void writeBmp(const std::string& path, int w, int h, media::Rgb c, int bits) {
-  std::ofstream o(path, std::ios::binary);
-  const std::uint32_t stride = ((w * bits + 31) / 32) * 4;
+  const auto u = [](int v) { return static_cast<std::uint32_t>(v); };
+  const std::uint32_t stride = u((w * bits + 31) / 32 * 4);
   const std::uint32_t paletteBytes = bits == 8 ? 256 * 4 : 0;
   const std::uint32_t offset = 54 + paletteBytes;
-  o << "BM";
-  put32(o, offset + stride * h);
-  put32(o, 0);
-  put32(o, offset);
-  put32(o, 40);
-  put32(o, w);
-  put32(o, h);
-  put16(o, 1);
-  put16(o, bits);
-  put32(o, 0);
-  put32(o, stride * h);
-  put32(o, 2835);
-  put32(o, 2835);
-  put32(o, bits == 8 ? 256 : 0);
-  put32(o, 0);
+  Bytes b;
+  putText(b, "BM");
+  for (std::uint32_t v : {offset + stride * u(h), 0u, offset, 40u, u(w), u(h)}) put32(b, v);
+  put16(b, 1);
+  put16(b, u(bits));
+  for (std::uint32_t v : {0u, stride * u(h), 2835u, 2835u, bits == 8 ? 256u : 0u, 0u}) put32(b, v);
   if (bits == 8) {
     for (int i = 0; i < 256; ++i) {
       const media::Rgb p = i == 1 ? c : media::Rgb{};
-      o.put(char(p.b)).put(char(p.g)).put(char(p.r)).put(0);
+      b.insert(b.end(), {p.b, p.g, p.r, 0});
     }
   }
   for (int y = 0; y < h; ++y) {
-    std::uint32_t written = 0;
+    const std::size_t rowStart = b.size();
     for (int x = 0; x < w; ++x) {
-      if (bits == 8) {
-        o.put(1), written += 1;
-      } else {
-        o.put(char(c.b)).put(char(c.g)).put(char(c.r)), written += 3;
-      }
+      if (bits == 8)
+        b.push_back(1);
+      else
+        b.insert(b.end(), {c.b, c.g, c.r});
     }
-    for (; written < stride; ++written) o.put(0);
+    b.resize(rowStart + stride, 0);
   }
+  writeFile(path, b);
 }
 
 }  // namespace
 
-void writeBmp24(const std::string& path, int width, int height, media::Rgb colour) {
+void writeBmp24(const std::string& path, int width, int height, base::Rgb colour) {
   writeBmp(path, width, height, colour, 24);
 }
 
-void writeBmp8(const std::string& path, int width, int height, media::Rgb colour) {
+void writeBmp8(const std::string& path, int width, int height, base::Rgb colour) {
   writeBmp(path, width, height, colour, 8);
 }
 
 void writeWav(const std::string& path, int durationMs, int sampleRate) {
-  std::ofstream o(path, std::ios::binary);
-  const std::uint32_t samples = static_cast<std::uint32_t>(sampleRate) * durationMs / 1000;
-  const std::uint32_t bytes = samples * 2;
-  o << "RIFF";
-  put32(o, 36 + bytes);
-  o << "WAVEfmt ";
-  put32(o, 16);
-  put16(o, 1);
-  put16(o, 1);
-  put32(o, sampleRate);
-  put32(o, sampleRate * 2);
-  put16(o, 2);
-  put16(o, 16);
-  o << "data";
-  put32(o, bytes);
-  for (std::uint32_t i = 0; i < samples; ++i) put16(o, (i / 8) % 2 ? 0x2000 : 0xe000);
+  const auto samples = static_cast<std::uint32_t>(std::int64_t{sampleRate} * durationMs / 1000);
+  Bytes b = waveBytes({.rate = sampleRate, .dataBytes = samples * 2});
+  // A square wave, so a device that plays it has something to play.
+  const std::size_t data = b.size() - samples * 2;
+  for (std::uint32_t i = 0; i < samples; ++i) {
+    const std::uint16_t v = (i / 8) % 2 ? 0x2000 : 0xe000;
+    b[data + 2 * i] = static_cast<std::uint8_t>(v & 255);
+    b[data + 2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+  }
+  writeFile(path, b);
 }
 
 GameFolder::GameFolder() {
@@ -109,43 +87,66 @@ GameFolder::~GameFolder() {
 media::PictureRef TracingPictureLoader::load(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
   if (onRead) onRead(name);
-  backend_.trace("read " + name);
+  backend_.note(What::Read, name);
   return media::loadPictureFile(path);
 }
 
-HeadlessEnv::HeadlessEnv(const std::string& programDir, ui::Size screen)
+std::string soundLine(const media::SoundNote& n) {
+  using K = media::SoundNote::Kind;
+  const std::string text(n.text);
+  const std::string onOff = n.on ? "on" : "off";
+  switch (n.kind) {
+    case K::DeviceType:
+      return "DeviceType=" + text;
+    case K::FileName:
+      return "FileName=" + std::filesystem::path(text).filename().string();
+    case K::Notify:
+      return "Notify=" + onOff;
+    case K::Wait:
+      return "Wait=" + onOff;
+    case K::Shareable:
+      return "Shareable=" + onOff;
+    case K::Command:
+      return text + (n.on ? " (wait)" : "");
+  }
+  return text;
+}
+
+HeadlessEnv::HeadlessEnv(const std::string& programDir, toolkit::Size screen)
     : backend(screen), services{windows, audio, pictures, programDir} {
-  services.soundObserver = [this](const std::string& what) {
-    // File names are shown without the folder, which differs from run to run.
-    const auto slash = what.rfind('/');
-    const std::string line = what.rfind("FileName=", 0) == 0 && slash != std::string::npos
-                                 ? "FileName=" + what.substr(slash + 1)
-                                 : what;
+  services.soundObserver = [this](const media::SoundNote& note) {
+    const std::string line = soundLine(note);
     if (onSound) onSound(line);
-    backend.trace("sound " + line);
+    backend.note(What::Sound, line);
   };
 }
 
-std::vector<std::string> HeadlessEnv::after(const std::string& prefix) const {
+std::vector<std::string> HeadlessEnv::subjects(What what) const {
   std::vector<std::string> out;
-  for (const auto& t : backend.texts(prefix)) out.push_back(t.substr(prefix.size()));
+  for (const auto& e : backend.record())
+    if (e.what == what) out.push_back(e.subject);
   return out;
 }
 
-std::vector<std::string> HeadlessEnv::only(std::initializer_list<std::string> prefixes) const {
+std::size_t HeadlessEnv::count(const Pick& pick) const {
+  std::size_t n = 0;
+  for (const auto& e : backend.record()) n += pick.matches(e) ? 1 : 0;
+  return n;
+}
+
+std::vector<std::string> HeadlessEnv::only(std::initializer_list<Pick> picks,
+                                           std::int64_t from) const {
   std::vector<std::string> out;
-  for (const auto& l : backend.lines())
-    for (const auto& p : prefixes)
-      if (l.text.rfind(p, 0) == 0) {
-        out.push_back(l.text);
-        break;
-      }
+  for (const auto& e : backend.record())
+    if (e.t >= from &&
+        std::any_of(picks.begin(), picks.end(), [&](const Pick& p) { return p.matches(e); }))
+      out.push_back(e.text());
   return out;
 }
 
-std::int64_t HeadlessEnv::timeOf(const std::string& text, int occurrence) const {
-  for (const auto& l : backend.lines())
-    if (l.text == text && --occurrence == 0) return l.t;
+std::int64_t HeadlessEnv::timeOf(const Pick& pick, int occurrence) const {
+  for (const auto& e : backend.record())
+    if (pick.matches(e) && --occurrence == 0) return e.t;
   return -1;
 }
 

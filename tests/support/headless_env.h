@@ -6,19 +6,25 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_backend.h"
-#include "app/services.h"
-#include "app/window_system.h"
+#include "app/toolkit/services.h"
+#include "app/toolkit/window_system.h"
 #include "media/bitmap.h"
 #include "media/picture.h"
 #include "media/silent_audio.h"
+#include "tests/support/bytes.h"
+#include "tests/support/headless_backend.h"
 
 namespace testing_support {
 
 // Files a test makes for itself.
-void writeBmp24(const std::string& path, int width, int height, media::Rgb colour);
-void writeBmp8(const std::string& path, int width, int height, media::Rgb colour);
+void writeBmp24(const std::string& path, int width, int height, base::Rgb colour);
+void writeBmp8(const std::string& path, int width, int height, base::Rgb colour);
 void writeWav(const std::string& path, int durationMs, int sampleRate = 8000);
+
+// A sound channel's note as a person would write it: "FileName=ribbit.wav",
+// "Wait=on", "Open (wait)". File names are shown without the folder, which
+// differs from run to run.
+std::string soundLine(const media::SoundNote& note);
 
 // Every picture and sound the game reads, made small, in a fresh folder;
 // sound lengths are chosen so timings can be checked exactly.
@@ -46,34 +52,47 @@ class GameFolder {
 // Records each picture file read, by name.
 class TracingPictureLoader : public media::PictureLoader {
  public:
-  explicit TracingPictureLoader(ui::Backend& b) : backend_(b) {}
+  explicit TracingPictureLoader(HeadlessBackend& b) : backend_(b) {}
   media::PictureRef load(const std::string& path) override;
   // Called with the file name before each read, to look at the screen then.
   std::function<void(const std::string&)> onRead;
 
  private:
-  ui::Backend& backend_;
+  HeadlessBackend& backend_;
+};
+
+using What = Entry::What;
+
+// Picks entries of the record: of one kind, and of one subject if given.
+struct Pick {
+  What what;
+  std::string subject = {};
+  bool matches(const Entry& e) const {
+    return e.what == what && (subject.empty() || e.subject == subject);
+  }
 };
 
 // A whole headless platform: virtual clock, silent sound that keeps time,
 // and one record of windows, ticks, pictures and sound commands.
 struct HeadlessEnv {
-  explicit HeadlessEnv(const std::string& programDir, ui::Size screen = {1024, 768});
+  explicit HeadlessEnv(const std::string& programDir, toolkit::Size screen = {1024, 768});
 
-  ui::HeadlessBackend backend;
-  ui::WindowSystem windows{backend};
+  HeadlessBackend backend;
+  toolkit::WindowSystem windows{backend};
   media::SilentAudio audio{windows};
   TracingPictureLoader pictures{backend};
-  app::Services services;
+  toolkit::Services services;
   // Called with each sound channel line as it is written, to look at the screen then.
   std::function<void(const std::string&)> onSound;
 
-  // Record lines that begin with prefix, without it.
-  std::vector<std::string> after(const std::string& prefix) const;
-  // Record lines of the given kinds (prefixes), in order.
-  std::vector<std::string> only(std::initializer_list<std::string> prefixes) const;
-  // The first time a record line equal to text was written; -1 if never.
-  std::int64_t timeOf(const std::string& text, int occurrence = 1) const;
+  // The subjects of the record's entries of one kind, in order.
+  std::vector<std::string> subjects(What what) const;
+  // How many entries match.
+  std::size_t count(const Pick& pick) const;
+  // The entries that match any pick, from time `from` on, written as text.
+  std::vector<std::string> only(std::initializer_list<Pick> picks, std::int64_t from = 0) const;
+  // When the occurrence-th matching entry was recorded; -1 if never.
+  std::int64_t timeOf(const Pick& pick, int occurrence = 1) const;
 };
 
 }  // namespace testing_support

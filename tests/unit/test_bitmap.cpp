@@ -9,25 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "app/base/failure.h"
 #include "media/bitmap.h"
-#include "media/failure.h"
+#include "tests/support/bytes.h"
 #include "tests/support/headless_env.h"
 
-using media::Rgb;
-using Bytes = std::vector<std::uint8_t>;
+using base::Rgb;
+using testing_support::Bytes;
+using testing_support::put16;
+using testing_support::put32;
 
 namespace {
 
-void put16(Bytes& b, std::uint32_t v) {
-  b.push_back(v & 255);
-  b.push_back((v >> 8) & 255);
-}
-void put32(Bytes& b, std::uint32_t v) {
-  put16(b, v & 0xffff);
-  put16(b, v >> 16);
-}
 void set32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 255;
+  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 constexpr std::size_t kWidthAt = 18, kHeightAt = 22, kBitsAt = 28, kCompressionAt = 30,
@@ -238,12 +233,13 @@ TEST(DecodeBmp, OffsetsAndCountsBeyondTheFileAreRejected) {
 
 TEST(DecodeBmp, UnsupportedFormatsAreRejected) {
   const Bytes good = bmp24(3, 2, false);
-  auto bits = [&](std::uint16_t n) {
+  auto bits = [&](int n) {
     Bytes b = good;
-    b[kBitsAt] = n & 255, b[kBitsAt + 1] = n >> 8;
+    b[kBitsAt] = static_cast<std::uint8_t>(n & 255);
+    b[kBitsAt + 1] = static_cast<std::uint8_t>(n >> 8);
     return b;
   };
-  for (std::uint16_t n : {0, 2, 3, 16, 48, 64}) EXPECT_FALSE(media::decodeBmp(bits(n))) << n;
+  for (int n : {0, 2, 3, 16, 48, 64}) EXPECT_FALSE(media::decodeBmp(bits(n))) << n;
   for (std::uint32_t c : {2u, 4u, 5u, 99u})  // RLE4, JPEG, PNG, nonsense
     EXPECT_FALSE(media::decodeBmp(with(good, kCompressionAt, c))) << c;
   // RLE8 needs 8 bits and rows stored bottom-up.
@@ -260,7 +256,7 @@ struct PictureFile : ::testing::Test {
     try {
       media::loadPictureFile(path);
       ADD_FAILURE() << path << " loaded";
-    } catch (const media::Failure& f) {
+    } catch (const base::Failure& f) {
       EXPECT_EQ(f.number(), number) << path;
       EXPECT_EQ(f.description(), text) << path;
     }
@@ -306,7 +302,7 @@ TEST_F(PictureFile, FolderInsteadOfAFileIsAFailureNotACrash) {
   try {
     media::loadPictureFile(folder.file("dir.bmp"));
     ADD_FAILURE() << "a folder loaded";
-  } catch (const media::Failure& f) {
+  } catch (const base::Failure& f) {
     EXPECT_TRUE(f.number() == 53 || f.number() == 481) << f.number();
   }
 }

@@ -6,18 +6,18 @@
 #include <fstream>
 #include <string>
 
-#include "app/fonts.h"
+#include "app/sdl/fonts.h"
 #include "media/asset_path.h"
 
 namespace {
 
-std::string fileName(const std::optional<ui::FontFile>& f) {
+std::string fileName(const std::optional<sdl::FontFile>& f) {
   return f ? std::filesystem::path(f->path).filename().string() : "(none)";
 }
 
 // The build puts fonts.conf beside the program, and the tests beside it too.
 struct FontsTest : ::testing::Test {
-  ui::FontFinder fonts{media::programDirectory() + "/fonts.conf"};
+  sdl::FontFinder fonts{media::programDirectory() + "/fonts.conf"};
 };
 
 TEST_F(FontsTest, TheProgramRulesAreRead) {
@@ -50,9 +50,9 @@ TEST_F(FontsTest, AnUnknownNameStillGivesAFont) {
 }
 
 TEST(FontsWithoutRules, ARelativeOrMissingConfigFallsBackToTheSystem) {
-  ui::FontFinder relative("fonts.conf");
+  sdl::FontFinder relative("fonts.conf");
   EXPECT_FALSE(relative.hasProgramRules());
-  ui::FontFinder missing("/nonexistent/fonts.conf");
+  sdl::FontFinder missing("/nonexistent/fonts.conf");
   EXPECT_FALSE(missing.hasProgramRules());
   // Without the rules, the names do not reach URW Gothic.
   EXPECT_NE(fileName(missing.find("Century Gothic", 600)), "URWGothic-Demi.otf");

@@ -8,6 +8,7 @@
 
 using testing_support::GameFolder;
 using testing_support::HeadlessEnv;
+using testing_support::What;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -22,15 +23,16 @@ struct StartTest : ::testing::Test {
 
 TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestAndCroaks) {
   start();
-  EXPECT_EQ(env.after("read "), (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp",
-                                         "f1.bmp", "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
+  EXPECT_EQ(env.subjects(What::Read),
+            (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
+                     "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
   // Picture1 shows f1 (40 x 25 here) and took its size; Picture2 keeps its own.
   EXPECT_EQ(frm.Picture1.width(), 40 * 15);
   EXPECT_EQ(frm.Picture1.height(), 25 * 15);
   EXPECT_EQ(frm.Picture2.picture()->width, 25);
   EXPECT_EQ(frm.Picture2.width(), 3780);
 
-  EXPECT_EQ(env.only({"sound ", "enable", "show", "pump"}),
+  EXPECT_EQ(env.only({{What::Sound}, {What::Enable}, {What::Show}, {What::Pump}}),
             (Strings{"sound Notify=off", "sound Wait=on", "sound Shareable=off",
                      "sound DeviceType=WaveAudio", "sound FileName=ribbit.wav", "sound Open (wait)",
                      "enable frmMain.Timer2", "show frmMain", "pump", "sound play", "pump",
@@ -77,13 +79,13 @@ TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
     env.windows.start(frm);
     EXPECT_FALSE(env.windows.runUntil(19999));
 
-    EXPECT_EQ(env.after("read "), Strings(order.begin(), order.begin() + i + 1));
+    EXPECT_EQ(env.subjects(What::Read), Strings(order.begin(), order.begin() + i + 1));
     ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
     EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
     EXPECT_EQ(env.backend.messageBoxes()[0].text, "Form_Load: \nFile not found");
     EXPECT_EQ(frm.CurrentLetter, "");
     EXPECT_FALSE(frm.Timer2.enabled());
-    EXPECT_TRUE(env.after("sound ").empty());
+    EXPECT_TRUE(env.subjects(What::Sound).empty());
     EXPECT_EQ(frm.LettersEaten, 0);
     EXPECT_TRUE(env.backend.isShown(frm));
     EXPECT_EQ(frm.width(), 1024 * 15);
@@ -129,7 +131,7 @@ TEST_F(StartTest, ClickOnTheStopSignEndsTheProgram) {
   EXPECT_TRUE(env.windows.runUntil(60000));
   EXPECT_EQ(env.windows.exitStatus(), 0);
   EXPECT_FALSE(env.backend.isShown(frm));
-  EXPECT_EQ(env.only({"hide", "end"}), (Strings{"hide frmMain", "end"}));
+  EXPECT_EQ(env.only({{What::Hide}, {What::End}}), (Strings{"hide frmMain", "end"}));
 }
 
 TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
@@ -139,7 +141,7 @@ TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
   EXPECT_EQ(env.windows.nowMs(), 700);
   EXPECT_EQ(env.windows.exitStatus(), 0);
   // Nothing ran after the end.
-  EXPECT_EQ(env.backend.lines().back().text, "end");
+  EXPECT_EQ(env.backend.record().back().what, What::End);
 }
 
 }  // namespace

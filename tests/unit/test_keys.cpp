@@ -7,9 +7,9 @@
 #ifdef YUMBLE_HAVE_SDL
 #include <SDL.h>
 
-#include "app/keys.h"
+#include "app/sdl/keys.h"
 
-using ui::keyAsciiCodes;
+using sdl::keyAsciiCodes;
 using Codes = std::vector<std::int16_t>;
 
 TEST(KeyAsciiCodes, AsciiKeepsItsCodeAndCase) {
@@ -63,20 +63,20 @@ TEST(KeyAsciiCodes, MalformedBytesAreSkippedAndTheRestKept) {
 }
 
 TEST(KeyAsciiOfKey, KeysWithoutTextHaveTheirControlCodes) {
-  EXPECT_EQ(ui::keyAsciiOfKey(SDLK_RETURN), 13);
-  EXPECT_EQ(ui::keyAsciiOfKey(SDLK_KP_ENTER), 13);
-  EXPECT_EQ(ui::keyAsciiOfKey(SDLK_BACKSPACE), 8);
-  EXPECT_EQ(ui::keyAsciiOfKey(SDLK_ESCAPE), 27);
-  EXPECT_EQ(ui::keyAsciiOfKey(SDLK_TAB), 9);
+  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_RETURN), 13);
+  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_KP_ENTER), 13);
+  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_BACKSPACE), 8);
+  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_ESCAPE), 27);
+  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_TAB), 9);
 }
 
 TEST(KeyAsciiOfKey, KeysThatTypeTextComeOnlyAsText) {
   // Letters arrive as text input; taking them here too would type them twice.
-  EXPECT_FALSE(ui::keyAsciiOfKey(SDLK_a));
-  EXPECT_FALSE(ui::keyAsciiOfKey(SDLK_1));
-  EXPECT_FALSE(ui::keyAsciiOfKey(SDLK_SPACE));
-  EXPECT_FALSE(ui::keyAsciiOfKey(SDLK_F4));
-  EXPECT_FALSE(ui::keyAsciiOfKey(SDLK_LSHIFT));
+  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_a));
+  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_1));
+  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_SPACE));
+  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_F4));
+  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_LSHIFT));
 }
 
 #endif

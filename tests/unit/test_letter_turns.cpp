@@ -11,6 +11,7 @@
 
 using testing_support::GameFolder;
 using testing_support::HeadlessEnv;
+using testing_support::What;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -48,19 +49,6 @@ struct TurnTest : ::testing::Test {
   }
 
   void eatShownLetter() { typeAndFinish(now() + 10, frm.Label1.caption()); }
-
-  // Record lines since t of the given kinds.
-  Strings since(std::int64_t t, std::initializer_list<std::string> kinds) {
-    Strings out;
-    for (const auto& l : env.backend.lines())
-      if (l.t >= t)
-        for (const auto& k : kinds)
-          if (l.text.rfind(k, 0) == 0) {
-            out.push_back(l.text);
-            break;
-          }
-    return out;
-  }
 };
 
 TEST_F(TurnTest, AWholeTurnInOrder) {
@@ -70,7 +58,11 @@ TEST_F(TurnTest, AWholeTurnInOrder) {
   const std::int64_t t0 = now() + 10;
   typeAndFinish(t0, "a");
 
-  EXPECT_EQ(since(t0, {"sound ", "read ", "enable frmMain.Timer1", "disable frmMain.Timer1"}),
+  EXPECT_EQ(env.only({{What::Sound},
+                      {What::Read},
+                      {What::Enable, "frmMain.Timer1"},
+                      {What::Disable, "frmMain.Timer1"}},
+                     t0),
             (Strings{"sound Notify=off",
                      "sound Close",
                      "sound Wait=on",
@@ -99,8 +91,8 @@ TEST_F(TurnTest, AWholeTurnInOrder) {
                      "sound Close"}));
   // One frame per 50 ms tick; the first animation ends on its eighth tick.
   for (int f = 1; f <= 7; ++f)
-    EXPECT_EQ(env.timeOf("read f" + std::to_string(f) + ".bmp", 2), t0 + 50 * f) << f;
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50 + GameFolder::kLetterMs);
+    EXPECT_EQ(env.timeOf({What::Read, "f" + std::to_string(f) + ".bmp"}, 2), t0 + 50 * f) << f;
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50 + GameFolder::kLetterMs);
   // The letter vanishes at the fourth frame, and the next one shows while spoken.
   EXPECT_EQ(letterAtFrame["f3.bmp"], "A");
   EXPECT_EQ(letterAtFrame["f4.bmp"], "");
@@ -119,10 +111,10 @@ TEST_F(TurnTest, LaterAnimationsStartAtTheSecondFrameAndTakeSevenTicks) {
   eatShownLetter();
   const std::int64_t t1 = now() + 10;
   typeAndFinish(t1, "q");
-  EXPECT_EQ(since(t1, {"read "}), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",
-                                           "read f5.bmp", "read f6.bmp", "read f7.bmp"}));
-  EXPECT_EQ(env.timeOf("read f2.bmp", 3), t1 + 50);
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer1", 2), t1 + 7 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(env.only({{What::Read}}, t1), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",
+                                                   "read f5.bmp", "read f6.bmp", "read f7.bmp"}));
+  EXPECT_EQ(env.timeOf({What::Read, "f2.bmp"}, 3), t1 + 50);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}, 2), t1 + 7 * 50 + GameFolder::kLetterMs);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 2 letters!");
 }
 
@@ -153,7 +145,7 @@ TEST_F(TurnTest, KeysWhileEatingAreIgnoredAndKeysDuringTheSpokenLetterCountAfter
   env.windows.runUntil(t0 + 8 * 50 + GameFolder::kLetterMs + 1);
   EXPECT_EQ(frm.LettersEaten, 2);  // "a", then the "q" typed during the name
   EXPECT_TRUE(frm.Eating);
-  EXPECT_EQ(env.timeOf("enable frmMain.Timer1", 2), t0 + 8 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(env.timeOf({What::Enable, "frmMain.Timer1"}, 2), t0 + 8 * 50 + GameFolder::kLetterMs);
 }
 
 TEST_F(TurnTest, NoLetterTwiceInARowAndEveryLetterComes) {
@@ -195,12 +187,12 @@ TEST_F(TurnTest, TheIIsShownInASerifFontAndEveryOtherLetterIsNot) {
 TEST_F(TurnTest, TheRewardComesAfterEveryTenthLetterAndAtNoOtherTime) {
   std::vector<int> rewardsAt;
   for (int turn = 1; turn <= 31; ++turn) {
-    const auto before = env.after("modal frmAllRight").size();
+    const auto before = env.count({What::Modal, "frmAllRight"});
     eatShownLetter();
-    if (env.after("modal frmAllRight").size() > before) rewardsAt.push_back(frm.LettersEaten);
+    if (env.count({What::Modal, "frmAllRight"}) > before) rewardsAt.push_back(frm.LettersEaten);
   }
   EXPECT_EQ(rewardsAt, (std::vector<int>{10, 20, 30}));
-  EXPECT_EQ(env.after("modal end frmAllRight").size(), 3u);
+  EXPECT_EQ(env.count({What::ModalEnd, "frmAllRight"}), 3u);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 31 letters!");
   EXPECT_TRUE(env.backend.messageBoxes().empty());
 }
@@ -212,7 +204,16 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
   const std::int64_t end = t0 + 8 * 50;
   // The eighth tick ends the animation; no other tick of the game's comes meanwhile.
   EXPECT_EQ(
-      since(end, {"sound ", "pump", "modal", "show", "read ", "tick frmMain"}),
+      env.only({{What::Sound},
+                {What::Pump},
+                {What::Modal},
+                {What::ModalEnd},
+                {What::Show},
+                {What::Read},
+                {What::Tick, "frmMain.Timer1"},
+                {What::Tick, "frmMain.Timer2"},
+                {What::Tick, "frmMain.Timer3"}},
+               end),
       (Strings{"tick frmMain.Timer1", "sound Notify=off", "sound Close", "sound Wait=on",
                "sound Shareable=off", "sound DeviceType=WaveAudio", "sound FileName=ribbit2.wav",
                "sound Open (wait)", "sound Play", "pump", "modal frmAllRight", "show frmAllRight",
@@ -227,9 +228,9 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
                "sound FileName=" + frm.CurrentLetter + ".wav", "sound Open (wait)", "sound Wait=on",
                "sound play (wait)", "sound Close"}));
   // The reward shows for its 3.5 s of colours, then the applause and the praise.
-  const std::int64_t shown = env.timeOf("modal frmAllRight");
+  const std::int64_t shown = env.timeOf({What::Modal, "frmAllRight"});
   EXPECT_EQ(shown, end);
-  EXPECT_EQ(env.timeOf("modal end frmAllRight"),
+  EXPECT_EQ(env.timeOf({What::ModalEnd, "frmAllRight"}),
             shown + 3500 + GameFolder::kApplauseMs + GameFolder::kPraiseMs);
   // The eating timer's ticks meanwhile change nothing; the next turn starts at f2.
   EXPECT_EQ(frm.FrameNo, 1);
@@ -261,8 +262,8 @@ TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
   ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
   EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
   EXPECT_EQ(env.backend.messageBoxes()[0].text, "Timer1_Timer: \nFile not found");
-  EXPECT_EQ(env.timeOf("read f6.bmp", 2), t0 + 6 * 50);
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(env.timeOf({What::Read, "f6.bmp"}, 2), t0 + 6 * 50);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50 + GameFolder::kLetterMs);
   EXPECT_EQ(frm.CurrentLetter, "Q");
   typeAndFinish(now() + 10, "q");
   EXPECT_EQ(frm.LettersEaten, 2);
@@ -275,7 +276,7 @@ TEST_F(TurnTest, AMissingLetterNameOnlySilencesIt) {
   typeAndFinish(t0, "a");
   EXPECT_TRUE(env.backend.messageBoxes().empty());
   EXPECT_EQ(frm.Label1.caption(), "Q");
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer1"), t0 + 8 * 50);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50);
 }
 
 TEST_F(TurnTest, TheLetterCountStopsAtItsLimitWithAnOverflowReport) {

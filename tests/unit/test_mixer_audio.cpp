@@ -11,20 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "media/mixer_audio.h"
+#include "app/sdl/mixer_audio.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/headless_env.h"
 
 namespace {
 
-struct VirtualClock : media::Clock {
-  std::int64_t now = 0;
-  int blocks = 0;
-  std::int64_t nowMs() override { return now; }
-  void block(std::int64_t ms) override {
-    now += ms;
-    ++blocks;
-  }
-};
+using VirtualClock = testing_support::FakeClock;
 
 struct MixerAudioTest : ::testing::Test {
   static constexpr int kSoundMs = 3000;
@@ -32,7 +25,7 @@ struct MixerAudioTest : ::testing::Test {
   MixerAudioTest() {
     // Never out loud, even where there is a sound card.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    audio = media::MixerAudio::open(clock);
+    audio = sdl::MixerAudio::open(clock);
     testing_support::writeWav(file("long.wav"), kSoundMs, 22050);
     std::ofstream(file("text.wav")) << "not a wave file at all";
   }

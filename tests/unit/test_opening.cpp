@@ -7,6 +7,7 @@
 
 using testing_support::GameFolder;
 using testing_support::HeadlessEnv;
+using testing_support::What;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -30,19 +31,22 @@ TEST_F(OpeningTest, TheFrogTalksForSixteenTicksThenRests) {
   Strings expected;
   for (int tick = 1; tick <= 15; ++tick) expected.push_back(tick % 2 ? "talk2.bmp" : "talk1.bmp");
   expected.push_back("talk0.bmp");
-  const Strings reads = env.after("read ");
+  const Strings reads = env.subjects(What::Read);
   EXPECT_EQ(Strings(reads.begin() + 10, reads.end()), expected);  // after start-up's ten
   for (int tick = 1; tick <= 16; ++tick)
-    EXPECT_EQ(env.timeOf("tick frmMain.Timer2", tick), tick * 150) << "tick " << tick;
-  EXPECT_EQ(env.timeOf("tick frmMain.Timer2", 17), -1);
+    EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer2"}, tick), tick * 150) << "tick " << tick;
+  EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer2"}, 17), -1);
   EXPECT_EQ(frm.Picture2.picture()->width, 25);
 
   // Timer3 starts only after the last talking frame, and waits its 2 s.
-  EXPECT_EQ(env.only({"disable frmMain.Timer2", "pump", "read talk0", "enable frmMain.Timer3"}),
+  EXPECT_EQ(env.only({{What::Disable, "frmMain.Timer2"},
+                      {What::Pump},
+                      {What::Read, "talk0.bmp"},
+                      {What::Enable, "frmMain.Timer3"}}),
             (Strings{"read talk0.bmp", "pump", "pump", "disable frmMain.Timer2", "pump",
                      "read talk0.bmp", "enable frmMain.Timer3"}));
-  EXPECT_EQ(env.timeOf("enable frmMain.Timer3"), kTalkEnd);
-  EXPECT_EQ(env.timeOf("tick frmMain.Timer3"), -1);
+  EXPECT_EQ(env.timeOf({What::Enable, "frmMain.Timer3"}), kTalkEnd);
+  EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer3"}), -1);
   EXPECT_FALSE(frm.picStop.visible());
   EXPECT_FALSE(frm.lblCopyright.visible());
   EXPECT_EQ(frm.Label1.caption(), "");
@@ -58,7 +62,7 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   };
   env.windows.runUntil(kArrange + 1);
 
-  EXPECT_EQ(env.timeOf("tick frmMain.Timer3"), kArrange);
+  EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer3"}), kArrange);
   EXPECT_EQ(frm.picStop.top(), frm.top());
   EXPECT_EQ(frm.picStop.left(), 1024 * 15 - 480);
   EXPECT_TRUE(frm.picStop.visible());
@@ -70,26 +74,23 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   EXPECT_EQ(frm.Picture2.top(), 1050);
 
   // Device type and sharing stay as start-up set them: the directions set neither.
-  std::vector<std::string> opening;
-  for (const auto& l : env.backend.lines())
-    if (l.t >= kArrange && (l.text.rfind("sound ", 0) == 0 || l.text == "pump"))
-      opening.push_back(l.text);
-  EXPECT_EQ(opening, (Strings{"pump", "sound FileName=yumdir.wav", "sound Close", "sound Wait=on",
-                              "sound Open (wait)", "sound Wait=on", "sound Play (wait)", "pump",
-                              "sound FileName=yumdir2.wav", "sound Close", "sound Wait=on",
-                              "sound Open (wait)", "sound Wait=on", "sound Play (wait)"}));
+  EXPECT_EQ(env.only({{What::Sound}, {What::Pump}}, kArrange),
+            (Strings{"pump", "sound FileName=yumdir.wav", "sound Close", "sound Wait=on",
+                     "sound Open (wait)", "sound Wait=on", "sound Play (wait)", "pump",
+                     "sound FileName=yumdir2.wav", "sound Close", "sound Wait=on",
+                     "sound Open (wait)", "sound Wait=on", "sound Play (wait)"}));
   EXPECT_EQ(frm.MMControl1.deviceType(), "WaveAudio");
   EXPECT_FALSE(frm.MMControl1.shareable());
 
   EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::string>>{{"yumdir.wav", ""},
                                                                     {"yumdir2.wav", "A"}}));
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer3"), kOpeningEnd);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer3"}), kOpeningEnd);
   EXPECT_FALSE(frm.Timer2.enabled());
   EXPECT_FALSE(frm.Timer3.enabled());
 
   // The opening never comes again.
   env.windows.runUntil(60000);
-  EXPECT_EQ(env.after("tick frmMain.Timer3").size(), 1u);
+  EXPECT_EQ(env.count({What::Tick, "frmMain.Timer3"}), 1u);
   EXPECT_TRUE(boxes().empty());
 }
 
@@ -102,7 +103,7 @@ TEST(OpeningCroak, ALongCroakIsCutOffWhenTheDirectionsBegin) {
   env.windows.start(frm);
   env.windows.runUntil(kOpeningEnd + 1);
   // Were the croak still playing, its waits would have pushed the end later.
-  EXPECT_EQ(env.timeOf("disable frmMain.Timer3"), kOpeningEnd);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer3"}), kOpeningEnd);
 }
 
 TEST_F(OpeningTest, AMissingTalkingFrameIsReportedAndTheTalkingStillEndsOnTime) {
@@ -114,7 +115,7 @@ TEST_F(OpeningTest, AMissingTalkingFrameIsReportedAndTheTalkingStillEndsOnTime) 
     EXPECT_EQ(box.title, "ERROR:  53");
     EXPECT_EQ(box.text, "Timer2_Timer: \nFile not found");
   }
-  EXPECT_EQ(env.timeOf("enable frmMain.Timer3"), kTalkEnd);
+  EXPECT_EQ(env.timeOf({What::Enable, "frmMain.Timer3"}), kTalkEnd);
   EXPECT_EQ(frm.Label1.caption(), "A");
   EXPECT_TRUE(frm.picStop.visible());
 }
@@ -127,7 +128,7 @@ TEST_F(OpeningTest, AMissingRestingFrameStopsTheOpeningButTheLetterIsStillAccept
   EXPECT_EQ(boxes()[0].text, "Timer2_Timer: \nFile not found");
   EXPECT_FALSE(frm.Timer2.enabled());
   EXPECT_FALSE(frm.Timer3.enabled());
-  EXPECT_EQ(env.timeOf("tick frmMain.Timer3"), -1);
+  EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer3"}), -1);
   EXPECT_FALSE(frm.picStop.visible());
   EXPECT_EQ(frm.LettersEaten, 1);
   EXPECT_NE(frm.CurrentLetter, "A");

@@ -8,13 +8,14 @@
 
 using testing_support::GameFolder;
 using testing_support::HeadlessEnv;
+using testing_support::What;
 using Strings = std::vector<std::string>;
 
 namespace {
 
 struct Painted {
   std::int64_t t;
-  ui::Rgb colour;
+  toolkit::Rgb colour;
 };
 
 struct RewardTest : ::testing::Test {
@@ -23,7 +24,7 @@ struct RewardTest : ::testing::Test {
   std::vector<Painted> painted;
 
   void SetUp() override {
-    env.backend.onPaint = [&](const ui::Window& w) {
+    env.backend.onPaint = [&](const toolkit::Window& w) {
       if (w.name() == "frmAllRight") painted.push_back({env.windows.nowMs(), w.backColor()});
     };
   }
@@ -37,7 +38,8 @@ struct RewardTest : ::testing::Test {
 };
 
 TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
-  for (ui::Size screen : {ui::Size{1024, 768}, ui::Size{1920, 1080}, ui::Size{800, 600}}) {
+  for (toolkit::Size screen :
+       {toolkit::Size{1024, 768}, toolkit::Size{1920, 1080}, toolkit::Size{800, 600}}) {
     HeadlessEnv e{folder.path(), screen};
     reward::FrmAllRight frm{e.services};
     e.windows.load(frm);
@@ -50,8 +52,8 @@ TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
     EXPECT_EQ(frm.Picture1.top(), 135);
     EXPECT_EQ(frm.Picture1.width(), 6060);
     EXPECT_EQ(frm.Picture1.height(), 7035);
-    EXPECT_EQ(frm.Picture1.border(), ui::Border::Sunken);
-    EXPECT_EQ(frm.backColor(), ui::SystemColor::ButtonFace);
+    EXPECT_EQ(frm.Picture1.border(), toolkit::Border::Sunken);
+    EXPECT_EQ(frm.backColor(), toolkit::SystemColor::ButtonFace);
     EXPECT_TRUE(frm.Timer1.enabled());
     EXPECT_TRUE(frm.Timer2.enabled());
     e.windows.unload(frm);
@@ -63,16 +65,16 @@ TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndClos
   showReward();
   ASSERT_FALSE(painted.empty());
   EXPECT_EQ(painted.front().t, t0);
-  EXPECT_EQ(painted.front().colour, ui::SystemColor::ButtonFace);
-  EXPECT_EQ(env.after("tick frmAllRight.Timer1").size(), 35u);
-  EXPECT_EQ(env.timeOf("tick frmAllRight.Timer1"), t0 + 100);
-  EXPECT_EQ(env.timeOf("tick frmAllRight.Timer2"), t0 + 3500);
-  EXPECT_EQ(env.after("tick frmAllRight.Timer2").size(), 1u);
-  EXPECT_EQ(env.after("sound "),
+  EXPECT_EQ(painted.front().colour, toolkit::SystemColor::ButtonFace);
+  EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer1"}), 35u);
+  EXPECT_EQ(env.timeOf({What::Tick, "frmAllRight.Timer1"}), t0 + 100);
+  EXPECT_EQ(env.timeOf({What::Tick, "frmAllRight.Timer2"}), t0 + 3500);
+  EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer2"}), 1u);
+  EXPECT_EQ(env.subjects(What::Sound),
             (Strings{"Notify=off", "Wait=on", "Shareable=off", "DeviceType=WaveAudio",
                      "FileName=applp.wav", "Open (wait)", "Wait=on", "Play (wait)", "close",
                      "FileName=goodjob.wav", "Wait=on", "Open (wait)", "Wait=on", "Play (wait)"}));
-  EXPECT_EQ(env.timeOf("unload frmAllRight"),
+  EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}),
             t0 + 3500 + GameFolder::kApplauseMs + GameFolder::kPraiseMs);
   // No colour changes while the sounds play.
   EXPECT_LE(painted.back().t, t0 + 3500);
@@ -85,8 +87,8 @@ TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
   env.windows.setRandomSource([&] { return draws[i++ % draws.size()]; });
   showReward();
   ASSERT_GE(painted.size(), 3u);
-  EXPECT_EQ(painted[1].colour, (ui::Rgb{0, 0, 128}));
-  EXPECT_EQ(painted[2].colour, (ui::Rgb{255, 255, 255}));
+  EXPECT_EQ(painted[1].colour, (toolkit::Rgb{0, 0, 128}));
+  EXPECT_EQ(painted[2].colour, (toolkit::Rgb{255, 255, 255}));
 
   // With the real generator, over many rewards every colour 1 to 15 comes, and no other.
   env.windows.setRandomSource({});
@@ -95,11 +97,11 @@ TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
   for (int n = 0; n < 10; ++n) showReward();
   std::set<std::tuple<int, int, int>> seen;
   for (const auto& p : painted)
-    if (!(p.colour == ui::SystemColor::ButtonFace))
+    if (!(p.colour == toolkit::SystemColor::ButtonFace))
       seen.insert({p.colour.r, p.colour.g, p.colour.b});
   std::set<std::tuple<int, int, int>> palette;
   for (int n = 1; n <= 15; ++n) {
-    const ui::Rgb c = reward::FrmAllRight::paletteColour(n);
+    const toolkit::Rgb c = reward::FrmAllRight::paletteColour(n);
     palette.insert({c.r, c.g, c.b});
   }
   EXPECT_EQ(palette.size(), 15u);
@@ -111,11 +113,11 @@ TEST_F(RewardTest, AMissingSoundIsSkippedAndTheWindowStillCloses) {
   folder.remove("applp.wav");
   const std::int64_t t0 = env.windows.nowMs();
   showReward();
-  EXPECT_EQ(env.timeOf("unload frmAllRight"), t0 + 3500 + GameFolder::kPraiseMs);
+  EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}), t0 + 3500 + GameFolder::kPraiseMs);
   folder.remove("goodjob.wav");
   const std::int64_t t1 = env.windows.nowMs();
   showReward();
-  EXPECT_EQ(env.timeOf("unload frmAllRight", 2), t1 + 3500);
+  EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}, 2), t1 + 3500);
   EXPECT_TRUE(env.backend.messageBoxes().empty());
 }
 
@@ -124,8 +126,8 @@ TEST_F(RewardTest, EveryRewardStartsAfreshFromItsDesign) {
   const std::size_t first = painted.size();
   showReward();
   ASSERT_GT(painted.size(), first);
-  EXPECT_EQ(painted[first].colour, ui::SystemColor::ButtonFace);
-  EXPECT_EQ(env.after("tick frmAllRight.Timer2").size(), 2u);
+  EXPECT_EQ(painted[first].colour, toolkit::SystemColor::ButtonFace);
+  EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer2"}), 2u);
 }
 
 }  // namespace

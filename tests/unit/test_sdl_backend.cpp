@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "app/sdl_backend.h"
-#include "app/window_system.h"
+#include "app/sdl/backend.h"
+#include "app/toolkit/window_system.h"
 #include "media/asset_path.h"
 
 namespace {
 
-using ui::Event;
-using ui::Rgb;
+using toolkit::Event;
+using toolkit::Rgb;
 
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlack{0, 0, 0};
@@ -30,7 +30,7 @@ constexpr Rgb kGreen{0, 255, 0};
 const std::string kBlock = "\u2588";
 
 double px(int pixels) {
-  return ui::toTwips(pixels);
+  return toolkit::toTwips(pixels);
 }
 
 media::PictureRef solid(int w, int h, Rgb c) {
@@ -41,15 +41,15 @@ media::PictureRef solid(int w, int h, Rgb c) {
 }
 
 // A window 200 x 100 pixels, white, with whatever a test puts on it.
-struct TestWindow : ui::Window {
-  explicit TestWindow(ui::WindowSystem& ws, const std::string& caption = "paint test")
-      : ui::Window(ws, "test", caption, px(200), px(100)) {
+struct TestWindow : toolkit::Window {
+  explicit TestWindow(toolkit::WindowSystem& ws, const std::string& caption = "paint test")
+      : toolkit::Window(ws, "test", caption, px(200), px(100)) {
     setBackColor(kWhite);
   }
 };
 
 struct SdlBackendTest : ::testing::Test {
-  static std::unique_ptr<ui::SdlBackend> backend;
+  static std::unique_ptr<sdl::SdlBackend> backend;
 
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -57,21 +57,21 @@ struct SdlBackendTest : ::testing::Test {
     // Nor GL behind the window surface: no GL library is loaded at all.
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     std::string why;
-    backend = ui::SdlBackend::create(media::programDirectory(), why);
+    backend = sdl::SdlBackend::create(media::programDirectory(), why);
     ASSERT_TRUE(backend) << why;
   }
   static void TearDownTestSuite() { backend.reset(); }
 
   void SetUp() override {
     ASSERT_TRUE(backend);
-    ws = std::make_unique<ui::WindowSystem>(*backend);
+    ws = std::make_unique<toolkit::WindowSystem>(*backend);
     while (backend->waitEvent(0)) {
     }
   }
 
   // Shows and paints the window; what showing it queued is dropped, so the
   // input tests see only their own events.
-  void paint(ui::Window& w) {
+  void paint(toolkit::Window& w) {
     ws->show(w);
     while (backend->waitEvent(0)) {
     }
@@ -106,7 +106,7 @@ struct SdlBackendTest : ::testing::Test {
     return nullptr;
   }
 
-  Pixels pixels(const ui::Window& w) {
+  Pixels pixels(const toolkit::Window& w) {
     Pixels out;
     SDL_Window* sdl = sdlWindow(w.caption());
     SDL_Renderer* r = sdl ? SDL_GetRenderer(sdl) : nullptr;
@@ -120,12 +120,12 @@ struct SdlBackendTest : ::testing::Test {
     return out;
   }
 
-  Uint32 windowId(const ui::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
+  Uint32 windowId(const toolkit::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
 
-  std::unique_ptr<ui::WindowSystem> ws;
+  std::unique_ptr<toolkit::WindowSystem> ws;
 };
 
-std::unique_ptr<ui::SdlBackend> SdlBackendTest::backend;
+std::unique_ptr<sdl::SdlBackend> SdlBackendTest::backend;
 
 TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
   TestWindow w(*ws);
@@ -144,8 +144,8 @@ TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
 
 TEST_F(SdlBackendTest, LabelsOnTheWindowPaintBeneathPictureBoxesWhateverTheirOrder) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(30), px(100));
-  ui::Label label(w, "label", nullptr, px(0), px(0), px(200), px(100));
+  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(30), px(100));
+  toolkit::Label label(w, "label", nullptr, px(0), px(0), px(200), px(100));
   box.setBackColor(kYellow);
   label.setCaption(kBlock + kBlock + kBlock);
   label.setFont({"MS Sans Serif", 36, 400});
@@ -158,8 +158,8 @@ TEST_F(SdlBackendTest, LabelsOnTheWindowPaintBeneathPictureBoxesWhateverTheirOrd
 
 TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
-  box.setBorder(ui::Border::Sunken);
+  toolkit::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
+  box.setBorder(toolkit::Border::Sunken);
   box.setBackColor(kYellow);
   box.setPicture(solid(10, 5, kRed));
   paint(w);
@@ -184,7 +184,7 @@ TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
 
 TEST_F(SdlBackendTest, APictureLargerThanItsBoxIsClippedNotScaled) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(20), px(20), px(50), px(40));
+  toolkit::PictureBox box(w, "box", nullptr, px(20), px(20), px(50), px(40));
   box.setPicture(solid(300, 300, kRed));
   paint(w);
   const Pixels p = pixels(w);
@@ -194,8 +194,8 @@ TEST_F(SdlBackendTest, APictureLargerThanItsBoxIsClippedNotScaled) {
 
 TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(50), px(20), px(60), px(50));
-  ui::Label inside(w, "inside", &box, px(-10), px(10), px(200), px(100));
+  toolkit::PictureBox box(w, "box", nullptr, px(50), px(20), px(60), px(50));
+  toolkit::Label inside(w, "inside", &box, px(-10), px(10), px(200), px(100));
   box.setBackColor(kYellow);
   inside.setCaption(kBlock + kBlock + kBlock + kBlock);
   inside.setFont({"MS Sans Serif", 36, 400});
@@ -213,11 +213,11 @@ TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
 
 TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(100), px(100));
-  ui::Label inside(w, "inside", &box, px(0), px(0), px(100), px(100));
-  ui::Label hidden(w, "hidden", nullptr, px(100), px(0), px(100), px(100));
+  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(100), px(100));
+  toolkit::Label inside(w, "inside", &box, px(0), px(0), px(100), px(100));
+  toolkit::Label hidden(w, "hidden", nullptr, px(100), px(0), px(100), px(100));
   box.setBackColor(kYellow);
-  for (ui::Label* l : {&inside, &hidden}) {
+  for (toolkit::Label* l : {&inside, &hidden}) {
     l->setCaption(kBlock);
     l->setFont({"MS Sans Serif", 36, 400});
     l->setForeColor(kBlue);
@@ -233,8 +233,8 @@ TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
 
 TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, -30000, px(10), px(60), px(50));
-  ui::Label label(w, "label", &box, 0, 0, px(60), px(50));
+  toolkit::PictureBox box(w, "box", nullptr, -30000, px(10), px(60), px(50));
+  toolkit::Label label(w, "label", &box, 0, 0, px(60), px(50));
   box.setPicture(solid(60, 50, kRed));
   label.setCaption("A");
   paint(w);
@@ -252,7 +252,7 @@ TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
 TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
   TestWindow w(*ws);
   w.setBounds(0, 0, px(200), px(200));
-  ui::Label letter(w, "letter", nullptr, 0, 0, px(109), px(140));
+  toolkit::Label letter(w, "letter", nullptr, 0, 0, px(109), px(140));
   letter.setCaption("H");
   letter.setFont({"Century Gothic", 84.75, 600});
   letter.setForeColor(kBlue);
@@ -271,16 +271,16 @@ TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
 
 TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
   TestWindow w(*ws);
-  ui::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
+  toolkit::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
   label.setCaption(kBlock);
   label.setFont({"MS Sans Serif", 36, 400});
   label.setForeColor(kBlue);
   paint(w);
   const int left = pixels(w).firstColumn(kBlue);
-  label.setAlignment(ui::Align::Center);
+  label.setAlignment(toolkit::Align::Center);
   ws->paintDirty();
   const int centre = pixels(w).firstColumn(kBlue);
-  label.setAlignment(ui::Align::Right);
+  label.setAlignment(toolkit::Align::Right);
   ws->paintDirty();
   const Pixels right = pixels(w);
   const int width = right.count(kBlue, 0, 50, 200, 51);
@@ -293,8 +293,8 @@ TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
 
 TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
   TestWindow w(*ws);
-  ui::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
-  ui::Label label(w, "label", nullptr, px(100), px(0), px(100), px(100));
+  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
+  toolkit::Label label(w, "label", nullptr, px(100), px(0), px(100), px(100));
   box.setPicture(solid(50, 50, kRed));
   label.setCaption(kBlock);
   label.setFont({"MS Sans Serif", 36, 400});
@@ -407,9 +407,10 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
 
-  std::vector<std::pair<Event::Kind, ui::Window*>> got;
+  std::vector<std::pair<Event::Kind, toolkit::Window*>> got;
   while (auto ev = backend->waitEvent(0)) got.emplace_back(ev->kind, ev->window);
-  EXPECT_EQ(got, (std::vector<std::pair<Event::Kind, ui::Window*>>{{Event::Kind::Close, &second},
+  EXPECT_EQ(got,
+            (std::vector<std::pair<Event::Kind, toolkit::Window*>>{{Event::Kind::Close, &second},
                                                                    {Event::Kind::Expose, &first},
                                                                    {Event::Kind::Close, &first}}));
 }

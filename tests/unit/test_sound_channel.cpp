@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "media/clock.h"
+#include "app/base/clock.h"
 #include "media/silent_audio.h"
 #include "media/sound_channel.h"
 #include "media/wav.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/headless_env.h"
 
 using Strings = std::vector<std::string>;
@@ -19,11 +21,7 @@ using testing_support::writeWav;
 
 namespace {
 
-struct FakeClock : media::Clock {
-  std::int64_t now = 0;
-  std::int64_t nowMs() override { return now; }
-  void block(std::int64_t ms) override { now += ms; }
-};
+using testing_support::FakeClock;
 
 // Lends the channel a device the test keeps, so the test can ask it afterwards.
 class Lent : public media::AudioOutput {
@@ -46,8 +44,9 @@ struct Channel : ::testing::Test {
   media::SilentAudio audio{clock};
   std::unique_ptr<media::AudioOutput> device = audio.newOutput();
   Strings heard;
-  media::SoundChannel mm{std::make_unique<Lent>(*device),
-                         [this](const std::string& what) { heard.push_back(what); }};
+  media::SoundChannel mm{std::make_unique<Lent>(*device), [this](const media::SoundNote& n) {
+                           heard.push_back(testing_support::soundLine(n));
+                         }};
   std::string dir;
 
   Channel() {
@@ -91,7 +90,7 @@ TEST_F(Channel, WaitAppliesToTheNextCommandOnly) {
 
   // The record shows the wait on the command it applied to.
   EXPECT_EQ(Strings(heard.begin() + 1, heard.end()),
-            (Strings{"Wait=on", "FileName=" + file("long.wav"), "Open (wait)", "Play", "Wait=on",
+            (Strings{"Wait=on", "FileName=long.wav", "Open (wait)", "Play", "Wait=on",
                      "Play (wait)", "Play"}));
 }
 
@@ -199,45 +198,12 @@ TEST_F(Channel, OnlyTheWaveDeviceOpens) {
 
 // ---- Wave headers ----------------------------------------------------------------
 
-void put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  b.push_back(v & 255);
-  b.push_back((v >> 8) & 255);
-}
-void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  put16(b, v & 0xffff);
-  put16(b, v >> 16);
-}
-void tag(std::vector<std::uint8_t>& b, const char* t) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
-}
+using testing_support::Bytes;
+using testing_support::put32;
+using testing_support::WavSpec;
 
-struct WavSpec {
-  int rate = 8000, channels = 1, bits = 16, format = 1;
-  std::uint32_t dataBytes = 1600;
-  std::uint32_t declaredData = 0;  // the data chunk's size field, when not dataBytes
-};
-
-std::vector<std::uint8_t> wave(const WavSpec& s, const std::vector<std::uint8_t>& extraChunk = {}) {
-  std::vector<std::uint8_t> b;
-  b.reserve(64 + extraChunk.size() + s.dataBytes);
-  tag(b, "RIFF");
-  put32(b, 0);
-  tag(b, "WAVE");
-  b.insert(b.end(), extraChunk.begin(), extraChunk.end());
-  tag(b, "fmt ");
-  put32(b, 16);
-  put16(b, s.format);
-  put16(b, s.channels);
-  put32(b, s.rate);
-  put32(b, s.rate * s.channels * s.bits / 8);
-  put16(b, s.channels * s.bits / 8);
-  put16(b, s.bits);
-  tag(b, "data");
-  put32(b, s.declaredData ? s.declaredData : s.dataBytes);
-  b.resize(b.size() + s.dataBytes, 0);
-  const std::uint32_t riff = static_cast<std::uint32_t>(b.size() - 8);
-  std::memcpy(b.data() + 4, &riff, 4);
-  return b;
+Bytes wave(const WavSpec& s, const Bytes& extraChunk = {}) {
+  return testing_support::waveBytes(s, extraChunk);
 }
 
 TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
@@ -257,7 +223,7 @@ TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
 
 TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
   std::vector<std::uint8_t> list;
-  tag(list, "LIST");
+  testing_support::putText(list, "LIST");
   put32(list, 5);
   list.insert(list.end(), {'a', 'b', 'c', 'd', 'e', 0});  // odd size, one pad byte
   auto info = media::parseWav(wave({.rate = 22050, .dataBytes = 4410}, list));
@@ -312,7 +278,7 @@ TEST(WaveHeader, RejectsChunkSizesBeyondTheFile) {
   EXPECT_FALSE(media::parseWav(b));
 
   std::vector<std::uint8_t> list;
-  tag(list, "LIST");
+  testing_support::putText(list, "LIST");
   put32(list, 0xffffffffu);
   EXPECT_FALSE(media::parseWav(wave({}, list)));
 }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_backend.h"
-#include "app/window.h"
-#include "app/window_system.h"
+#include "app/toolkit/window.h"
+#include "app/toolkit/window_system.h"
+#include "tests/support/headless_backend.h"
 
 using Strings = std::vector<std::string>;
 using Times = std::vector<std::int64_t>;
@@ -18,10 +18,10 @@ using Times = std::vector<std::int64_t>;
 namespace {
 
 // A window whose handlers are set by the test.
-class TestWindow : public ui::Window {
+class TestWindow : public toolkit::Window {
  public:
-  TestWindow(ui::WindowSystem& ws, std::string name)
-      : ui::Window(ws, std::move(name), "Test", 9000, 6000) {}
+  TestWindow(toolkit::WindowSystem& ws, std::string name)
+      : toolkit::Window(ws, std::move(name), "Test", 9000, 6000) {}
 
   std::function<void()> onLoad;
   std::function<void(std::int16_t)> onKey;
@@ -41,15 +41,17 @@ class TestWindow : public ui::Window {
 };
 
 // A picture box placed in pixels.
-std::unique_ptr<ui::PictureBox> box(ui::Window& w, const std::string& name, int x, int y, int width,
-                                    int height, ui::Control* container = nullptr) {
-  return std::make_unique<ui::PictureBox>(w, name, container, ui::toTwips(x), ui::toTwips(y),
-                                          ui::toTwips(width), ui::toTwips(height));
+std::unique_ptr<toolkit::PictureBox> box(toolkit::Window& w, const std::string& name, int x, int y,
+                                         int width, int height,
+                                         toolkit::Control* container = nullptr) {
+  return std::make_unique<toolkit::PictureBox>(w, name, container, toolkit::toTwips(x),
+                                               toolkit::toTwips(y), toolkit::toTwips(width),
+                                               toolkit::toTwips(height));
 }
 
 struct Loop : ::testing::Test {
-  ui::HeadlessBackend backend;
-  ui::WindowSystem windows{backend};
+  testing_support::HeadlessBackend backend;
+  toolkit::WindowSystem windows{backend};
   TestWindow main{windows, "main"};
   Strings log;
 
@@ -58,7 +60,7 @@ struct Loop : ::testing::Test {
     log.push_back(what + "@" + std::to_string(windows.nowMs()));
   }
   // Records each tick of t by time.
-  void recordTicks(ui::Timer& t, Times& into) {
+  void recordTicks(toolkit::Timer& t, Times& into) {
     t.onTick = [this, &into] { into.push_back(windows.nowMs()); };
   }
 };
@@ -66,7 +68,7 @@ struct Loop : ::testing::Test {
 // ---- Timers -------------------------------------------------------------
 
 TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
-  ui::Timer t(main, "T", 100, false);
+  toolkit::Timer t(main, "T", 100, false);
   Times ticks;
   recordTicks(t, ticks);
   windows.start(main);
@@ -90,7 +92,7 @@ TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
 // A window's timers run only while it is loaded; one enabled in the design
 // starts counting when the window loads, not when the object was made.
 TEST_F(Loop, TimerEnabledInTheDesignStartsCountingWhenItsWindowLoads) {
-  ui::Timer t(main, "T", 100, true);
+  toolkit::Timer t(main, "T", 100, true);
   Times ticks;
   recordTicks(t, ticks);
   windows.block(1000);
@@ -107,8 +109,8 @@ TEST_F(Loop, TimerEnabledInTheDesignStartsCountingWhenItsWindowLoads) {
 }
 
 TEST_F(Loop, TimerDisabledWhileItsTickIsDueNeverTicksAgain) {
-  ui::Timer busy(main, "Busy", 100, true);
-  ui::Timer other(main, "Other", 120, true);
+  toolkit::Timer busy(main, "Busy", 100, true);
+  toolkit::Timer other(main, "Other", 120, true);
   Times otherTicks;
   recordTicks(other, otherTicks);
   busy.onTick = [&] {
@@ -122,8 +124,8 @@ TEST_F(Loop, TimerDisabledWhileItsTickIsDueNeverTicksAgain) {
 }
 
 TEST_F(Loop, TimerDisabledByAnotherDueAtTheSameMomentDoesNotTick) {
-  ui::Timer first(main, "First", 100, true);
-  ui::Timer second(main, "Second", 100, true);
+  toolkit::Timer first(main, "First", 100, true);
+  toolkit::Timer second(main, "Second", 100, true);
   Times secondTicks;
   recordTicks(second, secondTicks);
   first.onTick = [&] { second.setEnabled(false); };
@@ -133,7 +135,7 @@ TEST_F(Loop, TimerDisabledByAnotherDueAtTheSameMomentDoesNotTick) {
 }
 
 TEST_F(Loop, TickMissedWhileBusyComesOnceThenTheGridGoesOn) {
-  ui::Timer t(main, "T", 100, true);
+  toolkit::Timer t(main, "T", 100, true);
   Times ticks;
   recordTicks(t, ticks);
   main.onKey = [&](std::int16_t) { windows.block(450); };  // busy 130..580
@@ -144,7 +146,7 @@ TEST_F(Loop, TickMissedWhileBusyComesOnceThenTheGridGoesOn) {
 }
 
 TEST_F(Loop, TimerWhoseOwnHandlerOverrunsTicksOnceAfterItThenOnItsGrid) {
-  ui::Timer t(main, "T", 100, true);
+  toolkit::Timer t(main, "T", 100, true);
   Times ticks;
   t.onTick = [&] {
     ticks.push_back(windows.nowMs());
@@ -156,8 +158,8 @@ TEST_F(Loop, TimerWhoseOwnHandlerOverrunsTicksOnceAfterItThenOnItsGrid) {
 }
 
 TEST_F(Loop, OwnTickNeverInterruptsItsHandlerEvenWhenItPumps) {
-  ui::Timer own(main, "Own", 100, true);
-  ui::Timer other(main, "Other", 70, true);
+  toolkit::Timer own(main, "Own", 100, true);
+  toolkit::Timer other(main, "Other", 70, true);
   other.onTick = [&] { note("other"); };
   own.onTick = [&] {
     note("own begin");
@@ -174,7 +176,7 @@ TEST_F(Loop, OwnTickNeverInterruptsItsHandlerEvenWhenItPumps) {
 }
 
 TEST_F(Loop, OwnTickDueDuringItsHandlerIsDroppedIfTheHandlerDisablesIt) {
-  ui::Timer own(main, "Own", 100, true);
+  toolkit::Timer own(main, "Own", 100, true);
   Times ticks;
   own.onTick = [&] {
     ticks.push_back(windows.nowMs());
@@ -208,7 +210,7 @@ TEST_F(Loop, InputArrivingWhileBlockedIsHandledAfterwardsAllOfItInOrder) {
 }
 
 TEST_F(Loop, PumpHandlesWhatIsPendingAndReturnsWithoutWaiting) {
-  ui::Timer t(main, "T", 300, true);
+  toolkit::Timer t(main, "T", 300, true);
   Times ticks;
   recordTicks(t, ticks);
   Strings keys;
@@ -237,7 +239,7 @@ TEST_F(Loop, PumpHandlesWhatIsPendingAndReturnsWithoutWaiting) {
 
 TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   TestWindow dialog(windows, "dialog");
-  ui::Timer closer(dialog, "Closer", 1000, false);
+  toolkit::Timer closer(dialog, "Closer", 1000, false);
   int closerTicks = 0;
   closer.onTick = [&] {
     ++closerTicks;
@@ -246,7 +248,7 @@ TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   dialog.onLoad = [&] { closer.setEnabled(true); };
   dialog.onKey = [&](std::int16_t k) { note(std::string("dialog ") + static_cast<char>(k)); };
 
-  ui::Timer mainTimer(main, "MainTimer", 200, true);
+  toolkit::Timer mainTimer(main, "MainTimer", 200, true);
   Times mainTicks;
   recordTicks(mainTimer, mainTicks);
   auto hit = box(main, "hit", 0, 0, 50, 50);
@@ -279,7 +281,7 @@ TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
 
 TEST_F(Loop, ModalWindowIsShownWhileItRuns) {
   TestWindow dialog(windows, "dialog");
-  ui::Timer closer(dialog, "Closer", 100, true);
+  toolkit::Timer closer(dialog, "Closer", 100, true);
   bool shownDuring = false;
   closer.onTick = [&] {
     shownDuring = backend.isShown(dialog) && dialog.isVisible();
@@ -294,20 +296,21 @@ TEST_F(Loop, ModalWindowIsShownWhileItRuns) {
 
 TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
   Strings clicks;
-  std::vector<std::unique_ptr<ui::PictureBox>> boxes;
-  auto add = [&](const std::string& name, int x, int y, int w, int h, ui::Control* in = nullptr) {
+  std::vector<std::unique_ptr<toolkit::PictureBox>> boxes;
+  auto add = [&](const std::string& name, int x, int y, int w, int h,
+                 toolkit::Control* in = nullptr) {
     boxes.push_back(box(main, name, x, y, w, h, in));
     boxes.back()->onClick = [&clicks, name] { clicks.push_back(name); };
     return boxes.back().get();
   };
   add("lower", 0, 0, 100, 100);
   add("upper", 50, 50, 100, 100);
-  ui::PictureBox* frame = add("frame", 200, 0, 100, 100);
+  toolkit::PictureBox* frame = add("frame", 200, 0, 100, 100);
   add("inner", 10, 10, 20, 20, frame);
   add("beneath", 0, 200, 50, 50);
-  ui::PictureBox* hidden = add("hidden", 0, 200, 50, 50);
+  toolkit::PictureBox* hidden = add("hidden", 0, 200, 50, 50);
   hidden->setVisible(false);
-  ui::PictureBox* closed = add("closed", 400, 0, 100, 100);
+  toolkit::PictureBox* closed = add("closed", 400, 0, 100, 100);
   add("inClosed", 0, 0, 100, 100, closed);
   closed->setVisible(false);
 
@@ -329,7 +332,7 @@ TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
 
   // Moving the frame moves what it holds.
   clicks.clear();
-  frame->setLeft(ui::toTwips(600));
+  frame->setLeft(toolkit::toTwips(600));
   backend.click(600, main, 615, 15);
   backend.click(610, main, 215, 15);
   windows.runUntil(700);
@@ -359,7 +362,7 @@ TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancels) {
 }
 
 TEST_F(Loop, EndProgramFromAHandlerStopsEverythingAtOnce) {
-  ui::Timer t(main, "T", 100, true);
+  toolkit::Timer t(main, "T", 100, true);
   Times ticks;
   recordTicks(t, ticks);
   main.onKey = [&](std::int16_t k) {
@@ -385,9 +388,9 @@ TEST_F(Loop, EndProgramFromAHandlerStopsEverythingAtOnce) {
 
 TEST_F(Loop, EndProgramInsideAModalWindowLeavesTheCallerToo) {
   TestWindow dialog(windows, "dialog");
-  ui::Timer ender(dialog, "Ender", 300, true);
+  toolkit::Timer ender(dialog, "Ender", 300, true);
   ender.onTick = [&] { windows.endProgram(7); };
-  ui::Timer opener(main, "Opener", 100, true);
+  toolkit::Timer opener(main, "Opener", 100, true);
   opener.onTick = [&] {
     note("open");
     windows.showModal(dialog);
@@ -401,11 +404,11 @@ TEST_F(Loop, EndProgramInsideAModalWindowLeavesTheCallerToo) {
 }
 
 TEST_F(Loop, WaitingForEverThrowsInsteadOfHanging) {
-  ui::Timer off(main, "Off", 100, false);
+  toolkit::Timer off(main, "Off", 100, false);
   EXPECT_THROW(windows.run(main), std::logic_error);
 
-  ui::HeadlessBackend backend2;
-  ui::WindowSystem windows2{backend2};
+  testing_support::HeadlessBackend backend2;
+  toolkit::WindowSystem windows2{backend2};
   TestWindow stuck(windows2, "stuck");
   EXPECT_THROW(windows2.showModal(stuck), std::logic_error);
 }
@@ -429,8 +432,8 @@ TEST_F(Loop, RandomStaysInTheUnitIntervalAndSpreads) {
 // On the virtual clock a randomized game is repeatable: the seed comes from the time.
 TEST(Random, RandomizeAtTheSameVirtualTimeRepeatsTheSequence) {
   auto draws = [](std::int64_t atMs) {
-    ui::HeadlessBackend backend;
-    ui::WindowSystem windows{backend};
+    testing_support::HeadlessBackend backend;
+    toolkit::WindowSystem windows{backend};
     windows.block(atMs);
     windows.randomize();
     std::vector<double> out;
@@ -442,12 +445,12 @@ TEST(Random, RandomizeAtTheSameVirtualTimeRepeatsTheSequence) {
 }
 
 TEST(UpperCase, ChangesAsciiLettersOnly) {
-  EXPECT_EQ(ui::upperCase("abz AZ 09 !@[`{~"), "ABZ AZ 09 !@[`{~");
-  EXPECT_EQ(ui::upperCase("\xC3\xA9\xC3\x9F"), "\xC3\xA9\xC3\x9F");  // é ß in UTF-8
+  EXPECT_EQ(toolkit::upperCase("abz AZ 09 !@[`{~"), "ABZ AZ 09 !@[`{~");
+  EXPECT_EQ(toolkit::upperCase("\xC3\xA9\xC3\x9F"), "\xC3\xA9\xC3\x9F");  // é ß in UTF-8
   for (int b = 0; b < 256; ++b) {
     const std::string in(1, static_cast<char>(b));
     const char expected = b >= 'a' && b <= 'z' ? static_cast<char>(b - 32) : static_cast<char>(b);
-    EXPECT_EQ(ui::upperCase(in), std::string(1, expected)) << "byte " << b;
+    EXPECT_EQ(toolkit::upperCase(in), std::string(1, expected)) << "byte " << b;
   }
 }
 
@@ -462,26 +465,26 @@ TEST_F(Loop, AutoSizedBoxTakesItsPictureSizePlusTheSunkenBorder) {
   auto fitted = box(main, "fitted", 0, 0, 10, 10);
   fitted->setAutoSize(true);
   fitted->setPicture(pic);
-  EXPECT_EQ(fitted->width(), ui::toTwips(40));
-  EXPECT_EQ(fitted->height(), ui::toTwips(25));
-  fitted->setBorder(ui::Border::Sunken);
-  EXPECT_EQ(fitted->width(), ui::toTwips(44));
-  EXPECT_EQ(fitted->height(), ui::toTwips(29));
+  EXPECT_EQ(fitted->width(), toolkit::toTwips(40));
+  EXPECT_EQ(fitted->height(), toolkit::toTwips(25));
+  fitted->setBorder(toolkit::Border::Sunken);
+  EXPECT_EQ(fitted->width(), toolkit::toTwips(44));
+  EXPECT_EQ(fitted->height(), toolkit::toTwips(29));
 
   // Auto-size switched on after the picture was set fits at once.
   auto late = box(main, "late", 0, 0, 10, 10);
-  late->setBorder(ui::Border::Sunken);
+  late->setBorder(toolkit::Border::Sunken);
   late->setPicture(pic);
-  EXPECT_EQ(late->width(), ui::toTwips(10));
+  EXPECT_EQ(late->width(), toolkit::toTwips(10));
   late->setAutoSize(true);
-  EXPECT_EQ(late->width(), ui::toTwips(44));
-  EXPECT_EQ(late->height(), ui::toTwips(29));
+  EXPECT_EQ(late->width(), toolkit::toTwips(44));
+  EXPECT_EQ(late->height(), toolkit::toTwips(29));
 
   auto fixed = box(main, "fixed", 0, 0, 10, 12);
-  fixed->setBorder(ui::Border::Sunken);
+  fixed->setBorder(toolkit::Border::Sunken);
   fixed->setPicture(pic);
-  EXPECT_EQ(fixed->width(), ui::toTwips(10));
-  EXPECT_EQ(fixed->height(), ui::toTwips(12));
+  EXPECT_EQ(fixed->width(), toolkit::toTwips(10));
+  EXPECT_EQ(fixed->height(), toolkit::toTwips(12));
 }
 
 }  // namespace

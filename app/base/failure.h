@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace media {
+namespace base {
 
 // A failure of a handler's step, numbered and described the classic way so the
 // error report reads the same as the player's parents may know it.
@@ -33,4 +33,4 @@ inline Failure invalidPicture() {
   return {kInvalidPicture, "Invalid picture"};
 }
 
-}  // namespace media
+}  // namespace base

@@ -1,10 +1,10 @@
-#include "app/keys.h"
+#include "app/sdl/keys.h"
 
 #include <SDL.h>
 
 #include <array>
 
-namespace ui {
+namespace sdl {
 namespace {
 
 constexpr std::int16_t kUnknown = '?';
@@ -88,4 +88,4 @@ std::optional<std::int16_t> keyAsciiOfKey(std::int32_t sdlKeyCode) {
   }
 }
 
-}  // namespace ui
+}  // namespace sdl

@@ -1,11 +1,44 @@
-#include "app/headless_backend.h"
+#include "tests/support/headless_backend.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/window.h"
+#include "app/toolkit/window.h"
 
-namespace ui {
+namespace testing_support {
+namespace {
+
+Entry::What whatOf(toolkit::Happening::Kind kind) {
+  using K = toolkit::Happening::Kind;
+  using W = Entry::What;
+  switch (kind) {
+    case K::Load:
+      return W::Load;
+    case K::Show:
+      return W::Show;
+    case K::Hide:
+      return W::Hide;
+    case K::Unload:
+      return W::Unload;
+    case K::Modal:
+      return W::Modal;
+    case K::ModalEnd:
+      return W::ModalEnd;
+    case K::End:
+      return W::End;
+    case K::Pump:
+      return W::Pump;
+    case K::Enable:
+      return W::Enable;
+    case K::Disable:
+      return W::Disable;
+    case K::Tick:
+      return W::Tick;
+  }
+  return W::Pump;
+}
+
+}  // namespace
 
 void HeadlessBackend::schedule(std::int64_t atMs, Event e) {
   auto at = std::upper_bound(input_.begin(), input_.end(), atMs,
@@ -33,11 +66,12 @@ void HeadlessBackend::closeRequest(std::int64_t atMs, Window& w) {
   schedule(atMs, Event{Event::Kind::Close, &w});
 }
 
-std::vector<std::string> HeadlessBackend::texts(const std::string& prefix) const {
-  std::vector<std::string> out;
-  for (const auto& l : lines_)
-    if (l.text.rfind(prefix, 0) == 0) out.push_back(l.text);
-  return out;
+std::string Entry::text() const {
+  static const char* const kWords[] = {"load",      "show",   "hide", "unload", "modal",
+                                       "modal end", "end",    "pump", "enable", "disable",
+                                       "tick",      "msgbox", "read", "sound"};
+  const std::string word = kWords[static_cast<int>(what)];
+  return subject.empty() ? word : word + " " + subject;
 }
 
 int HeadlessBackend::paints(const Window& w) const {
@@ -96,6 +130,13 @@ void HeadlessBackend::paint(Window& w) {
 
 void HeadlessBackend::messageBox(const std::string& title, const std::string& text) {
   boxes_.push_back({title, text});
+  note(Entry::What::MessageBox, title);
 }
 
-}  // namespace ui
+void HeadlessBackend::happened(const toolkit::Happening& h) {
+  std::string subject = h.window ? h.window->name() : "";
+  if (h.timer) subject += "." + h.timer->name();
+  note(whatOf(h.kind), std::move(subject));
+}
+
+}  // namespace testing_support

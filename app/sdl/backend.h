@@ -12,15 +12,29 @@
 #include <tuple>
 #include <vector>
 
-#include "app/backend.h"
-#include "app/fonts.h"
-#include "app/window.h"
+#include "app/sdl/fonts.h"
+#include "app/toolkit/backend.h"
+#include "app/toolkit/window.h"
 
-namespace ui {
+namespace sdl {
+
+using toolkit::Align;
+using toolkit::Border;
+using toolkit::Control;
+using toolkit::Event;
+using toolkit::Font;
+using toolkit::Label;
+using toolkit::PictureBox;
+using toolkit::PictureRef;
+using toolkit::Rgb;
+using toolkit::Size;
+using toolkit::toPixels;
+using toolkit::toTwips;
+using toolkit::Window;
 
 // The real screen: one borderless SDL window and renderer per Window, drawn
 // from the Window's controls; keys, clicks and close requests become Events.
-class SdlBackend : public Backend {
+class SdlBackend : public toolkit::Backend {
  public:
   // Nothing, with the reason in why, when no display can be reached.
   static std::unique_ptr<SdlBackend> create(const std::string& programDir, std::string& why);
@@ -92,4 +106,4 @@ class SdlBackend : public Backend {
   Window* pressedIn_ = nullptr;
 };
 
-}  // namespace ui
+}  // namespace sdl

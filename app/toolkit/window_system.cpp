@@ -1,9 +1,9 @@
-#include "app/window_system.h"
+#include "app/toolkit/window_system.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace ui {
+namespace toolkit {
 
 WindowSystem::WindowSystem(Backend& backend) : backend_(backend) {}
 
@@ -16,7 +16,7 @@ void WindowSystem::load(Window& w) {
   // design or an earlier load starts a fresh interval now.
   for (Timer* t : w.timers_)
     if (t->enabled_) t->dueAt_ = nowMs() + t->interval_;
-  trace("load " + w.name());
+  tell(Happening::Kind::Load, &w);
   w.Form_Load();
 }
 
@@ -26,14 +26,14 @@ void WindowSystem::show(Window& w) {
   w.visible_ = true;
   w.invalidate();
   backend_.showWindow(w);
-  trace("show " + w.name());
+  tell(Happening::Kind::Show, &w);
 }
 
 void WindowSystem::hide(Window& w) {
   if (!w.loaded_ || !w.visible_) return;
   w.visible_ = false;
   backend_.hideWindow(w);
-  trace("hide " + w.name());
+  tell(Happening::Kind::Hide, &w);
 }
 
 void WindowSystem::unload(Window& w) {
@@ -42,7 +42,7 @@ void WindowSystem::unload(Window& w) {
   w.Form_Unload(cancel);
   if (cancel != 0) return;
   forget(w);
-  trace("unload " + w.name());
+  tell(Happening::Kind::Unload, &w);
 }
 
 void WindowSystem::forget(Window& w) {
@@ -61,13 +61,13 @@ void WindowSystem::released(Window& w) {
 }
 
 void WindowSystem::showModal(Window& w) {
-  trace("modal " + w.name());
+  tell(Happening::Kind::Modal, &w);
   load(w);
   if (!w.loaded_) return;
   modal_.push_back(&w);
   show(w);
   while (w.loaded_) loopOnce(std::numeric_limits<std::int64_t>::max(), &w);
-  trace("modal end " + w.name());
+  tell(Happening::Kind::ModalEnd, &w);
 }
 
 void WindowSystem::maximise(Window& w) {
@@ -78,12 +78,12 @@ void WindowSystem::maximise(Window& w) {
 void WindowSystem::endProgram(int status) {
   ended_ = true;
   exitStatus_ = status;
-  trace("end");
+  tell(Happening::Kind::End);
   throw ProgramEnded{status};
 }
 
 void WindowSystem::pumpOnce() {
-  trace("pump");
+  tell(Happening::Kind::Pump);
   while (auto e = backend_.waitEvent(0)) dispatch(*e);
   deliverDueTicks();
   paintDirty();
@@ -127,7 +127,6 @@ void WindowSystem::loopOnce(std::int64_t deadlineMs, const Window* modal) {
 
 void WindowSystem::messageBox(const std::string& title, const std::string& text) {
   paintDirty();
-  trace("msgbox " + title + " | " + text);
   backend_.messageBox(title, text);
 }
 
@@ -166,7 +165,7 @@ void WindowSystem::windowMoved(Window& w) {
 }
 
 void WindowSystem::timerChanged(Timer& t) {
-  trace(std::string(t.enabled() ? "enable " : "disable ") + t.window_.name() + "." + t.name());
+  tell(t.enabled() ? Happening::Kind::Enable : Happening::Kind::Disable, &t.window_, &t);
 }
 
 // Each timer comes due on a fixed grid of its interval; a tick that was missed
@@ -182,7 +181,7 @@ void WindowSystem::deliverDueTicks() {
     if (!next) return;
     const std::int64_t interval = std::max(next->interval_, 1);
     next->dueAt_ += interval * ((now - next->dueAt_) / interval + 1);
-    trace("tick " + next->window_.name() + "." + next->name());
+    tell(Happening::Kind::Tick, &next->window_, next);
     if (!next->onTick) continue;
     next->ticking_ = true;
     struct Done {
@@ -246,4 +245,4 @@ std::string upperCase(const std::string& s) {
   return out;
 }
 
-}  // namespace ui
+}  // namespace toolkit

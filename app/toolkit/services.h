@@ -2,16 +2,16 @@
 
 #include <string>
 
-#include "app/window_system.h"
+#include "app/toolkit/window_system.h"
 #include "media/audio.h"
 #include "media/bitmap.h"
 #include "media/sound_channel.h"
 
-namespace app {
+namespace toolkit {
 
 // What a window needs from the platform besides the window system itself.
 struct Services {
-  ui::WindowSystem& windows;
+  toolkit::WindowSystem& windows;
   media::AudioSystem& audio;
   media::PictureLoader& pictures;
   std::string programDir;
@@ -19,4 +19,4 @@ struct Services {
   media::SoundChannel::Observer soundObserver = {};
 };
 
-}  // namespace app
+}  // namespace toolkit

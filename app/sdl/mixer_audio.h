@@ -2,29 +2,29 @@
 
 #include <memory>
 
+#include "app/base/clock.h"
 #include "media/audio.h"
-#include "media/clock.h"
 
-namespace media {
+namespace sdl {
 
 struct MixerDevice;
 
 // The sound card through SDL_mixer: one mixer channel per output, so several
 // windows can sound at once. Where no card opens, SDL's dummy driver keeps
 // real-time pacing without a sound.
-class MixerAudio : public AudioSystem {
+class MixerAudio : public media::AudioSystem {
  public:
   // Nothing if no device at all can be opened.
-  static std::unique_ptr<AudioSystem> open(Clock& clock);
+  static std::unique_ptr<media::AudioSystem> open(base::Clock& clock);
   ~MixerAudio() override;
 
-  std::unique_ptr<AudioOutput> newOutput() override;
+  std::unique_ptr<media::AudioOutput> newOutput() override;
 
  private:
-  MixerAudio(Clock& clock, std::shared_ptr<MixerDevice> device);
+  MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device);
 
-  Clock& clock_;
+  base::Clock& clock_;
   std::shared_ptr<MixerDevice> device_;
 };
 
-}  // namespace media
+}  // namespace sdl

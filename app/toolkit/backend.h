@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 
-namespace ui {
+#include "app/toolkit/happening.h"
+
+namespace toolkit {
 
 class Window;
 
@@ -48,8 +50,8 @@ class Backend {
   // Modal; an error icon and one OK button.
   virtual void messageBox(const std::string& title, const std::string& text) = 0;
 
-  // A line for the tests' record of what happened; ignored on a real screen.
-  virtual void trace(const std::string& /*what*/) {}
+  // A step of the window system's; only a screen that keeps a record cares.
+  virtual void happened(const Happening& /*what*/) {}
 };
 
-}  // namespace ui
+}  // namespace toolkit

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace media {
+namespace base {
 
 // Time as the program sees it. The real one follows the wall clock; the one
 // tests use is virtual, so a whole game can run in milliseconds.
@@ -14,4 +14,4 @@ class Clock {
   virtual void block(std::int64_t ms) = 0;
 };
 
-}  // namespace media
+}  // namespace base

@@ -7,19 +7,47 @@
 #include <string>
 #include <vector>
 
-#include "app/backend.h"
+#include "app/toolkit/backend.h"
 
-namespace ui {
+namespace testing_support {
+
+using toolkit::Event;
+using toolkit::Size;
+using toolkit::Window;
+
+// One entry of the record: what happened, when, and to whom. The subject is
+// the window's name, "window.timer" for a timer, the file name of a picture
+// read, or the property or command written to a sound channel.
+struct Entry {
+  enum class What {
+    Load,
+    Show,
+    Hide,
+    Unload,
+    Modal,
+    ModalEnd,
+    End,
+    Pump,
+    Enable,
+    Disable,
+    Tick,
+    MessageBox,
+    Read,
+    Sound
+  };
+  std::int64_t t = 0;
+  What what = What::Pump;
+  std::string subject;
+
+  // As a person would write it down: "tick frmMain.Timer2", "sound Play (wait)".
+  std::string text() const;
+};
 
 // A screen that exists only in memory, on a virtual clock: sleeping and
 // waiting move the clock forward at once. Input is scripted at given times;
-// whatever happens is written to a record the tests read.
-class HeadlessBackend : public Backend {
+// whatever happens is kept in a typed record the tests read.
+class HeadlessBackend : public toolkit::Backend {
  public:
-  struct Line {
-    std::int64_t t;
-    std::string text;
-  };
   struct Box {
     std::string title, text;
   };
@@ -35,9 +63,10 @@ class HeadlessBackend : public Backend {
   // Called at each paint, to look at the window as it would be seen.
   std::function<void(const Window&)> onPaint;
 
-  const std::vector<Line>& lines() const { return lines_; }
-  // The record's texts that begin with prefix, in order.
-  std::vector<std::string> texts(const std::string& prefix = "") const;
+  const std::vector<Entry>& record() const { return record_; }
+  void note(Entry::What what, std::string subject) {
+    record_.push_back({now_, what, std::move(subject)});
+  }
   const std::vector<Box>& messageBoxes() const { return boxes_; }
   int paints(const Window& w) const;
   bool isShown(const Window& w) const;
@@ -54,7 +83,7 @@ class HeadlessBackend : public Backend {
   void paint(Window& w) override;
   Size screenSize() override { return screen_; }
   void messageBox(const std::string& title, const std::string& text) override;
-  void trace(const std::string& what) override { lines_.push_back({now_, what}); }
+  void happened(const toolkit::Happening& h) override;
 
  private:
   void schedule(std::int64_t atMs, Event e);
@@ -62,10 +91,10 @@ class HeadlessBackend : public Backend {
   Size screen_;
   std::int64_t now_ = 0;
   std::deque<std::pair<std::int64_t, Event>> input_;
-  std::vector<Line> lines_;
+  std::vector<Entry> record_;
   std::vector<Box> boxes_;
   std::map<const Window*, int> paints_;
   std::map<const Window*, bool> shown_;
 };
 
-}  // namespace ui
+}  // namespace testing_support

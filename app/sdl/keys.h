@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ui {
+namespace sdl {
 
 // The KeyAscii codes of typed text (UTF-8), one per character, so the code is
 // that of the character printed on the key whatever the keyboard layout:
@@ -20,4 +20,4 @@ std::int16_t ansiCode(char32_t codePoint);
 // Enter (13), Backspace (8), Escape (27), Tab (9). The key code is SDL's.
 std::optional<std::int16_t> keyAsciiOfKey(std::int32_t sdlKeyCode);
 
-}  // namespace ui
+}  // namespace sdl

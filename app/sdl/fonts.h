@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-namespace ui {
+namespace sdl {
 
 struct FontFile {
   std::string path;
@@ -42,4 +42,4 @@ class FontFinder {
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
 };
 
-}  // namespace ui
+}  // namespace sdl

@@ -1,10 +1,10 @@
-#include "app/window.h"
+#include "app/toolkit/window.h"
 
 #include <algorithm>
 
-#include "app/window_system.h"
+#include "app/toolkit/window_system.h"
 
-namespace ui {
+namespace toolkit {
 
 Control::Control(Window& window, std::string name, Control* container, double left, double top,
                  double width, double height)
@@ -156,4 +156,4 @@ Control* Window::find(const std::string& name) const {
   return it == controls_.end() ? nullptr : *it;
 }
 
-}  // namespace ui
+}  // namespace toolkit

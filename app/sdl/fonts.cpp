@@ -1,6 +1,6 @@
-#include "app/fonts.h"
+#include "app/sdl/fonts.h"
 
-namespace ui {
+namespace sdl {
 
 FontFinder::FontFinder(const std::string& configPath) {
   // The system's rules without scanning fonts yet, so that the program's
@@ -59,4 +59,4 @@ std::optional<FontFile> FontFinder::match(const std::string& name, int weight) {
   return file;
 }
 
-}  // namespace ui
+}  // namespace sdl

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/backend.h"
-#include "app/window.h"
-#include "media/clock.h"
+#include "app/base/clock.h"
+#include "app/toolkit/backend.h"
+#include "app/toolkit/window.h"
 
-namespace ui {
+namespace toolkit {
 
 // Thrown by endProgram() to leave every handler at once. It is deliberately
 // not a std::exception, so no handler's failure guard can swallow it.
@@ -21,7 +21,7 @@ struct ProgramEnded {
 // The services the windows' handlers ask of the window system, on one thread:
 // loading and showing windows, the event loop and its timers, the event pump,
 // message boxes, random numbers. Platform details live in the Backend.
-class WindowSystem : public media::Clock {
+class WindowSystem : public base::Clock {
  public:
   explicit WindowSystem(Backend& backend);
 
@@ -59,12 +59,11 @@ class WindowSystem : public media::Clock {
   // Replaces the generator, so a test can choose the values drawn.
   void setRandomSource(std::function<double()> source) { randomSource_ = std::move(source); }
 
-  // media::Clock
+  // base::Clock
   std::int64_t nowMs() override { return backend_.nowMs(); }
   // Paints what has changed, so the screen is current while the thread waits.
   void block(std::int64_t ms) override;
 
-  void trace(const std::string& what) { backend_.trace(what); }
   void paintDirty();
 
   // Called by windows and timers when they change.
@@ -77,6 +76,9 @@ class WindowSystem : public media::Clock {
   int exitStatus() const { return exitStatus_; }
 
  private:
+  void tell(Happening::Kind kind, const Window* w = nullptr, const Timer* t = nullptr) {
+    backend_.happened(Happening{kind, w, t});
+  }
   void deliverDueTicks();
   std::int64_t msUntilNextTick();
   void dispatch(const Event& e);
@@ -97,4 +99,4 @@ class WindowSystem : public media::Clock {
 // a letter the game would accept.
 std::string upperCase(const std::string& s);
 
-}  // namespace ui
+}  // namespace toolkit

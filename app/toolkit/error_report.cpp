@@ -1,6 +1,6 @@
-#include "app/error_report.h"
+#include "app/toolkit/error_report.h"
 
-namespace app {
+namespace toolkit {
 
 std::string errorTitle(int number) {
   return "ERROR: " + std::string(number >= 0 ? " " : "") + std::to_string(number);
@@ -10,8 +10,8 @@ std::string errorText(std::string_view label, const std::string& description) {
   return std::string(label) + "\n" + description;
 }
 
-void reportError(ui::WindowSystem& ws, std::string_view label, const media::Failure& failure) {
+void reportError(toolkit::WindowSystem& ws, std::string_view label, const base::Failure& failure) {
   ws.messageBox(errorTitle(failure.number()), errorText(label, failure.description()));
 }
 
-}  // namespace app
+}  // namespace toolkit

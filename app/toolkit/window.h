@@ -7,10 +7,10 @@
 
 #include "media/picture.h"
 
-namespace ui {
+namespace toolkit {
 
+using base::Rgb;
 using media::PictureRef;
-using media::Rgb;
 
 inline constexpr double kTwipsPerPixel = 15.0;
 inline int toPixels(double twips) {
@@ -230,4 +230,4 @@ class Window {
   bool dirty_ = true;
 };
 
-}  // namespace ui
+}  // namespace toolkit

@@ -1,4 +1,4 @@
-#include "media/mixer_audio.h"
+#include "app/sdl/mixer_audio.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace media {
+namespace sdl {
 
 // The open device, shared by the system and its outputs so that it closes
 // after the last of them.
@@ -56,9 +56,9 @@ bool openMixer() {
   return false;
 }
 
-class MixerOutput : public AudioOutput {
+class MixerOutput : public media::AudioOutput {
  public:
-  MixerOutput(Clock& clock, std::shared_ptr<MixerDevice> device)
+  MixerOutput(base::Clock& clock, std::shared_ptr<MixerDevice> device)
       : clock_(clock), device_(std::move(device)), channel_(device_->takeChannel()) {}
 
   ~MixerOutput() override {
@@ -95,7 +95,7 @@ class MixerOutput : public AudioOutput {
   }
 
  private:
-  Clock& clock_;
+  base::Clock& clock_;
   std::shared_ptr<MixerDevice> device_;
   int channel_;
   Mix_Chunk* chunk_ = nullptr;
@@ -104,12 +104,12 @@ class MixerOutput : public AudioOutput {
 
 }  // namespace
 
-MixerAudio::MixerAudio(Clock& clock, std::shared_ptr<MixerDevice> device)
+MixerAudio::MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device)
     : clock_(clock), device_(std::move(device)) {}
 
 MixerAudio::~MixerAudio() = default;
 
-std::unique_ptr<AudioSystem> MixerAudio::open(Clock& clock) {
+std::unique_ptr<media::AudioSystem> MixerAudio::open(base::Clock& clock) {
   if (!openMixer()) {
     // No sound card: the dummy driver still plays in real time, silently.
     SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
@@ -123,11 +123,11 @@ std::unique_ptr<AudioSystem> MixerAudio::open(Clock& clock) {
   }
   // Mix_OpenAudio starts with eight channels; outputs take theirs as they come.
   Mix_AllocateChannels(0);
-  return std::unique_ptr<AudioSystem>(new MixerAudio(clock, std::move(device)));
+  return std::unique_ptr<media::AudioSystem>(new MixerAudio(clock, std::move(device)));
 }
 
-std::unique_ptr<AudioOutput> MixerAudio::newOutput() {
+std::unique_ptr<media::AudioOutput> MixerAudio::newOutput() {
   return std::make_unique<MixerOutput>(clock_, device_);
 }
 
-}  // namespace media
+}  // namespace sdl

@@ -4,30 +4,30 @@
 #include <string>
 #include <string_view>
 
-#include "app/window_system.h"
-#include "media/failure.h"
+#include "app/base/failure.h"
+#include "app/toolkit/window_system.h"
 
-namespace app {
+namespace toolkit {
 
 // "ERROR: " and the number; a number that is not negative gets a leading space.
 std::string errorTitle(int number);
 // The handler's label ("Form_Load: "), a line feed, the description.
 std::string errorText(std::string_view label, const std::string& description);
-void reportError(ui::WindowSystem& ws, std::string_view label, const media::Failure& failure);
+void reportError(toolkit::WindowSystem& ws, std::string_view label, const base::Failure& failure);
 
 // Runs one handler's steps; a failure stops them, is reported in one message
 // box, and the program goes on. Returns whether the steps all ran.
 template <class Steps>
-bool guarded(ui::WindowSystem& ws, std::string_view label, Steps&& steps) {
+bool guarded(toolkit::WindowSystem& ws, std::string_view label, Steps&& steps) {
   try {
     steps();
     return true;
-  } catch (const media::Failure& f) {
+  } catch (const base::Failure& f) {
     reportError(ws, label, f);
   } catch (const std::bad_alloc&) {
-    reportError(ws, label, media::Failure(media::kOutOfMemory, "Out of memory"));
+    reportError(ws, label, base::Failure(base::kOutOfMemory, "Out of memory"));
   }
   return false;
 }
 
-}  // namespace app
+}  // namespace toolkit

@@ -1,0 +1,104 @@
+#include "app/sdl/backend.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/sdl/log.h"
+
+namespace sdl {
+namespace {
+
+// SDL ends its own wait for events by sending an event to our newest window
+// over a second X connection. When that window is destroyed at once, as when a
+// close request ends the program, the X server may take the event after the
+// window is gone, and Xlib's default handler would end the program with
+// status 1 for it. That one error is harmless; any other still goes on to
+// SDL's handler. (The leading fields of Xlib's XErrorEvent; X11's own headers
+// would clash with this program's names.)
+struct XErrorView {
+  int type;
+  void* display;
+  unsigned long resourceId;
+  unsigned long serial;
+  unsigned char errorCode;
+  unsigned char requestCode;
+  unsigned char minorCode;
+};
+using XErrorHandler = int (*)(void*, XErrorView*);
+XErrorHandler previousXErrorHandler = nullptr;
+
+int onXError(void* display, XErrorView* e) {
+  constexpr unsigned char kBadWindow = 3, kSendEvent = 25;
+  if (e->errorCode == kBadWindow && e->requestCode == kSendEvent) return 0;
+  return previousXErrorHandler ? previousXErrorHandler(display, e) : 0;
+}
+
+// Set before SDL starts, so that SDL, which puts back the handler it found
+// when it closes its connections, puts back this one.
+void forgiveLateWakeUps() {
+  void* x11 = SDL_LoadObject("libX11.so.6");
+  if (!x11) return;
+  using SetHandler = XErrorHandler (*)(XErrorHandler);
+  if (auto set = reinterpret_cast<SetHandler>(SDL_LoadFunction(x11, "XSetErrorHandler")))
+    previousXErrorHandler = set(onXError);
+}
+
+}  // namespace
+
+std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, std::string& why) {
+  const bool named = std::getenv("SDL_VIDEODRIVER") != nullptr;
+  if (!named && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+    why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return nullptr;
+  }
+  // Only a desktop will do: never the console or an off-screen stand-in.
+  if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("DISPLAY") ? "x11" : "wayland");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // A close request reaches the window it was meant for, and only once.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  forgiveLateWakeUps();
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    const char* display = std::getenv(std::getenv("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY");
+    why =
+        "cannot reach the display '" + std::string(display ? display : "") + "': " + SDL_GetError();
+    return nullptr;
+  }
+  if (TTF_Init() != 0) {
+    why = std::string("cannot start the font renderer: ") + TTF_GetError();
+    SDL_Quit();
+    return nullptr;
+  }
+  SDL_StartTextInput();
+  std::unique_ptr<SdlBackend> backend(new SdlBackend(programDir));
+  if (!backend->fonts_.hasProgramRules())
+    std::cerr << "yumble: " << programDir << "/fonts.conf not read; using the system's fonts\n";
+  return backend;
+}
+
+SdlBackend::SdlBackend(const std::string& programDir) : fonts_(programDir + "/fonts.conf") {}
+
+SdlBackend::~SdlBackend() {
+  while (!windows_.empty()) destroyWindow(*windows_.back()->window);
+  for (auto& [key, f] : openFonts_)
+    if (f) TTF_CloseFont(f);
+  TTF_Quit();
+  SDL_Quit();
+}
+
+std::int64_t SdlBackend::nowMs() {
+  return static_cast<std::int64_t>(SDL_GetTicks64());
+}
+
+void SdlBackend::sleepMs(std::int64_t ms) {
+  if (ms > 0) SDL_Delay(static_cast<Uint32>(std::min<std::int64_t>(ms, INT_MAX)));
+}
+
+std::uint64_t SdlBackend::clockSeed() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count());
+}
+
+}  // namespace sdl

@@ -1,0 +1,138 @@
+#include "app/sdl/backend.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "app/sdl/keys.h"
+
+namespace sdl {
+namespace {
+
+int clampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX));
+}
+
+}  // namespace
+
+std::optional<Event> SdlBackend::waitEvent(std::int64_t timeoutMs) {
+  const std::int64_t deadline = nowMs() + timeoutMs;
+  while (pending_.empty()) {
+    SDL_Event e;
+    int got;
+    if (timeoutMs == 0) {
+      got = SDL_PollEvent(&e);
+    } else if (timeoutMs < 0) {
+      got = SDL_WaitEvent(&e);
+    } else {
+      const std::int64_t left = deadline - nowMs();
+      got = left > 0 ? SDL_WaitEventTimeout(&e, clampToInt(left)) : SDL_PollEvent(&e);
+    }
+    if (!got) return std::nullopt;
+    translate(e);
+  }
+  Event e = pending_.front();
+  pending_.pop_front();
+  return e;
+}
+
+SdlBackend::Native* SdlBackend::find(const Window& w) {
+  for (auto& n : windows_)
+    if (n->window == &w) return n.get();
+  return nullptr;
+}
+
+SdlBackend::Native* SdlBackend::findSdl(Uint32 windowId) {
+  SDL_Window* sdl = SDL_GetWindowFromID(windowId);
+  if (!sdl) return nullptr;
+  for (auto& n : windows_)
+    if (n->sdl == sdl) return n.get();
+  return nullptr;
+}
+
+void SdlBackend::push(Event::Kind kind, Window* w) {
+  if (w) pending_.push_back(Event{kind, w});
+}
+
+void SdlBackend::translate(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_TEXTINPUT:
+      if (Native* n = findSdl(e.text.windowID)) {
+        for (std::int16_t code : keyAsciiCodes(e.text.text)) {
+          Event key{Event::Kind::Key, n->window};
+          key.keyAscii = code;
+          pending_.push_back(key);
+        }
+      }
+      break;
+    case SDL_KEYDOWN:
+      if (Native* n = findSdl(e.key.windowID)) {
+        if (e.key.keysym.sym == SDLK_F4 && (e.key.keysym.mod & KMOD_ALT)) {
+          push(Event::Kind::Close, n->window);
+        } else if (auto code = keyAsciiOfKey(e.key.keysym.sym)) {
+          Event key{Event::Kind::Key, n->window};
+          key.keyAscii = *code;
+          pending_.push_back(key);
+        }
+      }
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        Native* n = findSdl(e.button.windowID);
+        pressedIn_ = n ? n->window : nullptr;
+      }
+      break;
+    case SDL_MOUSEBUTTONUP:
+      // A click is a press and release in the same window.
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        Native* n = findSdl(e.button.windowID);
+        if (n && n->window == pressedIn_) {
+          Event click{Event::Kind::Click, n->window};
+          click.x = e.button.x, click.y = e.button.y;
+          pending_.push_back(click);
+        }
+        pressedIn_ = nullptr;
+      }
+      break;
+    case SDL_WINDOWEVENT:
+      if (Native* n = findSdl(e.window.windowID)) {
+        switch (e.window.event) {
+          case SDL_WINDOWEVENT_CLOSE:
+            push(Event::Kind::Close, n->window);
+            break;
+          case SDL_WINDOWEVENT_MOVED:
+            // Only the program places its windows: a window manager lets
+            // anyone drag a window with Alt held, so put it back. A manager
+            // that insists on its own place (beside a panel) is let be.
+            if (e.window.data1 == toPixels(n->window->left()) &&
+                e.window.data2 == toPixels(n->window->top())) {
+              n->putBack = 0;
+            } else if (n->putBack < 3) {
+              ++n->putBack;
+              moveWindow(*n->window);
+            }
+            break;
+          case SDL_WINDOWEVENT_EXPOSED:
+          case SDL_WINDOWEVENT_SHOWN:
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
+          case SDL_WINDOWEVENT_RESTORED:
+            push(Event::Kind::Expose, n->window);
+            break;
+          default:
+            break;
+        }
+      }
+      break;
+    case SDL_QUIT:
+      if (!windows_.empty()) push(Event::Kind::Close, windows_.front()->window);
+      break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      forgetTextures();
+      for (auto& n : windows_) push(Event::Kind::Expose, n->window);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace sdl

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <iostream>
+#include <string>
+
+namespace sdl {
+
+// A step of SDL's that failed but that the game can live without: say so on
+// stderr, with SDL's own reason, and go on.
+inline void warn(const std::string& what) {
+  std::cerr << "yumble: " << what << ": " << SDL_GetError() << "\n";
+}
+
+}  // namespace sdl

@@ -1,0 +1,16 @@
+#include "app/sdl/platform.h"
+
+#include "app/sdl/backend.h"
+#include "app/sdl/mixer_audio.h"
+
+namespace sdl {
+
+std::unique_ptr<toolkit::Backend> openScreen(const std::string& programDir, std::string& why) {
+  return SdlBackend::create(programDir, why);
+}
+
+std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock) {
+  return MixerAudio::open(clock);
+}
+
+}  // namespace sdl

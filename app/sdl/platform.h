@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/base/clock.h"
+#include "app/toolkit/backend.h"
+#include "media/audio.h"
+
+// What start-up takes from the SDL platform, without SDL in sight.
+namespace sdl {
+
+// The real screen; nothing, with the reason in why, when no display can be reached.
+std::unique_ptr<toolkit::Backend> openScreen(const std::string& programDir, std::string& why);
+
+// The sound card, or SDL's silent dummy device where there is none; nothing
+// only when no device at all opens.
+std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock);
+
+}  // namespace sdl
