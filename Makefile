@@ -1,11 +1,12 @@
 # The two commands: `make run` and `make test`. Each installs what is missing,
 # builds the program with its pictures and sounds, then runs it or tests it.
+# `make check` is the quick loop while editing: no end-to-end tests.
 
 BUILD := build
 SANITIZED := build-sanitize
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test test-sanitized clean
+.PHONY: all deps build run test check format-check test-sanitized clean
 
 all: build
 
@@ -19,9 +20,20 @@ build: deps
 run: build
 	$(BUILD)/bin/yumble
 
-test: build
+# Everything: formatting, unit, asset and end-to-end tests, then the unit
+# tests again under the sanitizers. YUMBLE_E2E_DISPLAYS=100-199 keeps the
+# end-to-end tests' X servers within those display numbers.
+test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitized
+
+check: format-check build
+	cd $(BUILD) && ctest -L "unit|assets" --output-on-failure -j $(JOBS)
+	$(MAKE) test-sanitized
+
+# Every tracked C++ source follows .clang-format; a difference fails.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 # The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitized: deps

@@ -26,17 +26,17 @@ class FrmMain : public toolkit::Window {
 
   // The design, in stacking order; labels on the window paint beneath the
   // picture boxes.
-  toolkit::Label Label2;
-  toolkit::PictureBox Picture2;
-  toolkit::PictureBox Picture1;
-  toolkit::Label Label1;
-  toolkit::Label lblScore;
-  toolkit::PictureBox picStop;
-  toolkit::Label lblCopyright;
-  media::SoundChannel MMControl1;
-  toolkit::Timer Timer1;
-  toolkit::Timer Timer2;
-  toolkit::Timer Timer3;
+  toolkit::Label Label2;           // the title, "YUMBLE"
+  toolkit::PictureBox Picture2;    // the talking frog of the opening
+  toolkit::PictureBox Picture1;    // the eating frog, out of sight until the opening ends
+  toolkit::Label Label1;           // the big letter, in front of the eating frog's mouth
+  toolkit::Label lblScore;         // the purple count of letters eaten
+  toolkit::PictureBox picStop;     // the stop sign, top right: ends the game
+  toolkit::Label lblCopyright;     // the notice line at the bottom
+  media::SoundChannel MMControl1;  // the window's sound channel
+  toolkit::Timer Timer1;           // the eating animation, 50 ms
+  toolkit::Timer Timer2;           // the talking animation, 150 ms
+  toolkit::Timer Timer3;           // the arrangement and the directions, once after 2000 ms
 
   // State of the game.
   std::string CurrentLetter;

@@ -16,10 +16,10 @@ class FrmAllRight : public toolkit::Window {
   void Timer1_Timer();
   void Timer2_Timer();
 
-  toolkit::PictureBox Picture1;
-  media::SoundChannel MMControl1;
-  toolkit::Timer Timer1;
-  toolkit::Timer Timer2;
+  toolkit::PictureBox Picture1;    // the frog in its cap before the star, sunken edge
+  media::SoundChannel MMControl1;  // the window's sound channel: applause, then praise
+  toolkit::Timer Timer1;           // the colour flashing, 100 ms
+  toolkit::Timer Timer2;           // the sounds and the end, once after 3500 ms
 
   // The classic sixteen numbered colours; 0 (black) is never drawn.
   static toolkit::Rgb paletteColour(int n);

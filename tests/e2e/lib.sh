@@ -46,13 +46,32 @@ e2e_begin() {
   unset SDL_VIDEODRIVER
 }
 
+# The first display of YUMBLE_E2E_DISPLAYS ("FIRST-LAST") that no X server
+# holds; without it, Xvfb picks any free one itself.
+free_display() {
+  local range=${YUMBLE_E2E_DISPLAYS:-} n
+  [ -n "$range" ] || return 0
+  for n in $(seq "${range%-*}" "${range#*-}"); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return 0; }
+  done
+  fail "no free display in $range"
+}
+
 # start_x WIDTH HEIGHT [openbox]: a fresh X server on a free display.
 start_x() {
   local w=$1 h=$2 wm=${3:-}
   stop_processes
   : >"$E2E_WORK/display"
-  Xvfb -displayfd 3 -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
-    3>"$E2E_WORK/display" >"$E2E_WORK/xvfb.log" 2>&1 &
+  local chosen
+  chosen=$(free_display)
+  if [ -n "$chosen" ]; then
+    echo "$chosen" >"$E2E_WORK/display"
+    Xvfb ":$chosen" -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
+      >"$E2E_WORK/xvfb.log" 2>&1 &
+  else
+    Xvfb -displayfd 3 -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
+      3>"$E2E_WORK/display" >"$E2E_WORK/xvfb.log" 2>&1 &
+  fi
   XVFB_PID=$!
   E2E_PIDS+=("$XVFB_PID")
   local n
@@ -62,6 +81,12 @@ start_x() {
     sleep 0.1
   done
   [ -s "$E2E_WORK/display" ] || fail "Xvfb gave no display number"
+  # A chosen display is ready once its socket is there.
+  for n in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$(head -1 "$E2E_WORK/display")" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
+    sleep 0.1
+  done
   export DISPLAY=":$(head -1 "$E2E_WORK/display")"
   unset WAYLAND_DISPLAY
   SCREEN_W=$w SCREEN_H=$h WM=$wm

@@ -292,6 +292,23 @@ TEST_F(Loop, ModalWindowIsShownWhileItRuns) {
   EXPECT_EQ(windows.nowMs(), 100);
 }
 
+// A closed window leaves a hole on the screen unless what lay beneath it is
+// painted again.
+TEST_F(Loop, ClosingAWindowRepaintsTheWindowBeneath) {
+  windows.start(main);
+  windows.runUntil(10);
+  TestWindow dialog(windows, "dialog");
+  toolkit::Timer closer(dialog, "Closer", 100, true);
+  int paintsBeforeClose = -1;
+  closer.onTick = [&] {
+    paintsBeforeClose = backend.paints(main);
+    windows.unload(dialog);
+  };
+  windows.showModal(dialog);
+  windows.pumpOnce();
+  EXPECT_EQ(backend.paints(main), paintsBeforeClose + 1);
+}
+
 // ---- Clicks --------------------------------------------------------------------
 
 TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
