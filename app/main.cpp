@@ -7,7 +7,7 @@
 int main() {
   const std::string dir = media::programDirectory();
   std::string why;
-  auto screen = sdl::openScreen(dir, why);
+  auto screen = sdl::openScreen(why);
   if (!screen) {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;

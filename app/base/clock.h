@@ -11,7 +11,12 @@ class Clock {
   virtual ~Clock() = default;
   virtual std::int64_t nowMs() = 0;
   // Holds the program's only thread for ms milliseconds: nothing else runs.
+  // It may return early after a wake(), so a caller waiting for something
+  // checks for it again.
   virtual void block(std::int64_t ms) = 0;
+  // Ends a block() early; callable from any thread, such as a sound
+  // device's when a sound finishes.
+  virtual void wake() {}
 };
 
 }  // namespace base

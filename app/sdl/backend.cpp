@@ -47,12 +47,17 @@ void forgiveLateWakeUps() {
 
 }  // namespace
 
-std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, std::string& why) {
+std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why) {
   const bool named = std::getenv("SDL_VIDEODRIVER") != nullptr;
   if (!named && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
     why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     return nullptr;
   }
+  std::unique_ptr<SdlBackend> backend(new SdlBackend());
+  // Before SDL starts any thread, so that all of them leave the signals to
+  // the watcher.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  backend->signals_ = std::make_unique<QuitSignals>([b = backend.get()] { b->askToQuit(); });
   // Only a desktop will do: never the console or an off-screen stand-in.
   if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("DISPLAY") ? "x11" : "wayland");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
@@ -71,15 +76,15 @@ std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, st
     return nullptr;
   }
   SDL_StartTextInput();
-  std::unique_ptr<SdlBackend> backend(new SdlBackend(programDir));
   if (!backend->fonts_.hasProgramRules())
-    std::cerr << "yumble: " << programDir << "/fonts.conf not read; using the system's fonts\n";
+    std::cerr << "yumble: the font rules did not load; using the system's fonts\n";
   return backend;
 }
 
-SdlBackend::SdlBackend(const std::string& programDir) : fonts_(programDir + "/fonts.conf") {}
+SdlBackend::SdlBackend() = default;
 
 SdlBackend::~SdlBackend() {
+  signals_.reset();
   while (!windows_.empty()) destroyWindow(*windows_.back()->window);
   for (auto& [key, f] : openFonts_)
     if (f) TTF_CloseFont(f);
@@ -92,7 +97,28 @@ std::int64_t SdlBackend::nowMs() {
 }
 
 void SdlBackend::sleepMs(std::int64_t ms) {
-  if (ms > 0) SDL_Delay(static_cast<Uint32>(std::min<std::int64_t>(ms, INT_MAX)));
+  if (ms <= 0) return;
+  std::unique_lock lock(sleepMutex_);
+  sleeper_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_ || quit_; });
+  woken_ = false;
+}
+
+void SdlBackend::wake() {
+  {
+    std::lock_guard lock(sleepMutex_);
+    woken_ = true;
+  }
+  sleeper_.notify_all();
+}
+
+// On the signal watcher's thread: the flag ends any wait of the game's, and
+// the event ends a wait for events.
+void SdlBackend::askToQuit() {
+  quit_ = true;
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  if (SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
+  wake();
 }
 
 std::uint64_t SdlBackend::clockSeed() {

@@ -3,16 +3,20 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "app/sdl/fonts.h"
+#include "app/sdl/quit_signals.h"
 #include "app/toolkit/backend.h"
 #include "app/toolkit/window.h"
 
@@ -37,13 +41,15 @@ using toolkit::Window;
 class SdlBackend : public toolkit::Backend {
  public:
   // Nothing, with the reason in why, when no display can be reached.
-  static std::unique_ptr<SdlBackend> create(const std::string& programDir, std::string& why);
+  static std::unique_ptr<SdlBackend> create(std::string& why);
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
   SdlBackend& operator=(const SdlBackend&) = delete;
 
   std::int64_t nowMs() override;
   void sleepMs(std::int64_t ms) override;
+  void wake() override;
+  bool quitRequested() override { return quit_; }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
   std::uint64_t clockSeed() override;
 
@@ -80,13 +86,14 @@ class SdlBackend : public toolkit::Backend {
     std::map<TextKey, Cached> texts;
   };
 
-  explicit SdlBackend(const std::string& programDir);
+  SdlBackend();
 
   Native* find(const Window& w);
   Native* findSdl(Uint32 windowId);
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
+  void askToQuit();
   void forgetTextures();
 
   void drawContents(Native& n, const Control* container, double originX, double originY,
@@ -103,7 +110,13 @@ class SdlBackend : public toolkit::Backend {
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
   std::deque<Event> pending_;
-  Window* pressedIn_ = nullptr;
+
+  // Sleeping ends early at a wake() or a quit signal.
+  std::mutex sleepMutex_;
+  std::condition_variable sleeper_;
+  bool woken_ = false;
+  std::atomic<bool> quit_{false};
+  std::unique_ptr<QuitSignals> signals_;
 };
 
 }  // namespace sdl

@@ -76,21 +76,14 @@ void SdlBackend::translate(const SDL_Event& e) {
       }
       break;
     case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        Native* n = findSdl(e.button.windowID);
-        pressedIn_ = n ? n->window : nullptr;
-      }
-      break;
     case SDL_MOUSEBUTTONUP:
-      // A click is a press and release in the same window.
       if (e.button.button == SDL_BUTTON_LEFT) {
-        Native* n = findSdl(e.button.windowID);
-        if (n && n->window == pressedIn_) {
-          Event click{Event::Kind::Click, n->window};
-          click.x = e.button.x, click.y = e.button.y;
-          pending_.push_back(click);
+        if (Native* n = findSdl(e.button.windowID)) {
+          Event button{e.type == SDL_MOUSEBUTTONDOWN ? Event::Kind::Press : Event::Kind::Release,
+                       n->window};
+          button.x = e.button.x, button.y = e.button.y;
+          pending_.push_back(button);
         }
-        pressedIn_ = nullptr;
       }
       break;
     case SDL_WINDOWEVENT:
@@ -123,7 +116,7 @@ void SdlBackend::translate(const SDL_Event& e) {
       }
       break;
     case SDL_QUIT:
-      if (!windows_.empty()) push(Event::Kind::Close, windows_.front()->window);
+      pending_.push_back(Event{Event::Kind::Quit});
       break;
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:

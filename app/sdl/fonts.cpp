@@ -1,16 +1,51 @@
 #include "app/sdl/fonts.h"
 
 namespace sdl {
+namespace {
 
-FontFinder::FontFinder(const std::string& configPath) {
+// The fonts the game's designs name, mapped to free look-alikes. They are part
+// of the program rather than a file beside it, so nothing on the disk can
+// take the game's look away. The font folders are named too, for a machine
+// whose own rules are broken.
+constexpr const char* kRules = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts</dir>
+  <dir>/usr/local/share/fonts</dir>
+  <!-- Prefer the OpenType files; the same fonts also come as Type 1. -->
+  <selectfont>
+    <rejectfont>
+      <pattern><patelt name="fontformat"><string>Type 1</string></patelt></pattern>
+    </rejectfont>
+  </selectfont>
+  <match target="pattern">
+    <test name="family" qual="any"><string>Century Gothic</string></test>
+    <edit name="family" mode="assign" binding="strong"><string>URW Gothic</string></edit>
+  </match>
+  <match target="pattern">
+    <test name="family" qual="any"><string>Century Schoolbook</string></test>
+    <edit name="family" mode="assign" binding="strong"><string>C059</string></edit>
+  </match>
+  <match target="pattern">
+    <test name="family" qual="any"><string>Comic Sans MS</string></test>
+    <edit name="family" mode="assign" binding="strong"><string>Comic Neue</string></edit>
+  </match>
+  <match target="pattern">
+    <test name="family" qual="any"><string>MS Sans Serif</string></test>
+    <edit name="family" mode="assign" binding="strong"><string>DejaVu Sans</string></edit>
+  </match>
+</fontconfig>
+)";
+
+}  // namespace
+
+FontFinder::FontFinder() {
   // The system's rules without scanning fonts yet, so that the program's
   // rules (which also choose file formats) apply to the scan.
   config_ = FcInitLoadConfig();
   if (!config_) return;
-  programRules_ =
-      !configPath.empty() && configPath.front() == '/' &&
-      FcConfigParseAndLoad(config_, reinterpret_cast<const FcChar8*>(configPath.c_str()), FcTrue) ==
-          FcTrue;
+  programRules_ = FcConfigParseAndLoadFromMemory(config_, reinterpret_cast<const FcChar8*>(kRules),
+                                                 FcTrue) == FcTrue;
   if (!FcConfigBuildFonts(config_)) {
     FcConfigDestroy(config_);
     config_ = nullptr;

@@ -17,13 +17,11 @@ struct FontFile {
 };
 
 // Finds the font file for a design's font name and weight through fontconfig,
-// with the program's own rules (fonts.conf beside the program) mapping the
-// names the designs use to free look-alikes.
+// with the program's own rules mapping the names the designs use to free
+// look-alikes.
 class FontFinder {
  public:
-  // configPath must be absolute; without it, or if it cannot be read, the
-  // system's rules alone apply.
-  explicit FontFinder(const std::string& configPath);
+  FontFinder();
   ~FontFinder();
   FontFinder(const FontFinder&) = delete;
   FontFinder& operator=(const FontFinder&) = delete;

@@ -112,7 +112,9 @@ MixerAudio::~MixerAudio() = default;
 std::unique_ptr<media::AudioSystem> MixerAudio::open(base::Clock& clock) {
   if (!openMixer()) {
     // No sound card: the dummy driver still plays in real time, silently.
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+    // It must win over whatever driver the environment names, or a bad
+    // SDL_AUDIODRIVER would leave the game with no device at all.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     if (!openMixer()) return nullptr;
   }
   auto device = std::make_shared<MixerDevice>();

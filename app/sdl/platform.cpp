@@ -5,8 +5,8 @@
 
 namespace sdl {
 
-std::unique_ptr<toolkit::Backend> openScreen(const std::string& programDir, std::string& why) {
-  return SdlBackend::create(programDir, why);
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why) {
+  return SdlBackend::create(why);
 }
 
 std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock) {

@@ -11,7 +11,7 @@
 namespace sdl {
 
 // The real screen; nothing, with the reason in why, when no display can be reached.
-std::unique_ptr<toolkit::Backend> openScreen(const std::string& programDir, std::string& why);
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why);
 
 // The sound card, or SDL's silent dummy device where there is none; nothing
 // only when no device at all opens.

@@ -64,7 +64,6 @@ void SdlBackend::destroyWindow(Window& w) {
   if (n.renderer) SDL_DestroyRenderer(n.renderer);
   if (n.sdl) SDL_DestroyWindow(n.sdl);
   windows_.erase(it);
-  if (pressedIn_ == &w) pressedIn_ = nullptr;
   std::erase_if(pending_, [&](const Event& e) { return e.window == &w; });
   focusTopWindow();
 }

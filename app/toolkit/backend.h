@@ -11,11 +11,13 @@ namespace toolkit {
 class Window;
 
 struct Event {
-  enum class Kind { Key, Click, Close, Expose };
+  // Press and Release are the left mouse button's; Quit is the system asking
+  // the whole program to end (a signal, or the desktop logging out).
+  enum class Kind { Key, Press, Release, Close, Expose, Quit };
   Kind kind = Kind::Key;
-  Window* window = nullptr;
+  Window* window = nullptr;   // none for Quit
   std::int16_t keyAscii = 0;  // Key: the typed character's code
-  int x = 0, y = 0;           // Click: pixels from the client area's top-left
+  int x = 0, y = 0;           // Press, Release: pixels from the client area's top-left
 };
 
 struct Size {
@@ -31,7 +33,13 @@ class Backend {
 
   virtual std::int64_t nowMs() = 0;
   // Holds the thread; input that arrives meanwhile stays queued, in order.
+  // Returns early when woken or when the program is asked to quit.
   virtual void sleepMs(std::int64_t ms) = 0;
+  // Ends a sleepMs early; callable from any thread.
+  virtual void wake() {}
+  // Whether the system has asked the program to end; from then on it should
+  // not wait for anything.
+  virtual bool quitRequested() { return false; }
   // The next event, waiting at most timeoutMs (no limit when negative).
   virtual std::optional<Event> waitEvent(std::int64_t timeoutMs) = 0;
   // A seed that differs from run to run.

@@ -52,6 +52,7 @@ void WindowSystem::forget(Window& w) {
   w.visible_ = false;
   std::erase(windows_, &w);
   std::erase(modal_, &w);
+  if (pressed_ && &pressed_->window() == &w) pressed_ = nullptr;
   // Whatever lay beneath needs painting again.
   for (Window* other : windows_) other->invalidate();
 }
@@ -90,6 +91,7 @@ void WindowSystem::pumpOnce() {
 }
 
 void WindowSystem::start(Window& startup) {
+  startup_ = &startup;
   try {
     load(startup);
     show(startup);
@@ -126,6 +128,8 @@ void WindowSystem::loopOnce(std::int64_t deadlineMs, const Window* modal) {
 }
 
 void WindowSystem::messageBox(const std::string& title, const std::string& text) {
+  // Nobody is left to read it once the program has been asked to end.
+  if (backend_.quitRequested()) return;
   paintDirty();
   backend_.messageBox(title, text);
 }
@@ -149,6 +153,12 @@ double WindowSystem::random() {
 void WindowSystem::block(std::int64_t ms) {
   paintDirty();
   backend_.sleepMs(ms);
+  if (backend_.quitRequested()) quit();
+}
+
+void WindowSystem::quit() {
+  if (startup_ && startup_->loaded_) unload(*startup_);
+  endProgram(0);
 }
 
 void WindowSystem::paintDirty() {
@@ -204,7 +214,40 @@ bool WindowSystem::acceptsInput(const Window* w) const {
   return w && w->loaded_ && (modal_.empty() || modal_.back() == w);
 }
 
+// While a modal window is up, keys and close requests meant for the program
+// go to it: the window beneath may hold the keyboard focus, and a close
+// request (Alt+F4) the desktop aimed at it must not end the whole game.
+Window* WindowSystem::inputTarget(Window* w) const {
+  return modal_.empty() ? w : modal_.back();
+}
+
+PictureBox* WindowSystem::boxAt(Window& w, int x, int y) const {
+  const auto& cs = w.controls();
+  for (auto it = cs.rbegin(); it != cs.rend(); ++it) {
+    auto* box = dynamic_cast<PictureBox*>(*it);
+    if (!box || !box->shown()) continue;
+    const int left = toPixels(box->windowLeft()), top = toPixels(box->windowTop());
+    if (x >= left && y >= top && x < left + toPixels(box->width()) &&
+        y < top + toPixels(box->height()))
+      return box;
+  }
+  return nullptr;
+}
+
+// A click is a press and a release of the left button on the same visible box.
+void WindowSystem::click(Window& w, const Event& e) {
+  PictureBox* box = acceptsInput(&w) ? boxAt(w, e.x, e.y) : nullptr;
+  if (e.kind == Event::Kind::Press) {
+    pressed_ = box;
+    return;
+  }
+  const bool same = box && box == pressed_;
+  pressed_ = nullptr;
+  if (same && box->onClick) box->onClick();
+}
+
 void WindowSystem::dispatch(const Event& e) {
+  if (e.kind == Event::Kind::Quit) return quit();
   Window* w = e.window;
   if (!w || std::find(windows_.begin(), windows_.end(), w) == windows_.end()) return;
   switch (e.kind) {
@@ -212,29 +255,19 @@ void WindowSystem::dispatch(const Event& e) {
       w->invalidate();
       break;
     case Event::Kind::Close:
-      unload(*w);
+      unload(*inputTarget(w));
       break;
-    case Event::Kind::Key:
-      if (acceptsInput(w)) {
-        std::int16_t key = e.keyAscii;
-        w->Form_KeyPress(key);
-      }
-      break;
-    case Event::Kind::Click: {
-      if (!acceptsInput(w)) break;
-      const auto& cs = w->controls();
-      for (auto it = cs.rbegin(); it != cs.rend(); ++it) {
-        auto* box = dynamic_cast<PictureBox*>(*it);
-        if (!box || !box->shown()) continue;
-        const int x = toPixels(box->windowLeft()), y = toPixels(box->windowTop());
-        if (e.x >= x && e.y >= y && e.x < x + toPixels(box->width()) &&
-            e.y < y + toPixels(box->height())) {
-          if (box->onClick) box->onClick();
-          break;
-        }
-      }
+    case Event::Kind::Key: {
+      std::int16_t key = e.keyAscii;
+      inputTarget(w)->Form_KeyPress(key);
       break;
     }
+    case Event::Kind::Press:
+    case Event::Kind::Release:
+      click(*w, e);
+      break;
+    case Event::Kind::Quit:
+      break;
   }
 }
 

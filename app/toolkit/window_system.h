@@ -62,7 +62,9 @@ class WindowSystem : public base::Clock {
   // base::Clock
   std::int64_t nowMs() override { return backend_.nowMs(); }
   // Paints what has changed, so the screen is current while the thread waits.
+  // When the system asks the program to end meanwhile, it ends from here.
   void block(std::int64_t ms) override;
+  void wake() override { backend_.wake(); }
 
   void paintDirty();
 
@@ -82,13 +84,22 @@ class WindowSystem : public base::Clock {
   void deliverDueTicks();
   std::int64_t msUntilNextTick();
   void dispatch(const Event& e);
+  void click(Window& w, const Event& e);
+  // Ends the program as a close request of the start-up window would, and
+  // for certain.
+  void quit();
   bool acceptsInput(const Window* w) const;
+  // The window that input for w goes to: the top modal window while one is up.
+  Window* inputTarget(Window* w) const;
+  PictureBox* boxAt(Window& w, int x, int y) const;
   void forget(Window& w);
   void loopOnce(std::int64_t deadlineMs, const Window* modal = nullptr);
 
   Backend& backend_;
   std::vector<Window*> windows_;
   std::vector<Window*> modal_;
+  Window* startup_ = nullptr;
+  PictureBox* pressed_ = nullptr;  // where the left button went down
   std::mt19937_64 rng_{0x59756d626c65ULL};
   std::function<double()> randomSource_;
   bool ended_ = false;

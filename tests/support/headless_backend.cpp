@@ -57,9 +57,25 @@ void HeadlessBackend::type(std::int64_t atMs, Window& w, const std::string& text
 }
 
 void HeadlessBackend::click(std::int64_t atMs, Window& w, int x, int y) {
-  Event e{Event::Kind::Click, &w};
+  press(atMs, w, x, y);
+  release(atMs, w, x, y);
+}
+
+void HeadlessBackend::press(std::int64_t atMs, Window& w, int x, int y) {
+  Event e{Event::Kind::Press, &w};
   e.x = x, e.y = y;
   schedule(atMs, e);
+}
+
+void HeadlessBackend::release(std::int64_t atMs, Window& w, int x, int y) {
+  Event e{Event::Kind::Release, &w};
+  e.x = x, e.y = y;
+  schedule(atMs, e);
+}
+
+void HeadlessBackend::quit(std::int64_t atMs) {
+  quitAt_ = atMs;
+  schedule(atMs, Event{Event::Kind::Quit});
 }
 
 void HeadlessBackend::closeRequest(std::int64_t atMs, Window& w) {
@@ -85,7 +101,9 @@ bool HeadlessBackend::isShown(const Window& w) const {
 }
 
 void HeadlessBackend::sleepMs(std::int64_t ms) {
-  if (ms > 0) now_ += ms;
+  if (ms <= 0) return;
+  const bool quitComes = quitAt_ >= 0 && quitAt_ > now_ && quitAt_ <= now_ + ms;
+  now_ = quitComes ? quitAt_ : now_ + ms;
 }
 
 std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {

@@ -57,8 +57,13 @@ class HeadlessBackend : public toolkit::Backend {
   // Input, delivered at atMs or as soon after as the program is free.
   void key(std::int64_t atMs, Window& w, std::int16_t keyAscii);
   void type(std::int64_t atMs, Window& w, const std::string& text);
+  // A press and a release of the left button at one place.
   void click(std::int64_t atMs, Window& w, int x, int y);
+  void press(std::int64_t atMs, Window& w, int x, int y);
+  void release(std::int64_t atMs, Window& w, int x, int y);
   void closeRequest(std::int64_t atMs, Window& w);
+  // The system asks the program to end (a signal): even a sleep ends there.
+  void quit(std::int64_t atMs);
 
   // Called at each paint, to look at the window as it would be seen.
   std::function<void(const Window&)> onPaint;
@@ -73,6 +78,7 @@ class HeadlessBackend : public toolkit::Backend {
 
   std::int64_t nowMs() override { return now_; }
   void sleepMs(std::int64_t ms) override;
+  bool quitRequested() override { return quitAt_ >= 0 && now_ >= quitAt_; }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
   std::uint64_t clockSeed() override { return static_cast<std::uint64_t>(now_) + 1; }
   void createWindow(Window& w) override;
@@ -90,6 +96,7 @@ class HeadlessBackend : public toolkit::Backend {
 
   Size screen_;
   std::int64_t now_ = 0;
+  std::int64_t quitAt_ = -1;
   std::deque<std::pair<std::int64_t, Event>> input_;
   std::vector<Entry> record_;
   std::vector<Box> boxes_;

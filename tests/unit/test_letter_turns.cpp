@@ -254,6 +254,22 @@ TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenByTheGame) {
   EXPECT_EQ(frm.CurrentLetter, "B");
 }
 
+// Alt+F4 during the reward reaches the game window, which holds the focus;
+// it closes the reward only, and the game goes on with the next letter.
+TEST_F(TurnTest, ACloseRequestDuringTheRewardClosesOnlyTheReward) {
+  frm.LettersEaten = 9;
+  nextLetters("B");
+  const std::int64_t t0 = now() + 10;
+  env.backend.type(t0, frm, "a");
+  env.backend.closeRequest(t0 + 1000, frm);
+  env.windows.runUntil(t0 + 20000);
+  EXPECT_FALSE(env.windows.ended());
+  EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}), t0 + 1000);
+  EXPECT_EQ(env.timeOf({What::Unload, "frmMain"}), -1);
+  EXPECT_EQ(frm.CurrentLetter, "B");
+  EXPECT_EQ(frm.Label1.caption(), "B");
+}
+
 TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
   nextLetters("QZ");
   folder.remove("f5.bmp");

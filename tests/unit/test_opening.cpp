@@ -161,3 +161,17 @@ TEST_F(OpeningTest, WithoutAnEarlyKeyTheFirstLetterIsA) {
 }
 
 }  // namespace
+
+namespace {
+
+// A signal while the directions are spoken ends the game at once, through
+// its own unload (the window hidden first), not after the sentence.
+TEST_F(OpeningTest, AQuitDuringTheDirectionsEndsTheGameAtOnce) {
+  env.backend.quit(kArrange + 500);
+  EXPECT_TRUE(env.windows.runUntil(kOpeningEnd + 1000));
+  EXPECT_EQ(env.windows.nowMs(), kArrange + 500);
+  EXPECT_EQ(env.windows.exitStatus(), 0);
+  EXPECT_EQ(env.only({{What::Hide}, {What::End}}), (Strings{"hide frmMain", "end"}));
+}
+
+}  // namespace

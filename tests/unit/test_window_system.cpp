@@ -270,8 +270,10 @@ TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   windows.start(main);
   windows.runUntil(3000);
 
-  EXPECT_EQ(log, (Strings{"main m@50", "dialog d@500", "modal returned@1050", "main y@1200",
-                          "main click@1300"}));
+  // A key typed at the window beneath goes to the modal one, which may hold
+  // no focus of its own; the click on the window beneath goes nowhere.
+  EXPECT_EQ(log, (Strings{"main m@50", "dialog x@300", "dialog d@500", "modal returned@1050",
+                          "main y@1200", "main click@1300"}));
   EXPECT_EQ(closerTicks, 1);
   EXPECT_FALSE(dialog.loaded());
   EXPECT_FALSE(backend.isShown(dialog));
@@ -376,6 +378,64 @@ TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancels) {
   EXPECT_EQ(main.unloads, 2);
   EXPECT_FALSE(main.loaded());
   EXPECT_FALSE(backend.isShown(main));
+}
+
+// A press and a release make a click only on the same visible box: pressing
+// elsewhere and letting go over the stop sign must not end the game.
+TEST_F(Loop, AClickIsAPressAndAReleaseOnTheSameBox) {
+  Strings clicks;
+  auto a = box(main, "a", 0, 0, 50, 50);
+  auto b = box(main, "b", 100, 0, 50, 50);
+  a->onClick = [&] { clicks.push_back("a"); };
+  b->onClick = [&] { clicks.push_back("b"); };
+  backend.press(100, main, 10, 10);  // a, then b
+  backend.release(110, main, 110, 10);
+  backend.press(200, main, 300, 300);  // nowhere, then b
+  backend.release(210, main, 110, 10);
+  backend.press(300, main, 110, 10);  // b, then b a little further
+  backend.release(310, main, 140, 40);
+  windows.start(main);
+  windows.runUntil(1000);
+  EXPECT_EQ(clicks, (Strings{"b"}));
+}
+
+// While a modal window is up, a close request the desktop aims at the window
+// beneath (it holds the focus) closes the modal window only.
+TEST_F(Loop, ACloseRequestDuringAModalWindowClosesOnlyThatWindow) {
+  TestWindow dialog(windows, "dialog");
+  main.onKey = [&](std::int16_t) {
+    windows.showModal(dialog);
+    note("modal returned");
+  };
+  backend.key(100, main, 'm');
+  backend.closeRequest(500, main);
+  windows.start(main);
+  windows.runUntil(1000);
+  EXPECT_EQ(log, (Strings{"modal returned@500"}));
+  EXPECT_EQ(dialog.unloads, 1);
+  EXPECT_EQ(main.unloads, 0);
+  EXPECT_FALSE(windows.ended());
+}
+
+// Asked to quit (a signal), the program ends at that moment whatever it is
+// doing: waiting in a handler, or inside a modal window.
+TEST_F(Loop, AQuitEndsTheProgramEvenDuringAWaitOrAModalWindow) {
+  for (bool modal : {false, true}) {
+    testing_support::HeadlessBackend screen;
+    toolkit::WindowSystem ws{screen};
+    TestWindow game(ws, "game"), dialog(ws, "dialog");
+    toolkit::Timer busy(dialog, "Busy", 100, true);
+    busy.onTick = [&] { ws.block(60000); };
+    game.onKey = [&](std::int16_t) { modal ? ws.showModal(dialog) : ws.block(60000); };
+    game.onUnload = [&](int&) { ws.hide(game); };
+    screen.key(100, game, 'k');
+    screen.quit(1000);
+    ws.start(game);
+    EXPECT_TRUE(ws.runUntil(100000)) << modal;
+    EXPECT_EQ(ws.nowMs(), 1000) << modal;
+    EXPECT_EQ(ws.exitStatus(), 0);
+    EXPECT_EQ(game.unloads, 1) << "the game's own unload runs";
+  }
 }
 
 TEST_F(Loop, EndProgramFromAHandlerStopsEverythingAtOnce) {
