@@ -51,6 +51,7 @@ class SdlBackend : public toolkit::Backend {
   void wake() override;
   bool quitRequested() override { return quit_; }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
+  void dropCloseRequests() override;
   std::uint64_t clockSeed() override;
 
   void createWindow(Window& w) override;
@@ -61,7 +62,6 @@ class SdlBackend : public toolkit::Backend {
   void paint(Window& w) override;
 
   Size screenSize() override;
-  void messageBox(const std::string& title, const std::string& text) override;
 
  private:
   struct TextureDeleter {

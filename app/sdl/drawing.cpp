@@ -42,6 +42,18 @@ SDL_Rect intersection(const SDL_Rect& a, const SDL_Rect& b) {
 }
 
 // The classic two-pixel sunken edge, within the box.
+// The classic two-pixel raised edge of a button or a dialog, within the box.
+void raisedBorder(SDL_Renderer* r, const SDL_Rect& b) {
+  fill(r, kLight, b.x, b.y, b.w - 1, 1);
+  fill(r, kLight, b.x, b.y, 1, b.h - 1);
+  fill(r, kBlack, b.x, b.y + b.h - 1, b.w, 1);
+  fill(r, kBlack, b.x + b.w - 1, b.y, 1, b.h);
+  fill(r, kWhite, b.x + 1, b.y + 1, b.w - 3, 1);
+  fill(r, kWhite, b.x + 1, b.y + 1, 1, b.h - 3);
+  fill(r, kShadow, b.x + 1, b.y + b.h - 2, b.w - 2, 1);
+  fill(r, kShadow, b.x + b.w - 2, b.y + 1, 1, b.h - 2);
+}
+
 void sunkenBorder(SDL_Renderer* r, const SDL_Rect& b) {
   fill(r, kShadow, b.x, b.y, b.w - 1, 1);
   fill(r, kShadow, b.x, b.y, 1, b.h - 1);
@@ -119,8 +131,11 @@ void SdlBackend::drawPictureBox(Native& n, const PictureBox& box, double originX
   if (!clipTo(r, intersection(outer, clip))) return;
   fill(r, box.backColor(), outer.x, outer.y, outer.w, outer.h);
   int edge = 0;
-  if (box.border() == Border::Sunken) {
-    sunkenBorder(r, outer);
+  if (box.border() != Border::None) {
+    if (box.border() == Border::Sunken)
+      sunkenBorder(r, outer);
+    else
+      raisedBorder(r, outer);
     edge = PictureBox::kSunkenBorderPixels;
   }
   const SDL_Rect inner{outer.x + edge, outer.y + edge, outer.w - 2 * edge, outer.h - 2 * edge};
@@ -172,8 +187,12 @@ SdlBackend::Cached* SdlBackend::textTexture(Native& n, const Label& label) {
   if (it == n.texts.end()) {
     TTF_Font* font = this->font(f);
     if (!font) return nullptr;
-    SDL_Surface* s =
-        TTF_RenderUTF8_Blended(font, label.caption().c_str(), SDL_Color{c.r, c.g, c.b, 255});
+    // A caption of several lines breaks at its line feeds and nowhere else.
+    const SDL_Color colour{c.r, c.g, c.b, 255};
+    const std::string& text = label.caption();
+    SDL_Surface* s = text.find('\n') == std::string::npos
+                         ? TTF_RenderUTF8_Blended(font, text.c_str(), colour)
+                         : TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, 0);
     if (!s) {
       std::cerr << "yumble: TTF_RenderUTF8_Blended: " << TTF_GetError() << "\n";
       return nullptr;

@@ -35,6 +35,12 @@ std::optional<Event> SdlBackend::waitEvent(std::int64_t timeoutMs) {
   return e;
 }
 
+void SdlBackend::dropCloseRequests() {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) translate(e);
+  std::erase_if(pending_, [](const Event& p) { return p.kind == Event::Kind::Close; });
+}
+
 SdlBackend::Native* SdlBackend::find(const Window& w) {
   for (auto& n : windows_)
     if (n->window == &w) return n.get();

@@ -85,7 +85,12 @@ void SdlBackend::showWindow(Window& w) {
   if (!n || !n->sdl) return;
   SDL_ShowWindow(n->sdl);
   SDL_RaiseWindow(n->sdl);
-  if (!n->popup) focusTopWindow();
+  if (!n->popup) {
+    focusTopWindow();
+  } else if (w.takesFocus()) {
+    // No window manager gives the focus to a window it does not manage.
+    static_cast<void>(SDL_SetWindowInputFocus(n->sdl));
+  }
 }
 
 void SdlBackend::hideWindow(Window& w) {
@@ -110,18 +115,6 @@ Size SdlBackend::screenSize() {
     return {1024, 768};
   }
   return {bounds.w, bounds.h};
-}
-
-void SdlBackend::messageBox(const std::string& title, const std::string& text) {
-  // Owned by the topmost shown window, so a window manager keeps it above.
-  SDL_Window* parent = nullptr;
-  for (auto it = windows_.rbegin(); it != windows_.rend() && !parent; ++it)
-    if ((*it)->sdl && (SDL_GetWindowFlags((*it)->sdl) & SDL_WINDOW_SHOWN)) parent = (*it)->sdl;
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), parent) != 0) {
-    warn("SDL_ShowSimpleMessageBox");
-    std::cerr << title << "\n" << text << "\n";
-  }
-  focusTopWindow();
 }
 
 }  // namespace sdl

@@ -42,6 +42,9 @@ class Backend {
   virtual bool quitRequested() { return false; }
   // The next event, waiting at most timeoutMs (no limit when negative).
   virtual std::optional<Event> waitEvent(std::int64_t timeoutMs) = 0;
+  // Takes in whatever input has arrived and forgets the close requests among
+  // it, keeping the rest in order.
+  virtual void dropCloseRequests() {}
   // A seed that differs from run to run.
   virtual std::uint64_t clockSeed() = 0;
 
@@ -55,8 +58,6 @@ class Backend {
   virtual void paint(Window& w) = 0;
 
   virtual Size screenSize() = 0;  // pixels
-  // Modal; an error icon and one OK button.
-  virtual void messageBox(const std::string& title, const std::string& text) = 0;
 
   // A step of the window system's; only a screen that keeps a record cares.
   virtual void happened(const Happening& /*what*/) {}

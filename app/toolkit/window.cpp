@@ -103,7 +103,7 @@ void PictureBox::setBorder(Border b) {
 
 void PictureBox::fitToPicture() {
   if (!autoSize_ || !picture_) return;
-  const int edge = border_ == Border::Sunken ? 2 * kSunkenBorderPixels : 0;
+  const int edge = border_ == Border::None ? 0 : 2 * kSunkenBorderPixels;
   setSize(toTwips(picture_->width + edge), toTwips(picture_->height + edge));
 }
 

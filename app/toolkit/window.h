@@ -29,7 +29,7 @@ class Window;
 class WindowSystem;
 
 enum class Align { Left, Center, Right };
-enum class Border { None, Sunken };
+enum class Border { None, Sunken, Raised };
 
 struct Font {
   std::string name = "MS Sans Serif";
@@ -115,6 +115,7 @@ class PictureBox : public Control {
 
   std::function<void()> onClick;
 
+  // Both kinds of edge are two pixels wide, inside the box.
   static constexpr int kSunkenBorderPixels = 2;
 
  private:
@@ -193,6 +194,9 @@ class Window {
   void setKeyPreview(bool on) { keyPreview_ = on; }
   bool alwaysOnTop() const { return alwaysOnTop_; }
   void setAlwaysOnTop(bool on) { alwaysOnTop_ = on; }
+  // A window kept above the others takes the keyboard focus only if it asks.
+  bool takesFocus() const { return takesFocus_; }
+  void setTakesFocus(bool on) { takesFocus_ = on; }
 
   // Controls in creation order, which is also their stacking order.
   const std::vector<Control*>& controls() const { return controls_; }
@@ -222,6 +226,7 @@ class Window {
   PictureRef icon_;
   bool keyPreview_ = false;
   bool alwaysOnTop_ = false;
+  bool takesFocus_ = false;
   std::vector<Control*> controls_;
   std::vector<Timer*> timers_;
   std::vector<std::string> tabOrder_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/toolkit/message_box.h"
+
 namespace toolkit {
 
 WindowSystem::WindowSystem(Backend& backend) : backend_(backend) {}
@@ -68,6 +70,9 @@ void WindowSystem::showModal(Window& w) {
   modal_.push_back(&w);
   show(w);
   while (w.loaded_) loopOnce(std::numeric_limits<std::int64_t>::max(), &w);
+  // A close request that came while the window was busy (its sounds hold the
+  // thread) was meant for it, not for the window beneath.
+  backend_.dropCloseRequests();
   tell(Happening::Kind::ModalEnd, &w);
 }
 
@@ -131,7 +136,16 @@ void WindowSystem::messageBox(const std::string& title, const std::string& text)
   // Nobody is left to read it once the program has been asked to end.
   if (backend_.quitRequested()) return;
   paintDirty();
-  backend_.messageBox(title, text);
+  MessageBox box(*this, title, text);
+  // Over the window it speaks for: the topmost one on screen, else the screen.
+  const Window* owner = nullptr;
+  for (const Window* w : windows_)
+    if (w->visible_) owner = w;
+  if (owner)
+    box.centreOn(owner->left(), owner->top(), owner->width(), owner->height());
+  else
+    box.centreOn(0, 0, screenWidth(), screenHeight());
+  showModal(box);
 }
 
 double WindowSystem::screenWidth() {

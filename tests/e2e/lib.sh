@@ -245,3 +245,50 @@ wait_reward_gone() {
   done
   fail "the reward window stayed"
 }
+
+ALPHABET=abcdefghijklmnopqrstuvwxyz
+
+# The whole alphabet: whichever letter is up gets eaten; the rest arrive while
+# the frog eats, and are ignored.
+feed_one() {
+  timeout 20 xdotool type --delay 5 "$ALPHABET" || fail "xdotool type failed"
+}
+
+# play_until_reward WID: eats letters until the reward window shows; prints its id.
+play_until_reward() {
+  local rw="" n
+  [ -n "$WM" ] || timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
+  for n in $(seq 60); do
+    # Each round eats one letter, then waits for the next one to be said.
+    feed_one
+    for _ in $(seq 10); do
+      rw=$(window_titled Form1)
+      [ -n "$rw" ] && break 2
+      sleep 0.2
+    done
+    game_running || fail "the program ended while playing"
+  done
+  [ -n "$rw" ] || fail "no reward window after many letters"
+  echo "$rw"
+}
+
+# quit_with SIGNAL LIMIT_MS: sends the signal and waits for the program to
+# end; fails unless it ends within LIMIT_MS with status 0. Sets QUIT_MS to the
+# time it took. (Not in a subshell: only this shell can wait for the program.)
+quit_with() {
+  local sig=$1 limit=$2 t0 ms
+  t0=$(date +%s%N)
+  kill -"$sig" "$GAME_PID"
+  while game_running; do
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    [ "$ms" -le "$limit" ] || fail "still running $ms ms after SIG$sig"
+    sleep 0.01
+  done
+  ms=$((($(date +%s%N) - t0) / 1000000))
+  set +e
+  wait "$GAME_PID"
+  GAME_STATUS=$?
+  set -e
+  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after SIG$sig"
+  QUIT_MS=$ms
+}

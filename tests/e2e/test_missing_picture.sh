@@ -57,8 +57,17 @@ check_missing_picture() {
   shot "$mode-screen-with-box" >/dev/null
   box_says_file_not_found "$SHOTS/$mode-box.png" ||
     fail "$mode: the box does not read \"Form_Load:\" / \"File not found\""
+  # The critical-stop icon: a red disc with a white cross, left of the text.
+  local red
+  red=$(count_pixels "$SHOTS/$mode-box.png" 0 0 60 80 'r > 0.6 && g < 0.2 && b < 0.2')
+  [ "$red" -ge 300 ] || fail "$mode: no red stop icon in the box ($red red pixels)"
+  # Centred on the screen, since the game window is not up yet.
+  read -r bx by bw bh <<<"$(geometry "$mb")"
+  [ $((bx + bw / 2 - SCREEN_W / 2)) -le 1 ] && [ $((by + bh / 2 - SCREEN_H / 2)) -le 1 ] ||
+    fail "$mode: the box at $bx,$by ${bw}x$bh is not centred"
 
-  timeout 5 xdotool key --window "$mb" Return || fail "$mode: cannot press Return in the box"
+  # The box closes at the key's press, so the release may find it gone.
+  timeout 5 xdotool key --window "$mb" Return 2>/dev/null || true
   for _ in $(seq 50); do
     [ -z "$(window_titled "ERROR:  53")" ] && break
     sleep 0.2

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/toolkit/message_box.h"
 #include "app/toolkit/window.h"
 
 namespace testing_support {
@@ -126,6 +127,12 @@ std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {
   return std::nullopt;
 }
 
+void HeadlessBackend::dropCloseRequests() {
+  std::erase_if(input_, [this](const auto& item) {
+    return item.first <= now_ && item.second.kind == Event::Kind::Close;
+  });
+}
+
 void HeadlessBackend::createWindow(Window& w) {
   shown_[&w] = false;
 }
@@ -135,8 +142,15 @@ void HeadlessBackend::destroyWindow(Window& w) {
   paints_.erase(&w);
 }
 
+// A message box is read and answered with Return at once, as a parent would,
+// so a test goes on without waiting for anybody.
 void HeadlessBackend::showWindow(Window& w) {
   shown_[&w] = true;
+  if (auto* box = dynamic_cast<toolkit::MessageBox*>(&w); box && answerMessageBoxes) {
+    boxes_.push_back({box->caption(), box->text()});
+    note(Entry::What::MessageBox, box->caption());
+    key(now_, w, 13);
+  }
 }
 void HeadlessBackend::hideWindow(Window& w) {
   shown_[&w] = false;
@@ -144,11 +158,6 @@ void HeadlessBackend::hideWindow(Window& w) {
 void HeadlessBackend::paint(Window& w) {
   ++paints_[&w];
   if (onPaint) onPaint(w);
-}
-
-void HeadlessBackend::messageBox(const std::string& title, const std::string& text) {
-  boxes_.push_back({title, text});
-  note(Entry::What::MessageBox, title);
 }
 
 void HeadlessBackend::happened(const toolkit::Happening& h) {

@@ -73,6 +73,8 @@ class HeadlessBackend : public toolkit::Backend {
     record_.push_back({now_, what, std::move(subject)});
   }
   const std::vector<Box>& messageBoxes() const { return boxes_; }
+  // Whether message boxes are answered with Return as soon as they show.
+  bool answerMessageBoxes = true;
   int paints(const Window& w) const;
   bool isShown(const Window& w) const;
 
@@ -80,6 +82,7 @@ class HeadlessBackend : public toolkit::Backend {
   void sleepMs(std::int64_t ms) override;
   bool quitRequested() override { return quitAt_ >= 0 && now_ >= quitAt_; }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
+  void dropCloseRequests() override;
   std::uint64_t clockSeed() override { return static_cast<std::uint64_t>(now_) + 1; }
   void createWindow(Window& w) override;
   void destroyWindow(Window& w) override;
@@ -88,7 +91,6 @@ class HeadlessBackend : public toolkit::Backend {
   void moveWindow(Window&) override {}
   void paint(Window& w) override;
   Size screenSize() override { return screen_; }
-  void messageBox(const std::string& title, const std::string& text) override;
   void happened(const toolkit::Happening& h) override;
 
  private:

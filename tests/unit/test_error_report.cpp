@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/toolkit/error_report.h"
+#include "app/toolkit/message_box.h"
 #include "app/toolkit/window_system.h"
 #include "tests/support/headless_backend.h"
 
@@ -95,6 +96,61 @@ TEST_F(Guard, FailingTimerHandlerKeepsTicking) {
   ASSERT_EQ(backend.messageBoxes().size(), 3u);
   EXPECT_EQ(backend.messageBoxes()[2].title, "ERROR:  6");
   EXPECT_EQ(backend.messageBoxes()[2].text, "Timer1_Timer: \nOverflow");
+}
+
+}  // namespace
+
+namespace {
+
+// The box itself, answered by hand: only Return, Space, Escape or a click on
+// OK close it, and it stands in the middle of the window it speaks for.
+TEST(MessageBox, ClosesOnReturnSpaceEscapeOrOkAndIsCentredOnItsWindow) {
+  for (int answer : {13, 32, 27, 0}) {
+    testing_support::HeadlessBackend backend;
+    backend.answerMessageBoxes = false;
+    toolkit::WindowSystem windows{backend};
+    toolkit::Window game(windows, "game", "Game", 9000, 6000);
+    game.setBounds(1500, 3000, 9000, 6000);
+    toolkit::Timer failing(game, "Failing", 100, true);
+    failing.onTick = [&] {
+      failing.setEnabled(false);
+      windows.messageBox("ERROR:  53", "Form_Load: \nFile not found");
+    };
+    // Keys typed at the game window reach the box above it.
+    backend.type(300, game, "aA\t");
+    if (answer) backend.key(400, game, static_cast<std::int16_t>(answer));
+    const toolkit::MessageBox* box = nullptr;
+    backend.onPaint = [&](const toolkit::Window& w) {
+      auto* b = dynamic_cast<const toolkit::MessageBox*>(&w);
+      if (!b || box) return;
+      box = b;
+      EXPECT_EQ(b->caption(), "ERROR:  53");
+      EXPECT_EQ(b->text(), "Form_Load: \nFile not found");
+      EXPECT_DOUBLE_EQ(b->left() + b->width() / 2, 1500 + 4500);
+      EXPECT_DOUBLE_EQ(b->top() + b->height() / 2, 3000 + 3000);
+      if (auto* ok = dynamic_cast<toolkit::PictureBox*>(b->find("ok")); ok && !answer)
+        backend.click(400, const_cast<toolkit::MessageBox&>(*b),
+                      toolkit::toPixels(ok->windowLeft()) + 5,
+                      toolkit::toPixels(ok->windowTop()) + 5);
+    };
+    windows.start(game);
+    windows.runUntil(1000);
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(windows.ended());
+    std::int64_t closedAt = -1;
+    for (const auto& e : backend.record())
+      if (e.text() == "unload MessageBox") closedAt = e.t;
+    EXPECT_EQ(closedAt, 400) << answer;
+  }
+}
+
+TEST(MessageBox, TheCriticalStopIconIsARedDiscWithAWhiteCross) {
+  const auto icon = toolkit::criticalStopIcon({240, 240, 240});
+  ASSERT_EQ(icon->width, 32);
+  ASSERT_EQ(icon->height, 32);
+  EXPECT_EQ(icon->at(0, 0), (base::Rgb{240, 240, 240}));    // the corner is background
+  EXPECT_EQ(icon->at(16, 16), (base::Rgb{255, 255, 255}));  // the cross at the centre
+  EXPECT_EQ(icon->at(16, 6), (base::Rgb{204, 0, 0}));       // red between its arms
 }
 
 }  // namespace

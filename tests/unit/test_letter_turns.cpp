@@ -270,6 +270,18 @@ TEST_F(TurnTest, ACloseRequestDuringTheRewardClosesOnlyTheReward) {
   EXPECT_EQ(frm.Label1.caption(), "B");
 }
 
+// One that comes while the reward's sounds hold the thread was still meant
+// for the reward: it must not end the game once the reward has gone.
+TEST_F(TurnTest, ACloseRequestDuringTheRewardsSoundsDoesNotEndTheGameAfterIt) {
+  frm.LettersEaten = 9;
+  const std::int64_t t0 = now() + 10;
+  env.backend.type(t0, frm, "a");
+  env.backend.closeRequest(t0 + 8 * 50 + 3500 + 1000, frm);  // during the applause
+  env.windows.runUntil(t0 + 20000);
+  EXPECT_FALSE(env.windows.ended());
+  EXPECT_EQ(env.timeOf({What::Unload, "frmMain"}), -1);
+}
+
 TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
   nextLetters("QZ");
   folder.remove("f5.bmp");
