@@ -22,14 +22,15 @@ lib=$root/usr/lib/yumble
 [ -x "$lib/yumble" ] && [ ! -L "$lib/yumble" ] || fail "no program in /usr/lib/yumble"
 [ "$(readlink "$root/usr/games/yumble")" = ../lib/yumble/yumble ] ||
   fail "/usr/games/yumble is not a relative link to ../lib/yumble/yumble"
-runtime_files() { (cd "$1" && find . -type f \( -name '*.bmp' -o -name '*.wav' -o -name fonts.conf \) | sort); }
+# Every file in the build's bin/ that is not a program is one the game reads.
+runtime_files() { (cd "$1" && find . -type f ! -perm -u+x | sort); }
 [ "$(runtime_files "$lib")" = "$(runtime_files "$bin_dir")" ] ||
   fail "run-time files differ from the build's: $(diff <(runtime_files "$lib") <(runtime_files "$bin_dir") | tr '\n' ' ')"
 for f in f1.bmp talk2.bmp A.wav Z.wav yumdir.wav fonts.conf; do
   [ -s "$lib/$f" ] || fail "/usr/lib/yumble/$f is missing or empty"
 done
-extra=$(cd "$lib" && find . ! -type d ! -name '*.bmp' ! -name '*.wav' ! -name fonts.conf ! -name yumble)
-[ -z "$extra" ] || fail "files the program does not read in /usr/lib/yumble: $extra"
+programs=$(cd "$lib" && find . ! -type d -perm -u+x)
+[ "$programs" = ./yumble ] || fail "programs in /usr/lib/yumble other than the game: $programs"
 
 # Icons: each size where its name says, and the scalable one drawn, not a dangling link.
 icons=$root/usr/share/icons/hicolor
