@@ -16,6 +16,8 @@ dpkg-deb -x "${debs[0]}" "$root"
 
 source "$(dirname "$0")/../e2e/lib.sh"
 e2e_begin package-run "$root/usr/games"
+# Screenshots go beside the package, not into the unpacked tree.
+rm -rf "$root/usr/e2e-shots"
 SHOTS=$deb_dir/e2e-shots
 rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
