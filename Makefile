@@ -6,7 +6,7 @@ BUILD := build
 SANITIZED := build-sanitize
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test check format-check test-sanitized clean
+.PHONY: all deps build run test check format-check test-sanitized deb clean
 
 all: build
 
@@ -40,6 +40,10 @@ test-sanitized: deps
 	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DYUMBLE_SANITIZE=ON -DYUMBLE_SOUNDS=OFF
 	cmake --build $(SANITIZED) -j $(JOBS) --target unit_tests
 	cd $(SANITIZED) && ctest -L unit --output-on-failure -j $(JOBS)
+
+# The Debian package, built by dpkg-buildpackage, into build/deb/.
+deb: deps
+	bash packaging/build_deb.sh $(BUILD)/deb $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZED)

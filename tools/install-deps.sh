@@ -13,6 +13,8 @@ packages=(
   librsvg2-bin imagemagick sox libsox-fmt-all espeak-ng flite festival festvox-us-slt-hts
   # end-to-end tests in a real window
   xvfb xdotool x11-utils x11-apps wmctrl openbox procps tesseract-ocr tesseract-ocr-eng
+  # the Debian package (debian/control's Build-Depends must be in this list) and its checks
+  debhelper dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()
