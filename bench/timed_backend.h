@@ -30,9 +30,6 @@ class TimedBackend : public toolkit::Backend {
   void hideWindow(toolkit::Window& w) override { inner_.hideWindow(w); }
   void moveWindow(toolkit::Window& w) override { inner_.moveWindow(w); }
   toolkit::Size screenSize() override { return inner_.screenSize(); }
-  void messageBox(const std::string& title, const std::string& text) override {
-    inner_.messageBox(title, text);
-  }
 
   void paint(toolkit::Window& w) override {
     inner_.paint(w);

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = media::programDirectory();
   std::string why;
-  auto screen = sdl::openScreen(dir, why);
+  auto screen = sdl::openScreen(why);
   if (!screen) {
     std::cerr << "yumble_timed: cannot open a window: " << why << "\n";
     return 1;
