@@ -26,7 +26,7 @@ lib=$root/usr/lib/yumble
 runtime_files() { (cd "$1" && find . -type f ! -perm -u+x | sort); }
 [ "$(runtime_files "$lib")" = "$(runtime_files "$bin_dir")" ] ||
   fail "run-time files differ from the build's: $(diff <(runtime_files "$lib") <(runtime_files "$bin_dir") | tr '\n' ' ')"
-for f in f1.bmp talk2.bmp A.wav Z.wav yumdir.wav fonts.conf; do
+for f in f1.bmp talk2.bmp A.wav Z.wav yumdir.wav; do
   [ -s "$lib/$f" ] || fail "/usr/lib/yumble/$f is missing or empty"
 done
 programs=$(cd "$lib" && find . ! -type d -perm -u+x)
