@@ -1,5 +1,7 @@
 #include "app/sdl/fonts.h"
 
+#include "media/file_read.h"
+
 namespace sdl {
 
 FontFinder::FontFinder(const std::string& configPath) {
@@ -7,14 +9,20 @@ FontFinder::FontFinder(const std::string& configPath) {
   // rules (which also choose file formats) apply to the scan.
   config_ = FcInitLoadConfig();
   if (!config_) return;
-  programRules_ =
-      !configPath.empty() && configPath.front() == '/' &&
-      FcConfigParseAndLoad(config_, reinterpret_cast<const FcChar8*>(configPath.c_str()), FcTrue) ==
-          FcTrue;
+  programRules_ = !configPath.empty() && configPath.front() == '/' && loadRules(configPath);
   if (!FcConfigBuildFonts(config_)) {
     FcConfigDestroy(config_);
     config_ = nullptr;
   }
+}
+
+// Read by the program, so that a named pipe or a huge file in its place is only
+// a file that cannot be read.
+bool FontFinder::loadRules(const std::string& configPath) {
+  auto text = media::readRegularFile(configPath, media::kMaxFontRulesBytes);
+  if (!text) return false;
+  text->push_back(0);
+  return FcConfigParseAndLoadFromMemory(config_, text->data(), FcTrue) == FcTrue;
 }
 
 FontFinder::~FontFinder() {

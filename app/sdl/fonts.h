@@ -36,6 +36,7 @@ class FontFinder {
 
  private:
   std::optional<FontFile> match(const std::string& name, int weight);
+  bool loadRules(const std::string& configPath);
 
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
