@@ -4,9 +4,11 @@
 
 BUILD := build
 SANITIZED := build-sanitize
+FUZZ := build-fuzz
+FUZZ_SECONDS := 60
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test check format-check test-sanitized clean
+.PHONY: all deps build run test check format-check test-sanitized fuzz clean
 
 all: build
 
@@ -41,5 +43,18 @@ test-sanitized: deps
 	cmake --build $(SANITIZED) -j $(JOBS) --target unit_tests
 	cd $(SANITIZED) && ctest -L unit --output-on-failure -j $(JOBS)
 
+# The bitmap decoder and the wave reader under libFuzzer, FUZZ_SECONDS each,
+# starting from the seeds in tests/fuzz/corpus/. Inputs it finds go to
+# $(FUZZ)/corpus/, anything that breaks to $(FUZZ)/findings/.
+fuzz: deps
+	cmake -S . -B $(FUZZ) -DYUMBLE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ) -j $(JOBS)
+	@for t in bitmap wave; do \
+	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/findings && \
+	  $(FUZZ)/bin/fuzz_$$t $(FUZZ)/corpus/$$t tests/fuzz/corpus/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=512 -malloc_limit_mb=128 -timeout=5 \
+	    -artifact_prefix=$(FUZZ)/findings/$$t- -print_final_stats=1 || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SANITIZED)
+	rm -rf $(BUILD) $(SANITIZED) $(FUZZ)
