@@ -1,4 +1,6 @@
 // The designs' font names, found through the program's fonts.conf.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #ifdef YUMBLE_HAVE_SDL
@@ -57,6 +59,21 @@ TEST(FontsWithoutRules, ARelativeOrMissingConfigFallsBackToTheSystem) {
   // Without the rules, the names do not reach URW Gothic.
   EXPECT_NE(fileName(missing.find("Century Gothic", 600)), "URWGothic-Demi.otf");
   EXPECT_TRUE(missing.find("Century Gothic", 600));
+}
+
+// In place of the rules, a named pipe with no writer, a device or a huge file
+// is a file that cannot be read, at once.
+TEST(FontsWithoutRules, APipeADeviceOrAHugeFileIsNotRead) {
+  char pattern[] = "/tmp/yumble-fonts-XXXXXX";
+  ASSERT_TRUE(mkdtemp(pattern));
+  const std::string dir = pattern;
+  ASSERT_EQ(mkfifo((dir + "/pipe.conf").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir + "/zero.conf");
+  std::ofstream(dir + "/huge.conf").flush();
+  std::filesystem::resize_file(dir + "/huge.conf", std::uintmax_t{1} << 30);
+  for (const char* name : {"/pipe.conf", "/zero.conf", "/huge.conf"})
+    EXPECT_FALSE(sdl::FontFinder(dir + name).hasProgramRules()) << name;
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
