@@ -23,8 +23,9 @@ class Reader {
 };
 
 constexpr std::uint32_t kRgb = 0, kRle8 = 1, kBitfields = 3;
-// The largest picture this program shows: a whole 4K screen (3840 x 2160) fits,
-// at 3 bytes a pixel 24 MB once decoded; the game's own are about 0.2 Mpixels.
+// The largest picture this program shows: 8 Mpixels (a 4K screen, 3840 x 2160,
+// fits), 24 MB once decoded. The game's own are about 0.1 Mpixels; a set for
+// big screens at three times the size each way would be about 1 Mpixel.
 constexpr int kMaxSide = 8192;
 constexpr std::int64_t kMaxPixels = std::int64_t{1} << 23;
 
