@@ -4,9 +4,11 @@
 
 BUILD := build
 SANITIZED := build-sanitize
+FUZZ := build-fuzz
+FUZZ_SECONDS := 60
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test check format-check test-sanitized deb clean
+.PHONY: all deps build run test check format-check test-sanitized deb fuzz clean
 
 all: build
 
@@ -20,12 +22,14 @@ build: deps
 run: build
 	$(BUILD)/bin/yumble
 
-# Everything: formatting, unit, asset and end-to-end tests, then the unit
-# tests again under the sanitizers. YUMBLE_E2E_DISPLAYS=100-199 keeps the
+# Everything: formatting; unit, asset, soak, package and end-to-end tests;
+# the unit tests again under the sanitizers; a minute of fuzzing each for the
+# bitmap decoder and the wave reader. YUMBLE_E2E_DISPLAYS=100-199 keeps the
 # end-to-end tests' X servers within those display numbers.
 test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitized
+	$(MAKE) fuzz
 
 check: format-check build
 	cd $(BUILD) && ctest -L "unit|assets" --output-on-failure -j $(JOBS)
@@ -45,5 +49,18 @@ test-sanitized: deps
 deb: deps
 	bash packaging/build_deb.sh $(BUILD)/deb $(JOBS)
 
+# The bitmap decoder and the wave reader under libFuzzer, FUZZ_SECONDS each,
+# starting from the seeds in tests/fuzz/corpus/. Inputs it finds go to
+# $(FUZZ)/corpus/, anything that breaks to $(FUZZ)/findings/.
+fuzz: deps
+	cmake -S . -B $(FUZZ) -DYUMBLE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ) -j $(JOBS)
+	@for t in bitmap wave; do \
+	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/findings && \
+	  $(FUZZ)/bin/fuzz_$$t $(FUZZ)/corpus/$$t tests/fuzz/corpus/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=512 -malloc_limit_mb=128 -timeout=5 \
+	    -artifact_prefix=$(FUZZ)/findings/$$t- -print_final_stats=1 || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SANITIZED)
+	rm -rf $(BUILD) $(SANITIZED) $(FUZZ)

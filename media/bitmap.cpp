@@ -1,10 +1,9 @@
 #include "media/bitmap.h"
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/base/failure.h"
+#include "media/file_read.h"
 
 namespace media {
 namespace {
@@ -24,7 +23,11 @@ class Reader {
 };
 
 constexpr std::uint32_t kRgb = 0, kRle8 = 1, kBitfields = 3;
-constexpr int kMaxSide = 16384;
+// The largest picture this program shows: 8 Mpixels (a 4K screen, 3840 x 2160,
+// fits), 24 MB once decoded. The game's own are about 0.1 Mpixels; a set for
+// big screens at three times the size each way would be about 1 Mpixel.
+constexpr int kMaxSide = 8192;
+constexpr std::int64_t kMaxPixels = std::int64_t{1} << 23;
 
 int shiftOf(std::uint32_t mask) {
   int s = 0;
@@ -32,16 +35,18 @@ int shiftOf(std::uint32_t mask) {
   return s;
 }
 
-// Unpacks RLE8 into one palette index per pixel, bottom row first as stored.
-bool unpackRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h,
-                std::vector<std::uint8_t>& out) {
-  out.assign(static_cast<std::size_t>(w) * h, 0);
-  int x = 0, y = 0;
+// Walks RLE8 data, bottom row first as stored, calling plot(x, storedRow,
+// index) for each pixel it gives; pixels it skips keep index 0. Every step
+// reads at least two bytes, so the walk is bounded by the data. False if the
+// data is broken or stops before the last row.
+template <typename Plot>
+bool walkRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h, Plot plot) {
+  std::int64_t x = 0, y = 0;
   while (at + 1 < end && y < h) {
-    std::uint8_t n = r.byte(at), v = r.byte(at + 1);
+    const std::uint8_t n = r.byte(at), v = r.byte(at + 1);
     at += 2;
     if (n > 0) {
-      for (int i = 0; i < n && x < w; ++i) out[static_cast<std::size_t>(y) * w + x++] = v;
+      for (int i = 0; i < n && x < w; ++i) plot(x++, y, v);
     } else if (v == 0) {
       x = 0, ++y;
     } else if (v == 1) {
@@ -52,8 +57,7 @@ bool unpackRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h,
       at += 2;
     } else {
       if (at + v > end) return false;
-      for (int i = 0; i < v && x < w; ++i)
-        out[static_cast<std::size_t>(y) * w + x++] = r.byte(at + i);
+      for (int i = 0; i < v && x < w; ++i) plot(x++, y, r.byte(at + i));
       at += v + (v & 1);
     }
   }
@@ -75,7 +79,9 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   const std::uint32_t compression = r.u32(30);
   const bool topDown = rawHeight < 0;
   const std::int64_t height = topDown ? -static_cast<std::int64_t>(rawHeight) : rawHeight;
-  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return std::nullopt;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
+      std::int64_t{width} * height > kMaxPixels)
+    return std::nullopt;
   const int h = static_cast<int>(height);
 
   std::vector<Rgb> palette;
@@ -100,12 +106,14 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
 
   if (compression == kRle8) {
     if (bits != 8 || topDown) return std::nullopt;
-    std::vector<std::uint8_t> idx;
-    if (!unpackRle8(r, dataOffset, bytes.size(), width, h, idx)) return std::nullopt;
-    pic.pixels.resize(static_cast<std::size_t>(width) * h);
-    for (int row = 0; row < h; ++row)
-      for (int x = 0; x < width; ++x)
-        put(x, row, paletteAt(idx[static_cast<std::size_t>(row) * width + x]));
+    // Checked whole before anything is allocated, so broken data costs nothing.
+    auto nowhere = [](std::int64_t, std::int64_t, std::uint8_t) {};
+    if (!walkRle8(r, dataOffset, bytes.size(), width, h, nowhere)) return std::nullopt;
+    pic.pixels.assign(static_cast<std::size_t>(width) * h, paletteAt(0));
+    walkRle8(r, dataOffset, bytes.size(), width, h,
+             [&](std::int64_t x, std::int64_t row, std::uint8_t i) {
+               put(static_cast<int>(x), static_cast<int>(row), paletteAt(i));
+             });
     return pic;
   }
 
@@ -146,16 +154,11 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
 }
 
 PictureRef loadPictureFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw base::fileNotFound();
-  // read() turns a read error (a folder, say) into badbit; reading through an
-  // istreambuf_iterator would throw instead.
-  std::vector<std::uint8_t> bytes;
-  char chunk[4096];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-  if (in.bad()) throw base::fileNotFound();
-  auto pic = decodeBmp(bytes);
+  // Whatever cannot be read as a regular file of a picture's size fails as a
+  // missing file does.
+  const auto bytes = readRegularFile(path, kMaxPictureFileBytes);
+  if (!bytes) throw base::fileNotFound();
+  auto pic = decodeBmp(*bytes);
   if (!pic) throw base::invalidPicture();
   return std::make_shared<const Picture>(std::move(*pic));
 }

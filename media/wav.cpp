@@ -1,9 +1,9 @@
 #include "media/wav.h"
 
+#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <vector>
+
+#include "media/file_read.h"
 
 namespace media {
 namespace {
@@ -18,6 +18,31 @@ bool tagIs(std::span<const std::uint8_t> b, std::size_t at, const char* tag) {
   return std::memcmp(b.data() + at, tag, 4) == 0;
 }
 
+constexpr std::uint16_t kPcm = 1, kExtensible = 0xfffe;
+
+// The format chunk's body, if it describes plain PCM this program can play.
+std::optional<WavInfo> readFormat(std::span<const std::uint8_t> b, std::size_t body,
+                                  std::uint32_t size) {
+  const std::uint16_t format = u16(b, body);
+  // An extensible header names its real format in the first two bytes of its
+  // sub-format, 24 bytes into the chunk.
+  if (format == kExtensible && (size < 26 || body + 26 > b.size() || u16(b, body + 24) != kPcm))
+    return std::nullopt;
+  if (format != kPcm && format != kExtensible) return std::nullopt;
+  WavInfo info;
+  info.channels = u16(b, body + 2);
+  const std::uint32_t rate = u32(b, body + 4);
+  const std::uint16_t blockAlign = u16(b, body + 12);
+  info.bitsPerSample = u16(b, body + 14);
+  if (info.channels < 1 || info.channels > 2) return std::nullopt;
+  if (rate < kMinSampleRate || rate > kMaxSampleRate) return std::nullopt;
+  info.sampleRate = static_cast<int>(rate);
+  const int bits = info.bitsPerSample;
+  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return std::nullopt;
+  if (blockAlign != info.channels * bits / 8) return std::nullopt;
+  return info;
+}
+
 }  // namespace
 
 std::int64_t WavInfo::durationMs() const {
@@ -27,25 +52,22 @@ std::int64_t WavInfo::durationMs() const {
 
 std::optional<WavInfo> parseWav(std::span<const std::uint8_t> b) {
   if (b.size() < 12 || !tagIs(b, 0, "RIFF") || !tagIs(b, 8, "WAVE")) return std::nullopt;
-  WavInfo info;
-  bool haveFormat = false;
+  std::optional<WavInfo> info;
   std::size_t at = 12;
   while (at + 8 <= b.size()) {
     const std::uint32_t size = u32(b, at + 4);
     const std::size_t body = at + 8;
     if (tagIs(b, at, "fmt ") && size >= 16 && body + 16 <= b.size()) {
-      const std::uint16_t format = u16(b, body);
-      if (format != 1 && format != 0xfffe) return std::nullopt;
-      info.channels = u16(b, body + 2);
-      info.sampleRate = static_cast<int>(u32(b, body + 4));
-      info.bitsPerSample = u16(b, body + 14);
-      haveFormat = true;
-    } else if (tagIs(b, at, "data") && haveFormat) {
-      info.dataOffset = body;
-      info.dataBytes = static_cast<std::uint32_t>(std::min<std::size_t>(size, b.size() - body));
-      if (info.channels <= 0 || info.sampleRate <= 0 || info.bitsPerSample % 8 != 0 ||
-          info.bitsPerSample == 0)
-        return std::nullopt;
+      info = readFormat(b, body, size);
+      if (!info) return std::nullopt;
+    } else if (tagIs(b, at, "data") && info) {
+      // A data size beyond the end of the file counts only what is there, in
+      // whole frames.
+      const std::size_t present = std::min<std::size_t>(size, b.size() - body);
+      const std::size_t frame = static_cast<std::size_t>(info->channels) * info->bitsPerSample / 8;
+      info->dataOffset = body;
+      info->dataBytes = static_cast<std::uint32_t>(present - present % frame);
+      if (info->durationMs() > kLongestSoundMs) return std::nullopt;
       return info;
     }
     if (size > b.size() - body) break;
@@ -55,16 +77,16 @@ std::optional<WavInfo> parseWav(std::span<const std::uint8_t> b) {
 }
 
 std::optional<WavInfo> readWavFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  // read() turns a read error (a folder, say) into badbit; reading through an
-  // istreambuf_iterator would throw instead.
-  std::vector<std::uint8_t> bytes;
-  char chunk[4096];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-  if (in.bad()) return std::nullopt;
-  return parseWav(bytes);
+  auto bytes = readRegularFile(path, kMaxSoundFileBytes);
+  return bytes ? parseWav(*bytes) : std::nullopt;
+}
+
+std::optional<WaveFile> loadWaveFile(const std::string& path) {
+  auto bytes = readRegularFile(path, kMaxSoundFileBytes);
+  if (!bytes) return std::nullopt;
+  auto info = parseWav(*bytes);
+  if (!info) return std::nullopt;
+  return WaveFile{*info, std::move(*bytes)};
 }
 
 }  // namespace media

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/wav.h"
+
 namespace sdl {
 
 // The open device, shared by the system and its outputs so that it closes
@@ -69,7 +71,13 @@ class MixerOutput : public media::AudioOutput {
   bool open(const std::string& path) override {
     close();
     if (channel_ < 0) return false;
-    chunk_ = Mix_LoadWAV(path.c_str());
+    // Read here, not by the mixer, so that a named pipe or a device cannot hold
+    // the game and a header the mixer would trust has been checked first.
+    const auto wave = media::loadWaveFile(path);
+    if (!wave) return false;
+    chunk_ = Mix_LoadWAV_RW(
+        SDL_RWFromConstMem(wave->bytes.data(), static_cast<int>(wave->bytes.size())), 1);
+    lengthMs_ = wave->info.durationMs();
     return chunk_ != nullptr;
   }
 
@@ -83,7 +91,8 @@ class MixerOutput : public media::AudioOutput {
     if (!chunk_) return;
     // However the device behaves, a sound never holds the game for longer
     // than it lasts and a second.
-    const std::int64_t deadline = startedAt_ + device_->lengthMs(*chunk_) + 1000;
+    const std::int64_t length = std::min(device_->lengthMs(*chunk_), lengthMs_);
+    const std::int64_t deadline = startedAt_ + length + 1000;
     while (Mix_Playing(channel_) && clock_.nowMs() < deadline) clock_.block(5);
   }
 
@@ -100,6 +109,7 @@ class MixerOutput : public media::AudioOutput {
   int channel_;
   Mix_Chunk* chunk_ = nullptr;
   std::int64_t startedAt_ = 0;
+  std::int64_t lengthMs_ = 0;  // as the file says, checked against what it holds
 };
 
 }  // namespace

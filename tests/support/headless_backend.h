@@ -72,6 +72,8 @@ class HeadlessBackend : public toolkit::Backend {
   void note(Entry::What what, std::string subject) {
     record_.push_back({now_, what, std::move(subject)});
   }
+  // Forgets what was recorded so far, so that a long run keeps a short record.
+  void clearRecord() { record_.clear(); }
   const std::vector<Box>& messageBoxes() const { return boxes_; }
   // Whether message boxes are answered with Return as soon as they show.
   bool answerMessageBoxes = true;

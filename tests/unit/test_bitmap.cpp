@@ -247,6 +247,40 @@ TEST(DecodeBmp, UnsupportedFormatsAreRejected) {
   EXPECT_FALSE(media::decodeBmp(with(rle8Sample(), kHeightAt, static_cast<std::uint32_t>(-3))));
 }
 
+// The largest picture is bounded by its pixel count, before anything is
+// allocated; RLE8 "move down" escapes skip rows without costing memory or time.
+TEST(BitmapBounds, PixelCountIsBoundedWhateverTheDataCanGive) {
+  // One bit a pixel: 8192 x 1024 is the most there may be, one row more is too many.
+  const Bytes row(8192 / 8, 0xff);
+  auto oneBit = [&](int height) {
+    Bytes data;
+    for (int i = 0; i < height; ++i) data.insert(data.end(), row.begin(), row.end());
+    return bmpFile(8192, height, 1, {{0, 0, 0}, {1, 2, 3}}, data);
+  };
+  const auto most = media::decodeBmp(oneBit(1024));
+  ASSERT_TRUE(most);
+  EXPECT_EQ(most->at(8191, 1023), (Rgb{1, 2, 3}));
+  EXPECT_FALSE(media::decodeBmp(oneBit(1025)));
+  EXPECT_FALSE(media::decodeBmp(with(bmp24(3, 2, false), kWidthAt, 8193)));
+}
+
+TEST(BitmapBounds, Rle8MoveDownEscapesAreBoundedByTheRowsThereAre) {
+  // 1,340 bytes of "move 255 rows down" claiming 16384 x 16384: refused outright.
+  Bytes downs;
+  while (downs.size() < 1280) downs.insert(downs.end(), {0, 2, 0, 255});
+  EXPECT_FALSE(media::decodeBmp(bmpFile(16384, 16384, 8, kPalette, downs, 1)));
+  // The same within bounds: the rows moved over keep the first colour.
+  const auto pic = media::decodeBmp(bmpFile(4096, 2048, 8, kPalette, downs, 1));
+  ASSERT_TRUE(pic);
+  EXPECT_EQ(pic->at(4095, 0), kPalette[0]);
+  // A move to the right beyond the row, then pixels: they fall outside and are dropped.
+  const Bytes right{0, 2, 200, 0, 3, 1, 0, 0, 3, 2, 0, 1};
+  expectPixels(media::decodeBmp(bmpFile(4, 2, 8, kPalette, right, 1)), 4, 2,
+               [](int x, int y) { return y == 0 && x < 3 ? kPalette[2] : kPalette[0]; });
+  // Data cut inside an escape is refused as a whole.
+  EXPECT_FALSE(media::decodeBmp(bmpFile(64, 4096, 8, kPalette, Bytes{5, 1, 0, 0, 0, 2, 0}, 1)));
+}
+
 // ---- Files --------------------------------------------------------------------
 
 struct PictureFile : ::testing::Test {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #ifdef YUMBLE_HAVE_SDL
+#include <sys/stat.h>
 #include <cstdint>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +85,34 @@ TEST_F(MixerAudioTest, FailuresAreQuiet) {
   out->waitUntilDone();
   out->close();
   EXPECT_EQ(clock.now, 0);
+}
+
+// The mixer never opens a file itself: what is not a plain, plausible wave file
+// fails at once, and a header's lies cost nothing.
+TEST_F(MixerAudioTest, PipesDevicesAndLyingHeadersFailAtOnce) {
+  ASSERT_TRUE(audio);
+  ASSERT_EQ(mkfifo(file("pipe.wav").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", file("zero.wav"));
+  testing_support::writeWav(file("rate1.wav"), 100, 8000);
+  {
+    std::fstream f(file("rate1.wav"), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(24).write("\1\0\0\0\2\0\0\0", 8);  // one sample a second
+  }
+  auto out = audio->newOutput();
+  for (const char* name : {"pipe.wav", "zero.wav", "rate1.wav"}) {
+    EXPECT_FALSE(out->open(file(name))) << name;
+    EXPECT_FALSE(out->play()) << name;
+    out->waitUntilDone();
+  }
+  EXPECT_EQ(clock.now, 0);
+}
+
+// A driver named in the environment that cannot open gives way to the silent one.
+TEST(MixerAudioFallBack, ADriverThatFailsGivesWayToTheDummy) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  VirtualClock c;
+  EXPECT_TRUE(sdl::MixerAudio::open(c));
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 TEST_F(MixerAudioTest, EachOutputHasAChannelOfItsOwn) {

@@ -283,6 +283,50 @@ TEST(WaveHeader, RejectsChunkSizesBeyondTheFile) {
   EXPECT_FALSE(media::parseWav(wave({}, list)));
 }
 
+// Values no sound of this program can have make the file unreadable, so that
+// nothing waits on what they would imply (one sample a second: hours).
+TEST(WaveHeader, RejectsImplausibleValues) {
+  for (int rate : {1, 7999, 192001}) EXPECT_FALSE(media::parseWav(wave({.rate = rate}))) << rate;
+  for (int rate : {8000, 192000}) EXPECT_TRUE(media::parseWav(wave({.rate = rate}))) << rate;
+  EXPECT_FALSE(media::parseWav(wave({.channels = 3})));
+  for (int bits : {8, 24, 32}) EXPECT_TRUE(media::parseWav(wave({.bits = bits}))) << bits;
+  auto badBlock = wave({});
+  badBlock[32] = 7;  // block size: 2 bytes a frame, said to be 7
+  EXPECT_FALSE(media::parseWav(badBlock));
+  // Longer than a minute is not one of this program's sounds.
+  EXPECT_TRUE(media::parseWav(wave({.rate = 8000, .bits = 8, .dataBytes = 480000})));
+  EXPECT_FALSE(media::parseWav(wave({.rate = 8000, .bits = 8, .dataBytes = 480008})));
+}
+
+TEST(WaveHeader, CountsWholeFramesOnlyAndKnowsExtensiblePcm) {
+  auto info = media::parseWav(wave({.channels = 2, .dataBytes = 4003}));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->dataBytes, 4000u);
+  // An extensible header is played only when its sub-format is PCM.
+  auto extensible = [](std::uint16_t subFormat) {
+    using testing_support::put16;
+    using testing_support::putText;
+    Bytes b;
+    putText(b, "RIFF");
+    put32(b, 0);
+    putText(b, "WAVEfmt ");
+    put32(b, 40);
+    for (std::uint32_t v : {0xfffeu, 1u}) put16(b, v);
+    put32(b, 8000);
+    put32(b, 16000);
+    for (std::uint32_t v : {2u, 16u, 22u, 16u}) put16(b, v);
+    put32(b, 4);
+    put16(b, subFormat);
+    b.resize(b.size() + 14, 0);
+    putText(b, "data");
+    put32(b, 16);
+    b.resize(b.size() + 16, 0);
+    return b;
+  };
+  EXPECT_TRUE(media::parseWav(extensible(1)));
+  EXPECT_FALSE(media::parseWav(extensible(3)));  // floating point
+}
+
 TEST(WaveHeader, MissingFileReadsAsNothing) {
   EXPECT_FALSE(media::readWavFile("/nonexistent/yumble/none.wav"));
 }
