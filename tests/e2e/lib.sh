@@ -272,6 +272,34 @@ play_until_reward() {
   echo "$rw"
 }
 
+# press_return_in WINDOW: Return, typed into that window. The box closes at
+# the press, so the release finds no window and xdotool gives up on it: let
+# the key go, or the X server would hold it down and repeat it into the next
+# program.
+press_return_in() {
+  timeout 5 xdotool key --window "$1" Return 2>/dev/null || true
+  timeout 5 xdotool keyup Return 2>/dev/null || true
+}
+
+# close_and_time LIMIT_MS: a close request from the desktop (the window
+# manager's), then the same as quit_with.
+close_and_time() {
+  local limit=$1 t0 ms
+  t0=$(date +%s%N)
+  timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
+  while game_running; do
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    [ "$ms" -le "$limit" ] || fail "still running $ms ms after a close request"
+    sleep 0.01
+  done
+  QUIT_MS=$((($(date +%s%N) - t0) / 1000000))
+  set +e
+  wait "$GAME_PID"
+  GAME_STATUS=$?
+  set -e
+  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after a close request"
+}
+
 # quit_with SIGNAL LIMIT_MS: sends the signal and waits for the program to
 # end; fails unless it ends within LIMIT_MS with status 0. Sets QUIT_MS to the
 # time it took. (Not in a subshell: only this shell can wait for the program.)

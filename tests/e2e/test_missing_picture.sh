@@ -66,8 +66,7 @@ check_missing_picture() {
   [ $((bx + bw / 2 - SCREEN_W / 2)) -le 1 ] && [ $((by + bh / 2 - SCREEN_H / 2)) -le 1 ] ||
     fail "$mode: the box at $bx,$by ${bw}x$bh is not centred"
 
-  # The box closes at the key's press, so the release may find it gone.
-  timeout 5 xdotool key --window "$mb" Return 2>/dev/null || true
+  press_return_in "$mb"
   for _ in $(seq 50); do
     [ -z "$(window_titled "ERROR:  53")" ] && break
     sleep 0.2

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The real program with one run-time file damaged in ways that once froze it
+# or ate its memory: a named pipe, a link to /dev/zero, random bytes, a header
+# that lies. Each run must stay light (under 200 MB) and answer at once: any
+# error box goes on Return, and a close request ends the game within a second.
+# (Every damage to every kind of file is also tried headless, on the virtual
+# clock, by the unit tests.)
+# Usage: test_damaged_files.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin damaged_files "$@"
+LIMIT_MS=1000
+MAX_RSS_KB=$((200 * 1024))
+
+GAME_DIR="$E2E_WORK/game"
+mkdir "$GAME_DIR"
+
+fresh_copy() {
+  rm -rf "$GAME_DIR"/*
+  cp -a "$BIN_DIR"/*.bmp "$BIN_DIR"/*.wav "$BIN_DIR/yumble" "$GAME_DIR/"
+  cp -a "$BIN_DIR"/*.qoi "$GAME_DIR/" 2>/dev/null || true
+}
+
+# Overwrites 4 little-endian bytes at OFFSET of FILE with VALUE.
+patch32() {
+  printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($3 & 255)) $(($3 >> 8 & 255)) \
+    $(($3 >> 16 & 255)) $(($3 >> 24 & 255)))" |
+    dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
+damage() {
+  local file=$GAME_DIR/$1 how=$2
+  case $how in
+    pipe) rm "$file" && mkfifo "$file" ;;
+    zero) rm "$file" && ln -s /dev/zero "$file" ;;
+    random) head -c "$(stat -c %s "$file")" /dev/urandom >"$file.new" && mv "$file.new" "$file" ;;
+    lying)
+      case $file in
+        *.bmp) patch32 "$file" 18 16384 && patch32 "$file" 22 16384 ;;  # width, height
+        *.wav) patch32 "$file" 24 1 && patch32 "$file" 28 2 ;;          # 1 sample a second
+      esac
+      ;;
+  esac
+}
+
+# The id of the error box (either number), or nothing.
+error_box() {
+  timeout 5 xwininfo -root -tree 2>/dev/null | awk '/ "ERROR: / && !id { id = $1 } END { print id }'
+}
+
+rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$GAME_PID/status" 2>/dev/null || echo 0; }
+
+try() {
+  local name=$1 how=$2 mb n rss
+  fresh_copy
+  damage "$name" "$how"
+  start_game "$GAME_DIR"
+  # A damaged picture is reported in a box while the game starts.
+  if [[ $name == *.bmp ]]; then
+    for n in $(seq 100); do
+      mb=$(error_box)
+      [ -n "$mb" ] && break
+      game_running || fail "$name $how: the program ended"
+      sleep 0.2
+    done
+    [ -n "$mb" ] || fail "$name $how: no error box; windows: $(xwininfo -root -tree | grep '"' | tr '\n' ' ')"
+    press_return_in "$mb"
+    for n in $(seq 10); do
+      [ -z "$(error_box)" ] && break
+      sleep 0.1
+    done
+    [ -z "$(error_box)" ] || fail "$name $how: Return left the error box up"
+  fi
+  wait_window >/dev/null
+  # The directions are opened 4.4 s in: be there while they would play.
+  if [ "$name" = yumdir.wav ]; then sleep 6; else sleep 2; fi
+  rss=$(rss_kb)
+  [ "$rss" -le "$MAX_RSS_KB" ] || fail "$name $how: $((rss / 1024)) MB resident"
+  close_and_time "$LIMIT_MS"
+  say "$name $how: $((rss / 1024)) MB, closed in $QUIT_MS ms"
+}
+
+start_x 1024 768 openbox
+for name in f1.bmp talk2.bmp ribbit.wav yumdir.wav; do
+  for how in pipe zero random lying; do
+    try "$name" "$how"
+  done
+done
+
+say PASS
