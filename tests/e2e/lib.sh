@@ -281,15 +281,14 @@ press_return_in() {
   timeout 5 xdotool keyup Return 2>/dev/null || true
 }
 
-# close_and_time LIMIT_MS: a close request from the desktop (the window
-# manager's), then the same as quit_with.
-close_and_time() {
-  local limit=$1 t0 ms
-  t0=$(date +%s%N)
-  timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
+# ends_within LIMIT_MS WHAT T0: waits for the program to end, failing unless
+# it ends with status 0 within LIMIT_MS of T0 (date +%s%N); sets QUIT_MS to
+# the time it took. (Not in a subshell: only this shell can wait for it.)
+ends_within() {
+  local limit=$1 what=$2 t0=$3 ms
   while game_running; do
     ms=$((($(date +%s%N) - t0) / 1000000))
-    [ "$ms" -le "$limit" ] || fail "still running $ms ms after a close request"
+    [ "$ms" -le "$limit" ] || fail "still running $ms ms after $what"
     sleep 0.01
   done
   QUIT_MS=$((($(date +%s%N) - t0) / 1000000))
@@ -297,26 +296,22 @@ close_and_time() {
   wait "$GAME_PID"
   GAME_STATUS=$?
   set -e
-  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after a close request"
+  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after $what"
 }
 
-# quit_with SIGNAL LIMIT_MS: sends the signal and waits for the program to
-# end; fails unless it ends within LIMIT_MS with status 0. Sets QUIT_MS to the
-# time it took. (Not in a subshell: only this shell can wait for the program.)
-quit_with() {
-  local sig=$1 limit=$2 t0 ms
+# close_and_time LIMIT_MS: a close request from the desktop (the window
+# manager's); the program must end within LIMIT_MS.
+close_and_time() {
+  local t0
   t0=$(date +%s%N)
-  kill -"$sig" "$GAME_PID"
-  while game_running; do
-    ms=$((($(date +%s%N) - t0) / 1000000))
-    [ "$ms" -le "$limit" ] || fail "still running $ms ms after SIG$sig"
-    sleep 0.01
-  done
-  ms=$((($(date +%s%N) - t0) / 1000000))
-  set +e
-  wait "$GAME_PID"
-  GAME_STATUS=$?
-  set -e
-  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after SIG$sig"
-  QUIT_MS=$ms
+  timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
+  ends_within "$1" "a close request" "$t0"
+}
+
+# quit_with SIGNAL LIMIT_MS: the signal; the program must end within LIMIT_MS.
+quit_with() {
+  local t0
+  t0=$(date +%s%N)
+  kill -"$1" "$GAME_PID"
+  ends_within "$2" "SIG$1" "$t0"
 }
