@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/base/failure.h"
+#include "media/picture_scale.h"
 
 namespace media {
 namespace {
@@ -145,17 +146,29 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   return pic;
 }
 
-PictureRef loadPictureFile(const std::string& path) {
+namespace {
+
+std::optional<std::vector<std::uint8_t>> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw base::fileNotFound();
+  if (!in) return std::nullopt;
   // read() turns a read error (a folder, say) into badbit; reading through an
   // istreambuf_iterator would throw instead.
   std::vector<std::uint8_t> bytes;
   char chunk[4096];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
     bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-  if (in.bad()) throw base::fileNotFound();
-  auto pic = decodeBmp(bytes);
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+PictureRef loadPictureFile(const std::string& path, double scale) {
+  const auto bmp = readFile(path);
+  if (!bmp) throw base::fileNotFound();
+  const int set = pictureSetFor(scale);
+  const auto larger = set > 1 ? readFile(largerSetPath(path, set)) : std::nullopt;
+  auto pic = decodeForScale(*bmp, larger ? *larger : std::vector<std::uint8_t>{}, set, scale);
   if (!pic) throw base::invalidPicture();
   return std::make_shared<const Picture>(std::move(*pic));
 }
