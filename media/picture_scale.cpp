@@ -10,35 +10,34 @@
 namespace media {
 namespace {
 
-// How much each old pixel counts towards one new pixel along one side.
-struct Span {
-  int first = 0;
-  std::vector<double> weights;  // sum to 1
+// How much each old pixel counts towards each new pixel along one side: new
+// pixel i takes old pixels first[i] .. first[i] + count[i] - 1, with weights
+// from weights[at[i]] on, which sum to 1.
+struct Taps {
+  std::vector<int> first, count, at;
+  std::vector<float> weights;
 };
 
-std::vector<Span> spans(int from, int to) {
-  std::vector<Span> out(static_cast<std::size_t>(to));
+Taps taps(int from, int to) {
+  Taps t;
   const double step = static_cast<double>(from) / to;
   for (int i = 0; i < to; ++i) {
     const double lo = i * step, hi = (i + 1) * step;
-    Span& s = out[static_cast<std::size_t>(i)];
-    s.first = static_cast<int>(lo);
+    const int first = static_cast<int>(lo);
     const int last = std::min(from - 1, static_cast<int>(std::ceil(hi)) - 1);
-    for (int j = s.first; j <= last; ++j)
-      s.weights.push_back((std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j))) / step);
+    t.first.push_back(first);
+    t.count.push_back(last - first + 1);
+    t.at.push_back(static_cast<int>(t.weights.size()));
+    for (int j = first; j <= last; ++j)
+      t.weights.push_back(static_cast<float>(
+          (std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j))) / step));
   }
-  return out;
+  return t;
 }
 
-struct Sum {
-  double r = 0, g = 0, b = 0;
-  void add(Rgb c, double w) { r += c.r * w, g += c.g * w, b += c.b * w; }
-  void add(const Sum& c, double w) { r += c.r * w, g += c.g * w, b += c.b * w; }
-  static std::uint8_t channel(double v) {
-    return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
-  }
-  Rgb rgb() const { return {channel(r), channel(g), channel(b)}; }
-};
+std::uint8_t channel(float v) {
+  return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+}
 
 }  // namespace
 
@@ -61,28 +60,35 @@ Picture resample(const Picture& p, int width, int height) {
   out.width = width;
   out.height = height;
   if (width <= 0 || height <= 0 || p.width <= 0 || p.height <= 0) return out;
-  const auto across = spans(p.width, width), down = spans(p.height, height);
-  // Rows first, into one row of sums per old row, then down the columns.
-  std::vector<Sum> rows(static_cast<std::size_t>(width) * static_cast<std::size_t>(p.height));
-  for (int y = 0; y < p.height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const Span& s = across[static_cast<std::size_t>(x)];
-      Sum& sum = rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                      static_cast<std::size_t>(x)];
-      for (std::size_t k = 0; k < s.weights.size(); ++k)
-        sum.add(p.at(s.first + static_cast<int>(k), y), s.weights[k]);
+  const Taps across = taps(p.width, width), down = taps(p.height, height);
+  const auto w = static_cast<std::size_t>(width);
+  // Along the rows first, three channels a pixel, then down the columns.
+  std::vector<float> rows(w * 3 * static_cast<std::size_t>(p.height));
+  for (int y = 0; y < p.height; ++y) {
+    const Rgb* in = &p.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width)];
+    float* row = &rows[static_cast<std::size_t>(y) * w * 3];
+    for (std::size_t x = 0; x < w; ++x) {
+      const float* weight = &across.weights[static_cast<std::size_t>(across.at[x])];
+      const Rgb* from = in + across.first[x];
+      float r = 0, g = 0, b = 0;
+      for (int k = 0; k < across.count[x]; ++k) {
+        r += from[k].r * weight[k], g += from[k].g * weight[k], b += from[k].b * weight[k];
+      }
+      row[3 * x] = r, row[3 * x + 1] = g, row[3 * x + 2] = b;
     }
-  out.pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    const Span& s = down[static_cast<std::size_t>(y)];
-    for (int x = 0; x < width; ++x) {
-      Sum sum;
-      for (std::size_t k = 0; k < s.weights.size(); ++k)
-        sum.add(rows[static_cast<std::size_t>(s.first + static_cast<int>(k)) *
-                         static_cast<std::size_t>(width) +
-                     static_cast<std::size_t>(x)],
-                s.weights[k]);
-      out.pixels.push_back(sum.rgb());
+  }
+  out.pixels.resize(w * static_cast<std::size_t>(height));
+  for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+    const float* weight = &down.weights[static_cast<std::size_t>(down.at[y])];
+    const float* from = &rows[static_cast<std::size_t>(down.first[y]) * w * 3];
+    Rgb* to = &out.pixels[y * w];
+    for (std::size_t x = 0; x < w; ++x) {
+      float r = 0, g = 0, b = 0;
+      for (std::size_t k = 0; k < static_cast<std::size_t>(down.count[y]); ++k) {
+        const float* c = from + k * w * 3 + 3 * x;
+        r += c[0] * weight[k], g += c[1] * weight[k], b += c[2] * weight[k];
+      }
+      to[x] = {channel(r), channel(g), channel(b)};
     }
   }
   return out;
