@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/screen_choice.h"
+#include "app/toolkit/screen_choice.h"
 #include "media/bitmap.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   }
   const std::string frame = std::string(argv[1]) + "/f4.bmp";
   for (auto [w, h] : {std::pair{800, 600}, {1024, 768}, {1920, 1080}, {2560, 1440}, {3840, 2160}}) {
-    const double scale = ui::scaleFor({0, 0, w, h});
+    const double scale = toolkit::scaleFor({0, 0, w, h});
     double best = 1e9;
     for (int i = 0; i < 20; ++i) {
       const auto start = std::chrono::steady_clock::now();

@@ -10,15 +10,16 @@
 #include <random>
 #include <vector>
 
+#include "app/base/failure.h"
 #include "media/bitmap.h"
-#include "media/failure.h"
 #include "media/picture_scale.h"
 #include "media/qoi.h"
+#include "tests/support/bytes.h"
 #include "tests/support/headless_env.h"
 
 using media::Picture;
 using media::Rgb;
-using Bytes = std::vector<std::uint8_t>;
+using testing_support::Bytes;
 
 namespace {
 
@@ -170,8 +171,7 @@ class LargerSetFile : public ::testing::Test {
   std::string bmp = folder.file("pic.bmp");
   void writeLarger(int set, Rgb colour) {
     const Bytes b = media::encodeQoi(filled(4 * set, 2 * set, [&](int, int) { return colour; }));
-    std::ofstream(media::largerSetPath(bmp, set), std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    testing_support::writeFile(media::largerSetPath(bmp, set), b);
   }
 };
 
@@ -200,8 +200,8 @@ TEST_F(LargerSetFile, TheBitmapMustBeThereEvenWhenALargerSetIs) {
   try {
     media::loadPictureFile(bmp, 2);
     FAIL() << "no failure";
-  } catch (const media::Failure& f) {
-    EXPECT_EQ(f.number(), media::kFileNotFound);
+  } catch (const base::Failure& f) {
+    EXPECT_EQ(f.number(), base::kFileNotFound);
   }
 }
 
