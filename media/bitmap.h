@@ -20,19 +20,22 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
 PictureRef loadPictureFile(const std::string& path, double scale = 1);
 
 // Picture loading as a service, so that a test can watch which files are read.
+// Pictures come drawn for a screen `scale` times the designs' size.
 class PictureLoader {
  public:
+  explicit PictureLoader(double scale = 1) : scale_(scale) {}
   virtual ~PictureLoader() = default;
   virtual PictureRef load(const std::string& path) = 0;
+  double scale() const { return scale_; }
+
+ private:
+  double scale_;
 };
 
 class FilePictureLoader : public PictureLoader {
  public:
-  explicit FilePictureLoader(double scale = 1) : scale_(scale) {}
-  PictureRef load(const std::string& path) override { return loadPictureFile(path, scale_); }
-
- private:
-  double scale_;
+  using PictureLoader::PictureLoader;
+  PictureRef load(const std::string& path) override { return loadPictureFile(path, scale()); }
 };
 
 }  // namespace media

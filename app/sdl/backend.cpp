@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "app/sdl/log.h"
 
@@ -45,9 +46,27 @@ void forgiveLateWakeUps() {
     previousXErrorHandler = set(onXError);
 }
 
+// The monitor the program is started on: the one under the pointer, else the
+// primary one, which SDL lists first.
+toolkit::Screen startingScreen() {
+  std::vector<toolkit::Rect> monitors;
+  const int count = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < count; ++i) {
+    SDL_Rect b;
+    if (SDL_GetDisplayBounds(i, &b) == 0) monitors.push_back({b.x, b.y, b.w, b.h});
+  }
+  if (monitors.empty()) warn("SDL_GetDisplayBounds");
+  // Where the pointer cannot be read (Wayland) it reads as 0,0, most likely
+  // on the primary monitor anyway.
+  toolkit::Point pointer;
+  SDL_GetGlobalMouseState(&pointer.x, &pointer.y);
+  return toolkit::chooseScreen(monitors, pointer, 0);
+}
+
 }  // namespace
 
-std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, std::string& why) {
+std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, std::string& why,
+                                               std::optional<toolkit::Screen> screen) {
   const bool named = std::getenv("SDL_VIDEODRIVER") != nullptr;
   if (!named && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
     why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
@@ -71,13 +90,15 @@ std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, st
     return nullptr;
   }
   SDL_StartTextInput();
-  std::unique_ptr<SdlBackend> backend(new SdlBackend(programDir));
+  std::unique_ptr<SdlBackend> backend(
+      new SdlBackend(programDir, screen ? *screen : startingScreen()));
   if (!backend->fonts_.hasProgramRules())
     std::cerr << "yumble: " << programDir << "/fonts.conf not read; using the system's fonts\n";
   return backend;
 }
 
-SdlBackend::SdlBackend(const std::string& programDir) : fonts_(programDir + "/fonts.conf") {}
+SdlBackend::SdlBackend(const std::string& programDir, toolkit::Screen screen)
+    : screen_(screen), fonts_(programDir + "/fonts.conf") {}
 
 SdlBackend::~SdlBackend() {
   while (!windows_.empty()) destroyWindow(*windows_.back()->window);

@@ -28,7 +28,6 @@ using toolkit::PictureBox;
 using toolkit::PictureRef;
 using toolkit::Rgb;
 using toolkit::Size;
-using toolkit::toPixels;
 using toolkit::toTwips;
 using toolkit::Window;
 
@@ -36,8 +35,10 @@ using toolkit::Window;
 // from the Window's controls; keys, clicks and close requests become Events.
 class SdlBackend : public toolkit::Backend {
  public:
-  // Nothing, with the reason in why, when no display can be reached.
-  static std::unique_ptr<SdlBackend> create(const std::string& programDir, std::string& why);
+  // Nothing, with the reason in why, when no display can be reached. It plays
+  // on the monitor it starts on, unless given another screen (tests).
+  static std::unique_ptr<SdlBackend> create(const std::string& programDir, std::string& why,
+                                            std::optional<toolkit::Screen> screen = {});
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
   SdlBackend& operator=(const SdlBackend&) = delete;
@@ -54,7 +55,7 @@ class SdlBackend : public toolkit::Backend {
   void moveWindow(Window& w) override;
   void paint(Window& w) override;
 
-  Size screenSize() override;
+  toolkit::Screen screen() override { return screen_; }
   void messageBox(const std::string& title, const std::string& text) override;
 
  private:
@@ -80,8 +81,10 @@ class SdlBackend : public toolkit::Backend {
     std::map<TextKey, Cached> texts;
   };
 
-  explicit SdlBackend(const std::string& programDir);
+  SdlBackend(const std::string& programDir, toolkit::Screen screen);
 
+  // A window's place on the desktop, in pixels.
+  SDL_Rect placeOf(const Window& w) const;
   Native* find(const Window& w);
   Native* findSdl(Uint32 windowId);
   void translate(const SDL_Event& e);
@@ -99,6 +102,7 @@ class SdlBackend : public toolkit::Backend {
   Cached* textTexture(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
+  toolkit::Screen screen_;
   FontFinder fonts_;
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order

@@ -99,18 +99,19 @@ void SdlBackend::translate(const SDL_Event& e) {
           case SDL_WINDOWEVENT_CLOSE:
             push(Event::Kind::Close, n->window);
             break;
-          case SDL_WINDOWEVENT_MOVED:
+          case SDL_WINDOWEVENT_MOVED: {
             // Only the program places its windows: a window manager lets
             // anyone drag a window with Alt held, so put it back. A manager
             // that insists on its own place (beside a panel) is let be.
-            if (e.window.data1 == toPixels(n->window->left()) &&
-                e.window.data2 == toPixels(n->window->top())) {
+            const SDL_Rect place = placeOf(*n->window);
+            if (e.window.data1 == place.x && e.window.data2 == place.y) {
               n->putBack = 0;
             } else if (n->putBack < 3) {
               ++n->putBack;
               moveWindow(*n->window);
             }
             break;
+          }
           case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SHOWN:
           case SDL_WINDOWEVENT_SIZE_CHANGED:

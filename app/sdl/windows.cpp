@@ -35,9 +35,8 @@ void SdlBackend::createWindow(Window& w) {
   // A window manager keeps ordinary windows behind a full-screen one, so a
   // window that must stay on top is one it does not manage.
   if (n->popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_POPUP_MENU;
-  n->sdl =
-      SDL_CreateWindow(w.caption().c_str(), toPixels(w.left()), toPixels(w.top()),
-                       std::max(1, toPixels(w.width())), std::max(1, toPixels(w.height())), flags);
+  const SDL_Rect place = placeOf(w);
+  n->sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
   if (!n->sdl) {
     warn("SDL_CreateWindow " + w.name());
   } else {
@@ -97,20 +96,18 @@ void SdlBackend::hideWindow(Window& w) {
 void SdlBackend::moveWindow(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
-  const int width = std::max(1, toPixels(w.width())), height = std::max(1, toPixels(w.height()));
+  const SDL_Rect place = placeOf(w);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(n->sdl, &oldWidth, &oldHeight);
-  if (oldWidth != width || oldHeight != height) SDL_SetWindowSize(n->sdl, width, height);
-  SDL_SetWindowPosition(n->sdl, toPixels(w.left()), toPixels(w.top()));
+  if (oldWidth != place.w || oldHeight != place.h) SDL_SetWindowSize(n->sdl, place.w, place.h);
+  SDL_SetWindowPosition(n->sdl, place.x, place.y);
 }
 
-Size SdlBackend::screenSize() {
-  SDL_Rect bounds;
-  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
-    warn("SDL_GetDisplayBounds");
-    return {1024, 768};
-  }
-  return {bounds.w, bounds.h};
+// Twips count from the corner of the monitor in use.
+SDL_Rect SdlBackend::placeOf(const Window& w) const {
+  return {screen_.bounds.x + screen_.toPixels(w.left()),
+          screen_.bounds.y + screen_.toPixels(w.top()), std::max(1, screen_.toPixels(w.width())),
+          std::max(1, screen_.toPixels(w.height()))};
 }
 
 void SdlBackend::messageBox(const std::string& title, const std::string& text) {

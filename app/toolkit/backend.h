@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/toolkit/happening.h"
+#include "app/toolkit/screen_choice.h"
 
 namespace toolkit {
 
@@ -46,7 +47,8 @@ class Backend {
   virtual void moveWindow(Window& w) = 0;
   virtual void paint(Window& w) = 0;
 
-  virtual Size screenSize() = 0;  // pixels
+  // The monitor the program plays on, and how much it enlarges the designs.
+  virtual Screen screen() = 0;
   // Modal; an error icon and one OK button.
   virtual void messageBox(const std::string& title, const std::string& text) = 0;
 

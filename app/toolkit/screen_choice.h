@@ -3,6 +3,8 @@
 #include <optional>
 #include <vector>
 
+#include "app/toolkit/units.h"
+
 namespace toolkit {
 
 // A rectangle of the desktop, in pixels; monitors left of or above the primary
@@ -27,6 +29,11 @@ inline constexpr int kDesignScreenWidth = 800, kDesignScreenHeight = 600;
 struct Screen {
   Rect bounds;
   double scale = 1;
+
+  // Twips to this screen's pixels and back: the designs' 15 twips to a pixel,
+  // enlarged by the scale. Window positions count from the monitor's corner.
+  int toPixels(double twips) const { return toolkit::toPixels(twips * scale); }
+  double toTwips(int pixels) const { return toolkit::toTwips(pixels) / scale; }
 };
 
 // The designs fill the monitor as they filled their own screen: the smaller of

@@ -71,8 +71,7 @@ void WindowSystem::showModal(Window& w) {
 }
 
 void WindowSystem::maximise(Window& w) {
-  const Size s = backend_.screenSize();
-  w.setBounds(0, 0, toTwips(s.width), toTwips(s.height));
+  w.setBounds(0, 0, screenWidth(), screenHeight());
 }
 
 void WindowSystem::endProgram(int status) {
@@ -131,10 +130,12 @@ void WindowSystem::messageBox(const std::string& title, const std::string& text)
 }
 
 double WindowSystem::screenWidth() {
-  return toTwips(backend_.screenSize().width);
+  const Screen s = backend_.screen();
+  return s.toTwips(s.bounds.width);
 }
 double WindowSystem::screenHeight() {
-  return toTwips(backend_.screenSize().height);
+  const Screen s = backend_.screen();
+  return s.toTwips(s.bounds.height);
 }
 
 void WindowSystem::randomize() {
@@ -223,12 +224,13 @@ void WindowSystem::dispatch(const Event& e) {
     case Event::Kind::Click: {
       if (!acceptsInput(w)) break;
       const auto& cs = w->controls();
+      const Screen screen = backend_.screen();
       for (auto it = cs.rbegin(); it != cs.rend(); ++it) {
         auto* box = dynamic_cast<PictureBox*>(*it);
         if (!box || !box->shown()) continue;
-        const int x = toPixels(box->windowLeft()), y = toPixels(box->windowTop());
-        if (e.x >= x && e.y >= y && e.x < x + toPixels(box->width()) &&
-            e.y < y + toPixels(box->height())) {
+        const int x = screen.toPixels(box->windowLeft()), y = screen.toPixels(box->windowTop());
+        if (e.x >= x && e.y >= y && e.x < x + screen.toPixels(box->width()) &&
+            e.y < y + screen.toPixels(box->height())) {
           if (box->onClick) box->onClick();
           break;
         }
