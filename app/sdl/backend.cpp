@@ -75,6 +75,9 @@ std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, st
   // Only a desktop will do: never the console or an off-screen stand-in.
   if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("DISPLAY") ? "x11" : "wayland");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The game holds the keyboard, so a window manager's shortcuts cannot take
+  // a child out of it (see grabKeyboard).
+  SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "1");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   forgiveLateWakeUps();

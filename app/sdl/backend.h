@@ -58,6 +58,10 @@ class SdlBackend : public toolkit::Backend {
   toolkit::Screen screen() override { return screen_; }
   void messageBox(const std::string& title, const std::string& text) override;
 
+  // The pointer hides once it has rested this long over the game (3 s unless
+  // a test says otherwise), and shows again as soon as it moves.
+  void setPointerRest(std::int64_t ms) { pointerRestMs_ = ms; }
+
  private:
   struct TextureDeleter {
     void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
@@ -90,6 +94,12 @@ class SdlBackend : public toolkit::Backend {
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
+  // While the game is on screen the keyboard is its own: the desktop's
+  // shortcuts reach it instead. Let go while a message box needs the keys.
+  void grabKeyboard(bool on);
+  // Hides the pointer if it has rested long enough; the time until it will
+  // have, or -1 when it is hidden already.
+  std::int64_t restPointer();
   void forgetTextures();
 
   void drawContents(Native& n, const Control* container, double originX, double originY,
@@ -108,6 +118,9 @@ class SdlBackend : public toolkit::Backend {
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
   std::deque<Event> pending_;
   Window* pressedIn_ = nullptr;
+  std::int64_t pointerRestMs_ = 3000;
+  std::int64_t pointerMovedAt_ = 0;
+  bool pointerHidden_ = false;
 };
 
 }  // namespace sdl

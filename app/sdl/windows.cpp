@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/sdl/log.h"
+#include "app/sdl/x11.h"
 
 namespace sdl {
 namespace {
@@ -46,6 +47,7 @@ void SdlBackend::createWindow(Window& w) {
         SDL_FreeSurface(icon);
       }
     }
+    if (!n->popup) SDL_SetWindowKeyboardGrab(n->sdl, SDL_TRUE);
     n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
     if (!n->renderer) n->renderer = SDL_CreateRenderer(n->sdl, -1, SDL_RENDERER_SOFTWARE);
     if (!n->renderer) warn("SDL_CreateRenderer " + w.name());
@@ -80,9 +82,17 @@ void SdlBackend::focusTopWindow() {
   }
 }
 
+void SdlBackend::grabKeyboard(bool on) {
+  for (auto& n : windows_)
+    if (n->sdl && !n->popup) SDL_SetWindowKeyboardGrab(n->sdl, on ? SDL_TRUE : SDL_FALSE);
+}
+
 void SdlBackend::showWindow(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
+  // Never wait for the desktop to show a window; once it has, the window is
+  // raised and takes the keyboard (see translate).
+  if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::showWithoutWaiting(n->sdl)) return;
   SDL_ShowWindow(n->sdl);
   SDL_RaiseWindow(n->sdl);
   if (!n->popup) focusTopWindow();
@@ -115,10 +125,12 @@ void SdlBackend::messageBox(const std::string& title, const std::string& text) {
   SDL_Window* parent = nullptr;
   for (auto it = windows_.rbegin(); it != windows_.rend() && !parent; ++it)
     if ((*it)->sdl && (SDL_GetWindowFlags((*it)->sdl) & SDL_WINDOW_SHOWN)) parent = (*it)->sdl;
+  grabKeyboard(false);
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), parent) != 0) {
     warn("SDL_ShowSimpleMessageBox");
     std::cerr << title << "\n" << text << "\n";
   }
+  grabKeyboard(true);
   focusTopWindow();
 }
 

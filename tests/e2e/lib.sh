@@ -219,9 +219,8 @@ close_request() {
   if [ "$WM" = openbox ]; then
     timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
   else
-    # No window manager: Alt+F4 goes to our window, which closes itself.
-    timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
-    timeout 5 xdotool key --clearmodifiers alt+F4 || fail "xdotool key failed"
+    # No window manager: send the request a desktop's tools would.
+    timeout 5 "$BIN_DIR/../tools/close_request" "$1" || fail "close_request failed"
   fi
 }
 
