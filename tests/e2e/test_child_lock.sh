@@ -42,7 +42,7 @@ for keys in super+d ctrl+alt+Right ctrl+alt+Down shift+alt+Right super+F2 alt+Es
   # shellcheck disable=SC2086
   timeout 5 xdotool key --delay 100 $keys || fail "xdotool key $keys failed"
   sleep 0.5
-  game_running || fail "the program ended after $keys"
+  game_running || { wait_exit 1; fail "the program ended (status $GAME_STATUS) after $keys"; }
   viewable "$wid" || fail "the game is off the screen after $keys"
   [ "$(timeout 5 xdotool get_desktop)" = "$desktop" ] || fail "$keys switched the desktop"
   [ "$(timeout 5 xdotool get_desktop_for_window "$wid" 2>/dev/null)" = "$desktop" ] ||
