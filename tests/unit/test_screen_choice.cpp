@@ -42,7 +42,8 @@ TEST(ScreenChoice, ThePrimaryWhenThePointerIsOnNoMonitorOrUnknown) {
   EXPECT_EQ(toolkit::chooseScreen(kPrimaryOnTheRight, std::nullopt, 1).bounds,
             (Rect{1280, 0, 1920, 1080}));
   // A primary index out of range falls back to the first monitor.
-  EXPECT_EQ(toolkit::chooseScreen(kPrimaryOnTheRight, std::nullopt, 5).bounds, (Rect{0, 0, 1280, 1024}));
+  EXPECT_EQ(toolkit::chooseScreen(kPrimaryOnTheRight, std::nullopt, 5).bounds,
+            (Rect{0, 0, 1280, 1024}));
   EXPECT_EQ(toolkit::chooseScreen({}, std::nullopt, 0).bounds, (Rect{0, 0, 800, 600}));
 }
 
