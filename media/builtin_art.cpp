@@ -5,8 +5,8 @@
 
 namespace media::art {
 
-PictureRef picture(std::span<const std::uint8_t> bmp) {
-  auto pic = decodeBmp(bmp);
+PictureRef picture(std::span<const std::uint8_t> bytes) {
+  auto pic = decodePicture(bytes);
   return std::make_shared<const Picture>(pic ? std::move(*pic) : Picture{});
 }
 

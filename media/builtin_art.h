@@ -5,7 +5,8 @@
 
 #include "media/picture.h"
 
-// The artwork compiled into the program: bitmaps made from assets/ at build time.
+// The artwork compiled into the program, made from assets/ at build time and
+// held in the compact QOI form.
 namespace media::art {
 
 std::span<const std::uint8_t> frogRight();      // 400 x 256, seated, turned right
@@ -42,7 +43,7 @@ inline constexpr Drawing kRewardPicture{rewardPicture, rewardPicture2x, rewardPi
 
 // Decodes one of the above; a built-in picture that will not decode is a
 // fault of the build, so this returns an empty picture rather than fail.
-PictureRef picture(std::span<const std::uint8_t> bmp);
+PictureRef picture(std::span<const std::uint8_t> bytes);
 
 // The drawing made `scale` times its design size from the nearest larger set.
 PictureRef picture(const Drawing& drawing, double scale);

@@ -105,12 +105,17 @@ std::optional<Picture> fitToScale(Picture p, int set, double scale) {
   return p;
 }
 
-std::optional<Picture> decodeForScale(std::span<const std::uint8_t> bmp,
+std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
+  if (auto qoi = decodeQoi(bytes)) return qoi;
+  return decodeBmp(bytes);
+}
+
+std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
                                       std::span<const std::uint8_t> larger, int set, double scale) {
   if (set > 1 && !larger.empty())
     if (auto big = decodeQoi(larger))
       if (auto fitted = fitToScale(std::move(*big), set, scale)) return fitted;
-  auto small = decodeBmp(bmp);
+  auto small = decodePicture(design);
   if (!small) return std::nullopt;
   return fitToScale(std::move(*small), 1, scale);
 }

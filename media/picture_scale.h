@@ -29,10 +29,14 @@ Picture resample(const Picture& p, int width, int height);
 // are not whole multiples of the set.
 std::optional<Picture> fitToScale(Picture p, int set, double scale);
 
-// Decodes a drawing in the set the scale calls for: the bitmap for set 1, the
-// larger set's QOI bytes otherwise, falling back to the bitmap when those are
-// missing or unreadable. Nothing when the bitmap itself will not decode.
-std::optional<Picture> decodeForScale(std::span<const std::uint8_t> bmp,
+// A QOI picture or a bitmap, whichever the bytes hold.
+std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes);
+
+// Decodes a drawing in the set the scale calls for: the design's own picture
+// for set 1, the larger set's QOI bytes otherwise, falling back to the
+// design's picture when those are missing or unreadable. Nothing when the
+// design's picture itself will not decode.
+std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
                                       std::span<const std::uint8_t> larger, int set, double scale);
 
 }  // namespace media

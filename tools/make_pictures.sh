@@ -3,7 +3,8 @@
 #   make_pictures.sh SVG_DIR BIN_DIR ART_DIR TO_QOI
 # BIN_DIR gets the files the game reads at run time; ART_DIR the ones compiled
 # into the program. Each NAME.svg in SVG_DIR becomes NAME.bmp, an uncompressed
-# 24-bit bitmap on white, at the size listed below. A picture that grows with
+# 24-bit bitmap on white, at the size listed below; a picture compiled in is
+# also written as NAME.qoi, which is what the program holds. A picture that grows with
 # the screen is also drawn at two and three times that size, as NAME@2x.qoi and
 # NAME@3x.qoi (compact and lossless, written by the TO_QOI tool).
 set -euo pipefail
@@ -75,6 +76,7 @@ while read -r name size where sets; do
   for set in $sets; do
     if [ "$set" = 1 ]; then
       draw "$svg" 1 "${size%x*}" "${size#*x}" "$dir/$name.bmp"
+      [ "$where" = bin ] || "$to_qoi" "$dir/$name.bmp" "$dir/$name.qoi"
     else
       draw "$svg" "$set" "${size%x*}" "${size#*x}" "$tmp/large.bmp"
       "$to_qoi" "$tmp/large.bmp" "$dir/$name@${set}x.qoi"
