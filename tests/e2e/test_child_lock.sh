@@ -5,6 +5,8 @@
 # the same desktop, and still eats letters. Started while openbox shows the
 # desktop, the game shows once the desktop is switched back, and SIGTERM ends
 # it promptly whether it ever showed or not.
+# When the desktop's own tools hide the game and show it again, it takes the
+# keyboard back without a click.
 # Usage: test_child_lock.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin child_lock "$@"
@@ -57,6 +59,27 @@ count=$(wait_pixels 10 500 "$(px 8)" "$(px 376)" "$(px 584)" "$(px 62)" "$PURPLE
 [ "$count" -ge 500 ] || fail "a letter typed after the shortcuts was not eaten"
 shot still-playing >/dev/null
 say "still eating letters"
+
+# The desktop's tools hide it and show it again: it plays on with no click.
+timeout 5 wmctrl -k on || fail "wmctrl -k on failed"
+sleep 1
+viewable "$wid" && fail "show desktop (from the desktop's tools) left the game on screen"
+timeout 5 wmctrl -k off || fail "wmctrl -k off failed"
+for _ in $(seq 20); do viewable "$wid" && break; sleep 0.25; done
+viewable "$wid" || fail "the game did not come back when the desktop was switched back"
+sleep 2 # the next letter is said
+score=("$(px 8)" "$(px 376)" "$(px 584)" "$(px 62)")
+timeout 20 import -window root -crop "${score[2]}x${score[3]}+${score[0]}+${score[1]}" \
+  "$E2E_WORK/score-before.png"
+timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
+sleep 1.5
+timeout 20 import -window root -crop "${score[2]}x${score[3]}+${score[0]}+${score[1]}" \
+  "$E2E_WORK/score-after.png"
+same=0
+timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" null: \
+  2>/dev/null || same=$?
+[ "$same" = 1 ] || fail "shown again, the game did not take the keys (the score did not change)"
+say "hidden and shown again by the desktop, it took the keyboard back"
 close_request "$wid"
 wait_exit 15
 [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after a close request"

@@ -36,6 +36,10 @@ frame_colour() {
 
 start_game
 wid=$(wait_window)
+# The screen arranged (the stop sign; the talking frog, which is dark in
+# places too, gone), then the letter.
+count=$(wait_pixels 30 100 $((W - $(px 32))) 0 "$(px 32)" "$(px 32)" 'r > 0.6 && g < 0.3 && b < 0.3')
+[ "$count" -ge 100 ] || fail "no stop sign after the opening"
 count=$(wait_pixels 30 1500 $LETTER "$DARK")
 [ "$count" -ge 1500 ] || fail "no letter after the opening"
 sleep 5 # the second part of the directions

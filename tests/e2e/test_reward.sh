@@ -18,6 +18,10 @@ check_reward() {
   local mode=$1 wid rw x y w h geo n count
   wid=$(wait_window)
   # The opening ends with the first letter on screen.
+  # Arranged first (the stop sign; the talking frog's black pupils gone).
+  count=$(wait_pixels 30 100 $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" \
+    'r > 0.6 && g < 0.3 && b < 0.3')
+  [ "$count" -ge 100 ] || fail "$mode: no stop sign after the opening"
   count=$(wait_pixels 30 500 "$(px 60)" "$(px 80)" "$(px 420)" "$(px 270)" 'r == 0 && g == 0 && b == 0')
   [ "$count" -ge 500 ] || fail "$mode: no letter after the opening"
   [ -n "$WM" ] || timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
