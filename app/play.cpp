@@ -16,7 +16,7 @@ int play(toolkit::Backend& backend, const std::string& programDir) {
   // Sound is welcome but never required: without a device the game runs silent.
   std::unique_ptr<media::AudioSystem> audio = sdl::openSound(windows);
   if (!audio) audio = std::make_unique<media::SilentAudio>(windows);
-  media::FilePictureLoader pictures;
+  media::FilePictureLoader pictures(backend.screen().scale);
   toolkit::Services services{windows, *audio, pictures, programDir};
 
   game::FrmMain frmMain(services);

@@ -29,7 +29,7 @@ class TimedBackend : public toolkit::Backend {
   void showWindow(toolkit::Window& w) override { inner_.showWindow(w); }
   void hideWindow(toolkit::Window& w) override { inner_.hideWindow(w); }
   void moveWindow(toolkit::Window& w) override { inner_.moveWindow(w); }
-  toolkit::Size screenSize() override { return inner_.screenSize(); }
+  toolkit::Screen screen() override { return inner_.screen(); }
 
   void paint(toolkit::Window& w) override {
     inner_.paint(w);

@@ -54,11 +54,11 @@ FrmMain::FrmMain(toolkit::Services& services)
   Label2.setAlignment(toolkit::Align::Center);
 
   Picture2.setBackColor(kWhite);
-  Picture2.setPicture(media::art::picture(media::art::frogRight()));
+  Picture2.setPicture(media::art::picture(media::art::kFrogRight, services.pictures.scale()));
 
   Picture1.setBackColor(kLightGreen);
   Picture1.setAutoSize(true);
-  Picture1.setPicture(media::art::picture(media::art::frogLeft()));
+  Picture1.setPicture(media::art::picture(media::art::kFrogLeft, services.pictures.scale()));
 
   Label1.setCaption("A");
   Label1.setFont({"Century Gothic", 84.75, 600});
@@ -70,7 +70,7 @@ FrmMain::FrmMain(toolkit::Services& services)
 
   picStop.setBackColor(kWhite);
   picStop.setAutoSize(true);
-  picStop.setPicture(media::art::picture(media::art::stopSign()));
+  picStop.setPicture(media::art::picture(media::art::kStopSign, services.pictures.scale()));
   picStop.setVisible(false);
   picStop.onClick = [this] { picStop_Click(); };
 

@@ -4,6 +4,7 @@
 
 #include "app/base/failure.h"
 #include "media/file_read.h"
+#include "media/picture_scale.h"
 
 namespace media {
 namespace {
@@ -153,12 +154,15 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   return pic;
 }
 
-PictureRef loadPictureFile(const std::string& path) {
+PictureRef loadPictureFile(const std::string& path, double scale) {
   // Whatever cannot be read as a regular file of a picture's size fails as a
-  // missing file does.
-  const auto bytes = readRegularFile(path, kMaxPictureFileBytes);
-  if (!bytes) throw base::fileNotFound();
-  auto pic = decodeBmp(*bytes);
+  // missing file does; a larger set that cannot be read is only not used.
+  const auto bmp = readRegularFile(path, kMaxPictureFileBytes);
+  if (!bmp) throw base::fileNotFound();
+  const int set = pictureSetFor(scale);
+  const auto larger =
+      set > 1 ? readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes) : std::nullopt;
+  auto pic = decodeForScale(*bmp, larger ? *larger : std::vector<std::uint8_t>{}, set, scale);
   if (!pic) throw base::invalidPicture();
   return std::make_shared<const Picture>(std::move(*pic));
 }

@@ -13,20 +13,29 @@ namespace media {
 // Returns nothing for anything it cannot read safely.
 std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
 
-// Reads a bitmap file. Throws Failure 53 when the file cannot be opened and
-// 481 when it is not a picture this program can show.
-PictureRef loadPictureFile(const std::string& path);
+// Reads a bitmap file, drawn for a screen `scale` times the designs' size: from
+// the larger set beside it when there is one (see picture_scale.h). Throws
+// Failure 53 when the bitmap cannot be opened and 481 when it is not a picture
+// this program can show.
+PictureRef loadPictureFile(const std::string& path, double scale = 1);
 
 // Picture loading as a service, so that a test can watch which files are read.
+// Pictures come drawn for a screen `scale` times the designs' size.
 class PictureLoader {
  public:
+  explicit PictureLoader(double scale = 1) : scale_(scale) {}
   virtual ~PictureLoader() = default;
   virtual PictureRef load(const std::string& path) = 0;
+  double scale() const { return scale_; }
+
+ private:
+  double scale_;
 };
 
 class FilePictureLoader : public PictureLoader {
  public:
-  PictureRef load(const std::string& path) override { return loadPictureFile(path); }
+  using PictureLoader::PictureLoader;
+  PictureRef load(const std::string& path) override { return loadPictureFile(path, scale()); }
 };
 
 }  // namespace media

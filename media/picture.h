@@ -15,8 +15,14 @@ struct Picture {
   int width = 0;
   int height = 0;
   std::vector<Rgb> pixels;
+  // Its size in the designs, in pixels of the 800 x 600 screen they were made
+  // for, when it was drawn larger for a larger screen; 0 means its own size.
+  int designWidth = 0;
+  int designHeight = 0;
 
   Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  int layoutWidth() const { return designWidth > 0 ? designWidth : width; }
+  int layoutHeight() const { return designHeight > 0 ? designHeight : height; }
 };
 
 using PictureRef = std::shared_ptr<const Picture>;

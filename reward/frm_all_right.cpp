@@ -47,7 +47,7 @@ FrmAllRight::FrmAllRight(toolkit::Services& services)
   Picture1.setAutoSize(true);
   Picture1.setBorder(toolkit::Border::Sunken);
   Picture1.setBackColor({255, 255, 255});
-  Picture1.setPicture(media::art::picture(media::art::rewardPicture()));
+  Picture1.setPicture(media::art::picture(media::art::kRewardPicture, services.pictures.scale()));
 
   Timer1.onTick = [this] { Timer1_Timer(); };
   Timer2.onTick = [this] { Timer2_Timer(); };

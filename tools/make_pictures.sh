@@ -1,36 +1,39 @@
 #!/usr/bin/env bash
 # Draws every picture of the game from its SVG source.
-#   make_pictures.sh SVG_DIR BIN_DIR ART_DIR
+#   make_pictures.sh SVG_DIR BIN_DIR ART_DIR TO_QOI
 # BIN_DIR gets the files the game reads at run time; ART_DIR the ones compiled
 # into the program. Each NAME.svg in SVG_DIR becomes NAME.bmp, an uncompressed
-# 24-bit bitmap on white, at the size listed below.
+# 24-bit bitmap on white, at the size listed below; a picture compiled in is
+# also written as NAME.qoi, which is what the program holds. A picture that grows with
+# the screen is also drawn at two and three times that size, as NAME@2x.qoi and
+# NAME@3x.qoi (compact and lossless, written by the TO_QOI tool).
 set -euo pipefail
 
-if [ $# -ne 3 ]; then
-  echo "usage: $0 SVG_DIR BIN_DIR ART_DIR" >&2
+if [ $# -ne 4 ]; then
+  echo "usage: $0 SVG_DIR BIN_DIR ART_DIR TO_QOI" >&2
   exit 2
 fi
-src=$1 bin=$2 art=$3
+src=$1 bin=$2 art=$3 to_qoi=$4
 
-# name      size     where
+# name      size     where  sets
 pictures="
-f1          400x256  bin
-f2          400x256  bin
-f3          400x256  bin
-f4          400x256  bin
-f5          400x256  bin
-f6          400x256  bin
-f7          400x256  bin
-talk0       252x332  bin
-talk1       252x332  bin
-talk2       252x332  bin
-frogRight   400x256  art
-frogLeft    400x256  art
-programIcon 32x32    art
-programIcon64 64x64  art
-stopSign    32x32    art
-smileyIcon  32x32    art
-rewardPicture 400x465 art
+f1          400x256  bin    1 2 3
+f2          400x256  bin    1 2 3
+f3          400x256  bin    1 2 3
+f4          400x256  bin    1 2 3
+f5          400x256  bin    1 2 3
+f6          400x256  bin    1 2 3
+f7          400x256  bin    1 2 3
+talk0       252x332  bin    1 2 3
+talk1       252x332  bin    1 2 3
+talk2       252x332  bin    1 2 3
+frogRight   400x256  art    1 2 3
+frogLeft    400x256  art    1 2 3
+programIcon 32x32    art    1
+programIcon64 64x64  art    1
+stopSign    32x32    art    1 2 3
+smileyIcon  32x32    art    1
+rewardPicture 400x465 art   1 2 3
 "
 
 for tool in rsvg-convert convert; do
@@ -58,12 +61,25 @@ mkdir -p "$bin" "$art"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-while read -r name size where; do
+# draw SVG SET WIDTH HEIGHT OUT.bmp: the picture at SET times its size, on white.
+draw() {
+  rsvg-convert -w $(($3 * $2)) -h $(($4 * $2)) -b white "$1" -o "$tmp/draw.png"
+  convert "$tmp/draw.png" -background white -alpha remove -type TrueColor "BMP3:$5"
+}
+
+while read -r name size where sets; do
   [ -n "$name" ] || continue
   svg=$src/$name.svg
   [ -f "$svg" ] || { echo "make_pictures: $svg is missing" >&2; exit 1; }
   check_links "$svg"
-  [ "$where" = bin ] && out=$bin/$name.bmp || out=$art/$name.bmp
-  rsvg-convert -w "${size%x*}" -h "${size#*x}" -b white "$svg" -o "$tmp/$name.png"
-  convert "$tmp/$name.png" -background white -alpha remove -type TrueColor "BMP3:$out"
+  [ "$where" = bin ] && dir=$bin || dir=$art
+  for set in $sets; do
+    if [ "$set" = 1 ]; then
+      draw "$svg" 1 "${size%x*}" "${size#*x}" "$dir/$name.bmp"
+      [ "$where" = bin ] || "$to_qoi" "$dir/$name.bmp" "$dir/$name.qoi"
+    else
+      draw "$svg" "$set" "${size%x*}" "${size#*x}" "$tmp/large.bmp"
+      "$to_qoi" "$tmp/large.bmp" "$dir/$name@${set}x.qoi"
+    fi
+  done
 done <<<"$pictures"

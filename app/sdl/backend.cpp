@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "app/sdl/log.h"
 
@@ -45,9 +46,27 @@ void forgiveLateWakeUps() {
     previousXErrorHandler = set(onXError);
 }
 
+// The monitor the program is started on: the one under the pointer, else the
+// primary one, which SDL lists first.
+toolkit::Screen startingScreen() {
+  std::vector<toolkit::Rect> monitors;
+  const int count = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < count; ++i) {
+    SDL_Rect b;
+    if (SDL_GetDisplayBounds(i, &b) == 0) monitors.push_back({b.x, b.y, b.w, b.h});
+  }
+  if (monitors.empty()) warn("SDL_GetDisplayBounds");
+  // Where the pointer cannot be read (Wayland) it reads as 0,0, most likely
+  // on the primary monitor anyway.
+  toolkit::Point pointer;
+  SDL_GetGlobalMouseState(&pointer.x, &pointer.y);
+  return toolkit::chooseScreen(monitors, pointer, 0);
+}
+
 }  // namespace
 
-std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why) {
+std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
+                                               std::optional<toolkit::Screen> screen) {
   const bool named = std::getenv("SDL_VIDEODRIVER") != nullptr;
   if (!named && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
     why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
@@ -61,6 +80,10 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why) {
   // Only a desktop will do: never the console or an off-screen stand-in.
   if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("DISPLAY") ? "x11" : "wayland");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The game holds the keyboard, so a window manager's shortcuts cannot take
+  // a child out of it; an error box above it still gets the keys, which the
+  // window system sends to the topmost modal window.
+  SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "1");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   forgiveLateWakeUps();
@@ -76,6 +99,7 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why) {
     return nullptr;
   }
   SDL_StartTextInput();
+  backend->screen_ = screen ? *screen : startingScreen();
   if (!backend->fonts_.hasProgramRules())
     std::cerr << "yumble: the font rules did not load; using the system's fonts\n";
   return backend;

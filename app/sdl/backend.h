@@ -32,7 +32,6 @@ using toolkit::PictureBox;
 using toolkit::PictureRef;
 using toolkit::Rgb;
 using toolkit::Size;
-using toolkit::toPixels;
 using toolkit::toTwips;
 using toolkit::Window;
 
@@ -40,8 +39,10 @@ using toolkit::Window;
 // from the Window's controls; keys, clicks and close requests become Events.
 class SdlBackend : public toolkit::Backend {
  public:
-  // Nothing, with the reason in why, when no display can be reached.
-  static std::unique_ptr<SdlBackend> create(std::string& why);
+  // Nothing, with the reason in why, when no display can be reached. It plays
+  // on the monitor it starts on, unless given another screen (tests).
+  static std::unique_ptr<SdlBackend> create(std::string& why,
+                                            std::optional<toolkit::Screen> screen = {});
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
   SdlBackend& operator=(const SdlBackend&) = delete;
@@ -61,7 +62,11 @@ class SdlBackend : public toolkit::Backend {
   void moveWindow(Window& w) override;
   void paint(Window& w) override;
 
-  Size screenSize() override;
+  toolkit::Screen screen() override { return screen_; }
+
+  // The pointer hides once it has rested this long over the game (3 s unless
+  // a test says otherwise), and shows again as soon as it moves.
+  void setPointerRest(std::int64_t ms) { pointerRestMs_ = ms; }
 
  private:
   struct TextureDeleter {
@@ -88,12 +93,17 @@ class SdlBackend : public toolkit::Backend {
 
   SdlBackend();
 
+  // A window's place on the desktop, in pixels.
+  SDL_Rect placeOf(const Window& w) const;
   Native* find(const Window& w);
   Native* findSdl(Uint32 windowId);
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
   void askToQuit();
+  // Hides the pointer if it has rested long enough; the time until it will
+  // have, or -1 when it is hidden already.
+  std::int64_t restPointer();
   void forgetTextures();
 
   void drawContents(Native& n, const Control* container, double originX, double originY,
@@ -106,6 +116,7 @@ class SdlBackend : public toolkit::Backend {
   Cached* textTexture(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
+  toolkit::Screen screen_;
   FontFinder fonts_;
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
@@ -117,6 +128,9 @@ class SdlBackend : public toolkit::Backend {
   bool woken_ = false;
   std::atomic<bool> quit_{false};
   std::unique_ptr<QuitSignals> signals_;
+  std::int64_t pointerRestMs_ = 3000;
+  std::int64_t pointerMovedAt_ = 0;
+  bool pointerHidden_ = false;
 };
 
 }  // namespace sdl

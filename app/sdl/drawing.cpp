@@ -41,28 +41,24 @@ SDL_Rect intersection(const SDL_Rect& a, const SDL_Rect& b) {
   return out;
 }
 
-// The classic two-pixel sunken edge, within the box.
-// The classic two-pixel raised edge of a button or a dialog, within the box.
-void raisedBorder(SDL_Renderer* r, const SDL_Rect& b) {
-  fill(r, kLight, b.x, b.y, b.w - 1, 1);
-  fill(r, kLight, b.x, b.y, 1, b.h - 1);
-  fill(r, kBlack, b.x, b.y + b.h - 1, b.w, 1);
-  fill(r, kBlack, b.x + b.w - 1, b.y, 1, b.h);
-  fill(r, kWhite, b.x + 1, b.y + 1, b.w - 3, 1);
-  fill(r, kWhite, b.x + 1, b.y + 1, 1, b.h - 3);
-  fill(r, kShadow, b.x + 1, b.y + b.h - 2, b.w - 2, 1);
-  fill(r, kShadow, b.x + b.w - 2, b.y + 1, 1, b.h - 2);
-}
+// The classic edge, two lines deep, within the box; each line `edge / 2`
+// pixels wide, so the edge grows with the screen.
+struct Bevel {
+  Rgb outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+};
+constexpr Bevel kSunken{kShadow, kWhite, kBlack, kLight};  // a picture's frame
+constexpr Bevel kRaised{kLight, kBlack, kWhite, kShadow};  // a button or a dialog
 
-void sunkenBorder(SDL_Renderer* r, const SDL_Rect& b) {
-  fill(r, kShadow, b.x, b.y, b.w - 1, 1);
-  fill(r, kShadow, b.x, b.y, 1, b.h - 1);
-  fill(r, kWhite, b.x, b.y + b.h - 1, b.w, 1);
-  fill(r, kWhite, b.x + b.w - 1, b.y, 1, b.h);
-  fill(r, kBlack, b.x + 1, b.y + 1, b.w - 3, 1);
-  fill(r, kBlack, b.x + 1, b.y + 1, 1, b.h - 3);
-  fill(r, kLight, b.x + 1, b.y + b.h - 2, b.w - 2, 1);
-  fill(r, kLight, b.x + b.w - 2, b.y + 1, 1, b.h - 2);
+void drawBevel(SDL_Renderer* r, const SDL_Rect& b, int edge, const Bevel& v) {
+  const int o = std::max(1, edge / 2), i = std::max(1, edge - o);
+  fill(r, v.outerTopLeft, b.x, b.y, b.w - o, o);
+  fill(r, v.outerTopLeft, b.x, b.y, o, b.h - o);
+  fill(r, v.outerBottomRight, b.x, b.y + b.h - o, b.w, o);
+  fill(r, v.outerBottomRight, b.x + b.w - o, b.y, o, b.h);
+  fill(r, v.innerTopLeft, b.x + o, b.y + o, b.w - 2 * o - i, i);
+  fill(r, v.innerTopLeft, b.x + o, b.y + o, i, b.h - 2 * o - i);
+  fill(r, v.innerBottomRight, b.x + o, b.y + b.h - o - i, b.w - 2 * o, i);
+  fill(r, v.innerBottomRight, b.x + b.w - o - i, b.y + o, i, b.h - 2 * o);
 }
 
 }  // namespace
@@ -111,8 +107,9 @@ void SdlBackend::drawContents(Native& n, const Control* container, double origin
 void SdlBackend::drawLabel(Native& n, const Label& label, double originX, double originY,
                            const SDL_Rect& clip) {
   if (label.caption().empty()) return;
-  const SDL_Rect box{toPixels(originX + label.left()), toPixels(originY + label.top()),
-                     toPixels(label.width()), toPixels(label.height())};
+  const SDL_Rect box{screen_.toPixels(originX + label.left()),
+                     screen_.toPixels(originY + label.top()), screen_.toPixels(label.width()),
+                     screen_.toPixels(label.height())};
   if (!clipTo(n.renderer, intersection(box, clip))) return;
   Cached* text = textTexture(n, label);
   if (!text) return;
@@ -126,18 +123,15 @@ void SdlBackend::drawLabel(Native& n, const Label& label, double originX, double
 void SdlBackend::drawPictureBox(Native& n, const PictureBox& box, double originX, double originY,
                                 const SDL_Rect& clip) {
   SDL_Renderer* r = n.renderer;
-  const SDL_Rect outer{toPixels(originX + box.left()), toPixels(originY + box.top()),
-                       toPixels(box.width()), toPixels(box.height())};
+  const SDL_Rect outer{screen_.toPixels(originX + box.left()),
+                       screen_.toPixels(originY + box.top()), screen_.toPixels(box.width()),
+                       screen_.toPixels(box.height())};
   if (!clipTo(r, intersection(outer, clip))) return;
   fill(r, box.backColor(), outer.x, outer.y, outer.w, outer.h);
-  int edge = 0;
-  if (box.border() != Border::None) {
-    if (box.border() == Border::Sunken)
-      sunkenBorder(r, outer);
-    else
-      raisedBorder(r, outer);
-    edge = PictureBox::kSunkenBorderPixels;
-  }
+  const double edgeTwips =
+      box.border() == Border::None ? 0 : toTwips(PictureBox::kSunkenBorderPixels);
+  const int edge = screen_.toPixels(edgeTwips);
+  if (edge > 0) drawBevel(r, outer, edge, box.border() == Border::Sunken ? kSunken : kRaised);
   const SDL_Rect inner{outer.x + edge, outer.y + edge, outer.w - 2 * edge, outer.h - 2 * edge};
   const SDL_Rect innerClip = intersection(inner, clip);
   if (innerClip.w <= 0 || innerClip.h <= 0) return;
@@ -147,7 +141,7 @@ void SdlBackend::drawPictureBox(Native& n, const PictureBox& box, double originX
       if (SDL_RenderCopy(r, pic->texture.get(), nullptr, &to) != 0) warn("SDL_RenderCopy");
     }
   }
-  drawContents(n, &box, originX + box.left() + toTwips(edge), originY + box.top() + toTwips(edge),
+  drawContents(n, &box, originX + box.left() + edgeTwips, originY + box.top() + edgeTwips,
                innerClip);
 }
 
@@ -208,7 +202,7 @@ SdlBackend::Cached* SdlBackend::textTexture(Native& n, const Label& label) {
     // capital stands well below the label's top. The free look-alikes of some
     // have an ascent no taller than their capitals; lowering their text to a
     // one-em baseline keeps the big letter level with the frog's mouth.
-    const int em = static_cast<int>(std::lround(f.points * 96.0 / 72.0));
+    const int em = static_cast<int>(std::lround(f.points * screen_.scale * 96.0 / 72.0));
     const int drop = std::max(0, em - TTF_FontAscent(font));
     it =
         n.texts.emplace(key, Cached{std::move(texture), width, height, false, nullptr, drop}).first;
@@ -218,8 +212,9 @@ SdlBackend::Cached* SdlBackend::textTexture(Native& n, const Label& label) {
 }
 
 TTF_Font* SdlBackend::font(const Font& f) {
-  // Sizes are in points at 96 dots per inch, as the designs were drawn.
-  const int points = std::max(1, static_cast<int>(std::lround(f.points)));
+  // Sizes are in points at 96 dots per inch, as the designs were drawn, enlarged
+  // with everything else on a larger screen.
+  const int points = std::max(1, static_cast<int>(std::lround(f.points * screen_.scale)));
   for (const std::string& name : {f.name, std::string("sans-serif")}) {
     const auto file = fonts_.find(name, f.weight);
     if (!file) continue;

@@ -19,13 +19,20 @@ std::optional<Event> SdlBackend::waitEvent(std::int64_t timeoutMs) {
   while (pending_.empty()) {
     SDL_Event e;
     int got;
+    const std::int64_t untilRest = restPointer();
     if (timeoutMs == 0) {
       got = SDL_PollEvent(&e);
-    } else if (timeoutMs < 0) {
-      got = SDL_WaitEvent(&e);
     } else {
-      const std::int64_t left = deadline - nowMs();
-      got = left > 0 ? SDL_WaitEventTimeout(&e, clampToInt(left)) : SDL_PollEvent(&e);
+      const std::int64_t left = timeoutMs < 0 ? -1 : deadline - nowMs();
+      // Wake when the pointer will have rested, to hide it.
+      const bool toRest = untilRest >= 0 && (left < 0 || untilRest < left);
+      const std::int64_t wait = toRest ? untilRest : left;
+      if (wait < 0) {
+        got = SDL_WaitEvent(&e);
+      } else {
+        got = wait > 0 ? SDL_WaitEventTimeout(&e, clampToInt(wait)) : SDL_PollEvent(&e);
+      }
+      if (!got && toRest) continue;
     }
     if (!got) return std::nullopt;
     translate(e);
@@ -39,6 +46,16 @@ void SdlBackend::dropCloseRequests() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) translate(e);
   std::erase_if(pending_, [](const Event& p) { return p.kind == Event::Kind::Close; });
+}
+
+std::int64_t SdlBackend::restPointer() {
+  if (pointerHidden_) return -1;
+  const std::int64_t left = pointerMovedAt_ + pointerRestMs_ - nowMs();
+  if (left > 0) return left;
+  // Hidden only over this program's windows; elsewhere the desktop's shows.
+  SDL_ShowCursor(SDL_DISABLE);
+  pointerHidden_ = true;
+  return -1;
 }
 
 SdlBackend::Native* SdlBackend::find(const Window& w) {
@@ -71,15 +88,19 @@ void SdlBackend::translate(const SDL_Event& e) {
       }
       break;
     case SDL_KEYDOWN:
+      // Alt+F4 is only keys too: a child mashing them must not close the game.
       if (Native* n = findSdl(e.key.windowID)) {
-        if (e.key.keysym.sym == SDLK_F4 && (e.key.keysym.mod & KMOD_ALT)) {
-          push(Event::Kind::Close, n->window);
-        } else if (auto code = keyAsciiOfKey(e.key.keysym.sym)) {
+        if (auto code = keyAsciiOfKey(e.key.keysym.sym)) {
           Event key{Event::Kind::Key, n->window};
           key.keyAscii = *code;
           pending_.push_back(key);
         }
       }
+      break;
+    case SDL_MOUSEMOTION:
+      pointerMovedAt_ = nowMs();
+      if (pointerHidden_) SDL_ShowCursor(SDL_ENABLE);
+      pointerHidden_ = false;
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -98,22 +119,31 @@ void SdlBackend::translate(const SDL_Event& e) {
           case SDL_WINDOWEVENT_CLOSE:
             push(Event::Kind::Close, n->window);
             break;
-          case SDL_WINDOWEVENT_MOVED:
+          case SDL_WINDOWEVENT_MOVED: {
             // Only the program places its windows: a window manager lets
             // anyone drag a window with Alt held, so put it back. A manager
             // that insists on its own place (beside a panel) is let be.
-            if (e.window.data1 == toPixels(n->window->left()) &&
-                e.window.data2 == toPixels(n->window->top())) {
+            const SDL_Rect place = placeOf(*n->window);
+            if (e.window.data1 == place.x && e.window.data2 == place.y) {
               n->putBack = 0;
             } else if (n->putBack < 3) {
               ++n->putBack;
               moveWindow(*n->window);
             }
             break;
-          case SDL_WINDOWEVENT_EXPOSED:
+          }
           case SDL_WINDOWEVENT_SHOWN:
-          case SDL_WINDOWEVENT_SIZE_CHANGED:
           case SDL_WINDOWEVENT_RESTORED:
+            // Shown by us or shown again by the desktop: to the front, with
+            // the keyboard, so play goes on without a click.
+            if (!n->popup) {
+              SDL_RaiseWindow(n->sdl);
+              focusTopWindow();
+            }
+            push(Event::Kind::Expose, n->window);
+            break;
+          case SDL_WINDOWEVENT_EXPOSED:
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
             push(Event::Kind::Expose, n->window);
             break;
           default:

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/sdl/log.h"
+#include "app/sdl/x11.h"
 
 namespace sdl {
 namespace {
@@ -35,9 +36,8 @@ void SdlBackend::createWindow(Window& w) {
   // A window manager keeps ordinary windows behind a full-screen one, so a
   // window that must stay on top is one it does not manage.
   if (n->popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_POPUP_MENU;
-  n->sdl =
-      SDL_CreateWindow(w.caption().c_str(), toPixels(w.left()), toPixels(w.top()),
-                       std::max(1, toPixels(w.width())), std::max(1, toPixels(w.height())), flags);
+  const SDL_Rect place = placeOf(w);
+  n->sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
   if (!n->sdl) {
     warn("SDL_CreateWindow " + w.name());
   } else {
@@ -47,6 +47,7 @@ void SdlBackend::createWindow(Window& w) {
         SDL_FreeSurface(icon);
       }
     }
+    if (!n->popup) SDL_SetWindowKeyboardGrab(n->sdl, SDL_TRUE);
     n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
     if (!n->renderer) n->renderer = SDL_CreateRenderer(n->sdl, -1, SDL_RENDERER_SOFTWARE);
     if (!n->renderer) warn("SDL_CreateRenderer " + w.name());
@@ -83,6 +84,9 @@ void SdlBackend::focusTopWindow() {
 void SdlBackend::showWindow(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
+  // Never wait for the desktop to show a window; once it has, the window is
+  // raised and takes the keyboard (see translate).
+  if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::showWithoutWaiting(n->sdl)) return;
   SDL_ShowWindow(n->sdl);
   SDL_RaiseWindow(n->sdl);
   if (!n->popup) {
@@ -101,20 +105,18 @@ void SdlBackend::hideWindow(Window& w) {
 void SdlBackend::moveWindow(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
-  const int width = std::max(1, toPixels(w.width())), height = std::max(1, toPixels(w.height()));
+  const SDL_Rect place = placeOf(w);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(n->sdl, &oldWidth, &oldHeight);
-  if (oldWidth != width || oldHeight != height) SDL_SetWindowSize(n->sdl, width, height);
-  SDL_SetWindowPosition(n->sdl, toPixels(w.left()), toPixels(w.top()));
+  if (oldWidth != place.w || oldHeight != place.h) SDL_SetWindowSize(n->sdl, place.w, place.h);
+  SDL_SetWindowPosition(n->sdl, place.x, place.y);
 }
 
-Size SdlBackend::screenSize() {
-  SDL_Rect bounds;
-  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
-    warn("SDL_GetDisplayBounds");
-    return {1024, 768};
-  }
-  return {bounds.w, bounds.h};
+// Twips count from the corner of the monitor in use.
+SDL_Rect SdlBackend::placeOf(const Window& w) const {
+  return {screen_.bounds.x + screen_.toPixels(w.left()),
+          screen_.bounds.y + screen_.toPixels(w.top()), std::max(1, screen_.toPixels(w.width())),
+          std::max(1, screen_.toPixels(w.height()))};
 }
 
 }  // namespace sdl

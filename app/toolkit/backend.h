@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/toolkit/happening.h"
+#include "app/toolkit/screen_choice.h"
 
 namespace toolkit {
 
@@ -57,7 +58,8 @@ class Backend {
   virtual void moveWindow(Window& w) = 0;
   virtual void paint(Window& w) = 0;
 
-  virtual Size screenSize() = 0;  // pixels
+  // The monitor the program plays on, and how much it enlarges the designs.
+  virtual Screen screen() = 0;
 
   // A step of the window system's; only a screen that keeps a record cares.
   virtual void happened(const Happening& /*what*/) {}

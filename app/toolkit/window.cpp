@@ -104,7 +104,7 @@ void PictureBox::setBorder(Border b) {
 void PictureBox::fitToPicture() {
   if (!autoSize_ || !picture_) return;
   const int edge = border_ == Border::None ? 0 : 2 * kSunkenBorderPixels;
-  setSize(toTwips(picture_->width + edge), toTwips(picture_->height + edge));
+  setSize(toTwips(picture_->layoutWidth() + edge), toTwips(picture_->layoutHeight() + edge));
 }
 
 Timer::Timer(Window& window, std::string name, int intervalMs, bool enabled)

@@ -5,20 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/toolkit/units.h"
 #include "media/picture.h"
 
 namespace toolkit {
 
 using base::Rgb;
 using media::PictureRef;
-
-inline constexpr double kTwipsPerPixel = 15.0;
-inline int toPixels(double twips) {
-  return static_cast<int>(twips / kTwipsPerPixel + (twips < 0 ? -0.5 : 0.5));
-}
-inline double toTwips(int pixels) {
-  return pixels * kTwipsPerPixel;
-}
 
 namespace SystemColor {
 inline constexpr Rgb ButtonFace{240, 240, 240};

@@ -77,8 +77,7 @@ void WindowSystem::showModal(Window& w) {
 }
 
 void WindowSystem::maximise(Window& w) {
-  const Size s = backend_.screenSize();
-  w.setBounds(0, 0, toTwips(s.width), toTwips(s.height));
+  w.setBounds(0, 0, screenWidth(), screenHeight());
 }
 
 void WindowSystem::endProgram(int status) {
@@ -149,10 +148,12 @@ void WindowSystem::messageBox(const std::string& title, const std::string& text)
 }
 
 double WindowSystem::screenWidth() {
-  return toTwips(backend_.screenSize().width);
+  const Screen s = backend_.screen();
+  return s.toTwips(s.bounds.width);
 }
 double WindowSystem::screenHeight() {
-  return toTwips(backend_.screenSize().height);
+  const Screen s = backend_.screen();
+  return s.toTwips(s.bounds.height);
 }
 
 void WindowSystem::randomize() {
@@ -237,12 +238,13 @@ Window* WindowSystem::inputTarget(Window* w) const {
 
 PictureBox* WindowSystem::boxAt(Window& w, int x, int y) const {
   const auto& cs = w.controls();
+  const Screen screen = backend_.screen();
   for (auto it = cs.rbegin(); it != cs.rend(); ++it) {
     auto* box = dynamic_cast<PictureBox*>(*it);
     if (!box || !box->shown()) continue;
-    const int left = toPixels(box->windowLeft()), top = toPixels(box->windowTop());
-    if (x >= left && y >= top && x < left + toPixels(box->width()) &&
-        y < top + toPixels(box->height()))
+    const int left = screen.toPixels(box->windowLeft()), top = screen.toPixels(box->windowTop());
+    if (x >= left && y >= top && x < left + screen.toPixels(box->width()) &&
+        y < top + screen.toPixels(box->height()))
       return box;
   }
   return nullptr;

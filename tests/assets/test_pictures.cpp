@@ -3,8 +3,11 @@
 // letter box, a moving frog, a talking mouth, a red stop sign...).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <utility>
@@ -12,6 +15,8 @@
 
 #include "media/bitmap.h"
 #include "media/builtin_art.h"
+#include "media/picture_scale.h"
+#include "media/qoi.h"
 
 using base::Rgb;
 using media::PictureRef;
@@ -246,6 +251,56 @@ TEST(BuiltInArt, TheRewardFrogSitsOnItsLilyPadBeforeTheStar) {
   EXPECT_GT(share(*p, {100, 30, 300, 160}, red), 0.03);       // the cap, on top
   EXPECT_GT(share(*p, {100, 200, 300, 300}, darkRed), 0.03);  // the open smiling mouth
   EXPECT_LT(std::abs(meanX(*p, green) - 200), 10);            // seen from the front
+}
+
+// The larger sets are the same drawings at exactly two and three times the
+// size: brought back down to the design size, they match the bitmap.
+void expectLargerSetMatches(const std::string& name, const media::Picture& design,
+                            std::span<const std::uint8_t> larger, int set) {
+  SCOPED_TRACE(name + " at " + std::to_string(set) + "x");
+  const auto big = media::decodeQoi(larger);
+  ASSERT_TRUE(big);
+  ASSERT_EQ(big->width, design.width * set);
+  ASSERT_EQ(big->height, design.height * set);
+  const media::Picture down = media::resample(*big, design.width, design.height);
+  double difference = 0;
+  for (std::size_t i = 0; i < down.pixels.size(); ++i)
+    difference += std::abs(down.pixels[i].r - design.pixels[i].r) +
+                  std::abs(down.pixels[i].g - design.pixels[i].g) +
+                  std::abs(down.pixels[i].b - design.pixels[i].b);
+  EXPECT_LT(difference / static_cast<double>(3 * down.pixels.size()), 2.0);
+  EXPECT_LT(changed(down, design, whole(design)), 0.001);
+}
+
+std::vector<std::uint8_t> fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(LargerSets, EveryFrameIsDrawnAgainAtTwoAndThreeTimesItsSize) {
+  for (const char* name : {"f1", "f2", "f3", "f4", "f5", "f6", "f7", "talk0", "talk1", "talk2"})
+    for (int set : {2, 3}) {
+      const std::string bmp = std::string(YUMBLE_BIN_DIR) + "/" + name + ".bmp";
+      expectLargerSetMatches(name, *runtimePicture(name), fileBytes(media::largerSetPath(bmp, set)),
+                             set);
+    }
+}
+
+TEST(LargerSets, TheBuiltInPicturesThatGrowAreDrawnLargerToo) {
+  const std::pair<const char*, media::art::Drawing> drawings[] = {
+      {"frogRight", media::art::kFrogRight},
+      {"frogLeft", media::art::kFrogLeft},
+      {"stopSign", media::art::kStopSign},
+      {"rewardPicture", media::art::kRewardPicture}};
+  for (const auto& [name, d] : drawings) {
+    const auto design = media::art::picture(d.design());
+    expectLargerSetMatches(name, *design, d.twice(), 2);
+    expectLargerSetMatches(name, *design, d.thrice(), 3);
+    // What the game asks for on a 1920 x 1080 screen.
+    const auto shown = media::art::picture(d, 1.8);
+    EXPECT_EQ(shown->layoutWidth(), design->width);
+    EXPECT_EQ(shown->width, static_cast<int>(std::lround(design->width * 1.8)));
+  }
 }
 
 }  // namespace

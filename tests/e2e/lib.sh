@@ -90,6 +90,8 @@ start_x() {
   export DISPLAY=":$(head -1 "$E2E_WORK/display")"
   unset WAYLAND_DISPLAY
   SCREEN_W=$w SCREEN_H=$h WM=$wm
+  SCALE=$(scale_for "$w" "$h")
+  REWARD_W=$(px 420) REWARD_H=$(px 487)
   if [ "$wm" = openbox ]; then
     openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
     WM_PID=$!
@@ -217,10 +219,34 @@ close_request() {
   if [ "$WM" = openbox ]; then
     timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
   else
-    # No window manager: Alt+F4 goes to our window, which closes itself.
-    timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
-    timeout 5 xdotool key --clearmodifiers alt+F4 || fail "xdotool key failed"
+    # No window manager: send the request a desktop's tools would.
+    timeout 5 "$BIN_DIR/../tools/close_request" "$1" || fail "close_request failed"
   fi
+}
+
+# The game enlarges its designs, made for 800 x 600, by the smaller of the two
+# ratios to the screen, never by less than 1.
+scale_for() {
+  awk -v w="$1" -v h="$2" 'BEGIN { s = w / 800; if (h / 600 < s) s = h / 600; if (s < 1) s = 1
+    printf "%.6f\n", s }'
+}
+
+# px N: N pixels of the designs in pixels of the current screen, rounded as
+# the program rounds.
+px() {
+  awk -v n="$1" -v s="${SCALE:-1}" 'BEGIN { v = n * s; printf "%d\n", v < 0 ? -int(-v + 0.5) : int(v + 0.5) }'
+}
+
+# bbox FILE X Y W H FX: "x y w h" of the pixels of the area for which the
+# ImageMagick expression FX is true, in the screen's coordinates; nothing if none.
+bbox() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 fx=$6 box
+  box=$(timeout 60 convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($fx) ? 1 : 0" \
+    -bordercolor black -border 1 -format '%@' info:)
+  # "WxH+X+Y" of what trimming the black leaves; all black trims to nothing.
+  [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 0
+  [ "${BASH_REMATCH[1]}" -gt 1 ] || [ "${BASH_REMATCH[2]}" -gt 1 ] || return 0
+  echo "$((x + BASH_REMATCH[3] - 1)) $((y + BASH_REMATCH[4] - 1)) ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 }
 
 REWARD_W=420 REWARD_H=487

@@ -11,9 +11,10 @@ command -v tesseract >/dev/null || fail "tesseract is missing (tools/install-dep
 W=1024 H=768
 PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 DARK='r < 0.3 && g < 0.3 && b < 0.3'
+start_x $W $H
 # The score line's box, and the big letter's once the frog is in view.
-SCORE="8 376 584 62"
-LETTER="101 149 109 140"
+SCORE="$(px 8) $(px 376) $(px 584) $(px 62)"
+LETTER="$(px 101) $(px 149) $(px 109) $(px 140)"
 
 score_reads() {
   local want="You have yumbled $1 letters!" png text
@@ -33,9 +34,12 @@ frame_colour() {
     -format '%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]' info:
 }
 
-start_x $W $H
 start_game
 wid=$(wait_window)
+# The screen arranged (the stop sign; the talking frog, which is dark in
+# places too, gone), then the letter.
+count=$(wait_pixels 30 100 $((W - $(px 32))) 0 "$(px 32)" "$(px 32)" 'r > 0.6 && g < 0.3 && b < 0.3')
+[ "$count" -ge 100 ] || fail "no stop sign after the opening"
 count=$(wait_pixels 30 1500 $LETTER "$DARK")
 [ "$count" -ge 1500 ] || fail "no letter after the opening"
 sleep 5 # the second part of the directions

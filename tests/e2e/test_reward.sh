@@ -10,7 +10,11 @@ check_reward() {
   local mode=$1 wid rw x y w h geo n count
   wid=$(wait_window)
   # The opening ends with the first letter on screen.
-  count=$(wait_pixels 30 500 60 80 420 270 'r == 0 && g == 0 && b == 0')
+  # Arranged first (the stop sign; the talking frog's black pupils gone).
+  count=$(wait_pixels 30 100 $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" \
+    'r > 0.6 && g < 0.3 && b < 0.3')
+  [ "$count" -ge 100 ] || fail "$mode: no stop sign after the opening"
+  count=$(wait_pixels 30 500 "$(px 60)" "$(px 80)" "$(px 420)" "$(px 270)" 'r == 0 && g == 0 && b == 0')
   [ "$count" -ge 500 ] || fail "$mode: no letter after the opening"
   rw=$(play_until_reward "$wid")
 
@@ -20,12 +24,15 @@ check_reward() {
   shot "$mode-reward" >/dev/null
   # On top: the screen shows the reward's sunken border (dark grey, then black)
   # just inside its edge, not the game beneath.
-  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + 8)) $((y + 9)) 404 1 \
+  # The edge is two lines, each half its width (3 pixels at this scale: 1 and 2).
+  local edge outer
+  edge=$(px 2) outer=$(($(px 2) / 2))
+  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + $(px 8))) $((y + $(px 9))) "$(px 404)" 1 \
     'abs(r - 0.502) < 0.01 && abs(g - 0.502) < 0.01 && abs(b - 0.502) < 0.01')
-  [ "$count" -ge 380 ] || fail "$mode: the reward window is not on top ($count border pixels)"
-  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + 9)) $((y + 10)) 400 1 \
-    'r == 0 && g == 0 && b == 0')
-  [ "$count" -ge 380 ] || fail "$mode: the reward window is not on top ($count border pixels)"
+  [ "$count" -ge "$(px 380)" ] || fail "$mode: the reward window is not on top ($count border pixels)"
+  count=$(count_pixels "$SHOTS/$mode-reward.png" $((x + $(px 8) + outer)) \
+    $((y + $(px 9) + outer)) $(($(px 404) - 2 * edge)) 1 'r == 0 && g == 0 && b == 0')
+  [ "$count" -ge "$(px 380)" ] || fail "$mode: the reward window is not on top ($count border pixels)"
   say "$mode: reward window centred and on top"
 
   if [ "$WM" = openbox ]; then
@@ -52,10 +59,10 @@ check_reward() {
 
   # Keys still reach the game: the next letter is eaten, so the score
   # changes (its line is repainted).
-  timeout 20 import -window root -crop "${SCREEN_W}x70+0+350" "$E2E_WORK/score-before.png"
+  timeout 20 import -window root -crop "${SCREEN_W}x$(px 70)+0+$(px 350)" "$E2E_WORK/score-before.png"
   feed_one
   sleep 1.5
-  timeout 20 import -window root -crop "${SCREEN_W}x70+0+350" "$E2E_WORK/score-after.png"
+  timeout 20 import -window root -crop "${SCREEN_W}x$(px 70)+0+$(px 350)" "$E2E_WORK/score-after.png"
   local same=0
   timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
     null: 2>/dev/null || same=$?

@@ -40,7 +40,8 @@ check_start() {
   count=$(wait_pixels 15 200 0 0 "$SCREEN_W" 80 "$PURE_GREEN")
   [ "$count" -ge 200 ] || fail "$mode: no green title (only $count pure green pixels at the top)"
   shot "$mode-opening" >/dev/null
-  count=$(count_pixels "$SHOTS/$mode-opening.png" 4 70 252 332 "$GREENISH")
+  count=$(count_pixels "$SHOTS/$mode-opening.png" "$(px 4)" "$(px 70)" "$(px 252)" "$(px 332)" \
+    "$GREENISH")
   [ "$count" -ge 2000 ] || fail "$mode: no frog in its box ($count green-ish pixels)"
   say "$mode: covers the screen, title and frog painted ($count frog pixels)"
 
@@ -73,7 +74,8 @@ check_start openbox
 start_x 1024 768 openbox
 start_game
 wid=$(wait_window)
-count=$(wait_pixels 20 100 $((SCREEN_W - 48)) 0 48 48 'r > 0.6 && g < 0.3 && b < 0.3')
+count=$(wait_pixels 20 100 $((SCREEN_W - $(px 48))) 0 "$(px 48)" "$(px 48)" \
+  'r > 0.6 && g < 0.3 && b < 0.3')
 [ "$count" -ge 100 ] || fail "no stop sign at the top right"
 shot openbox-stop-sign >/dev/null
 xmessage -geometry +100+300 "another window" >/dev/null 2>&1 &
@@ -82,7 +84,7 @@ other=$(timeout 10 xdotool search --sync --onlyvisible --class xmessage | sed -n
 [ -n "$other" ] || fail "xmessage did not show"
 timeout 5 xdotool windowactivate --sync "$other" 2>/dev/null || true
 [ "$(timeout 5 xdotool getwindowfocus)" != "$wid" ] || fail "could not take the focus away"
-timeout 5 xdotool mousemove $((SCREEN_W - 16)) 16 click 1 || fail "xdotool click failed"
+timeout 5 xdotool mousemove $((SCREEN_W - $(px 16))) "$(px 16)" click 1 || fail "xdotool click failed"
 wait_exit 15
 [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after clicking the stop sign"
 say "openbox: one click on the stop sign ends the game, focused or not"

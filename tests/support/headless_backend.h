@@ -52,7 +52,10 @@ class HeadlessBackend : public toolkit::Backend {
     std::string title, text;
   };
 
-  explicit HeadlessBackend(Size screen = {1024, 768}) : screen_(screen) {}
+  // A monitor of the given size at the desktop's corner; the designs keep
+  // their own size unless a scale is given.
+  explicit HeadlessBackend(Size screen = {1024, 768}, double scale = 1)
+      : screen_{{0, 0, screen.width, screen.height}, scale} {}
 
   // Input, delivered at atMs or as soon after as the program is free.
   void key(std::int64_t atMs, Window& w, std::int16_t keyAscii);
@@ -92,13 +95,13 @@ class HeadlessBackend : public toolkit::Backend {
   void hideWindow(Window& w) override;
   void moveWindow(Window&) override {}
   void paint(Window& w) override;
-  Size screenSize() override { return screen_; }
+  toolkit::Screen screen() override { return screen_; }
   void happened(const toolkit::Happening& h) override;
 
  private:
   void schedule(std::int64_t atMs, Event e);
 
-  Size screen_;
+  toolkit::Screen screen_;
   std::int64_t now_ = 0;
   std::int64_t quitAt_ = -1;
   std::deque<std::pair<std::int64_t, Event>> input_;

@@ -88,7 +88,7 @@ media::PictureRef TracingPictureLoader::load(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
   if (onRead) onRead(name);
   backend_.note(What::Read, name);
-  return media::loadPictureFile(path);
+  return media::loadPictureFile(path, scale());
 }
 
 std::string soundLine(const media::SoundNote& n) {
@@ -112,8 +112,8 @@ std::string soundLine(const media::SoundNote& n) {
   return text;
 }
 
-HeadlessEnv::HeadlessEnv(const std::string& programDir, toolkit::Size screen)
-    : backend(screen), services{windows, audio, pictures, programDir} {
+HeadlessEnv::HeadlessEnv(const std::string& programDir, toolkit::Size screen, double scale)
+    : backend(screen, scale), services{windows, audio, pictures, programDir} {
   services.soundObserver = [this](const media::SoundNote& note) {
     const std::string line = soundLine(note);
     if (onSound) onSound(line);

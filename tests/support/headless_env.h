@@ -52,7 +52,8 @@ class GameFolder {
 // Records each picture file read, by name.
 class TracingPictureLoader : public media::PictureLoader {
  public:
-  explicit TracingPictureLoader(HeadlessBackend& b) : backend_(b) {}
+  explicit TracingPictureLoader(HeadlessBackend& b)
+      : PictureLoader(b.screen().scale), backend_(b) {}
   media::PictureRef load(const std::string& path) override;
   // Called with the file name before each read, to look at the screen then.
   std::function<void(const std::string&)> onRead;
@@ -75,7 +76,8 @@ struct Pick {
 // A whole headless platform: virtual clock, silent sound that keeps time,
 // and one record of windows, ticks, pictures and sound commands.
 struct HeadlessEnv {
-  explicit HeadlessEnv(const std::string& programDir, toolkit::Size screen = {1024, 768});
+  explicit HeadlessEnv(const std::string& programDir, toolkit::Size screen = {1024, 768},
+                       double scale = 1);
 
   HeadlessBackend backend;
   toolkit::WindowSystem windows{backend};

@@ -145,3 +145,30 @@ TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a 1920 x 1080 monitor the designs are 1.8 times larger: the screen is
+// 16000 x 9000 twips, the window covers it, pictures have 1.8 times their
+// pixels but keep their design size, and the stop sign's corner is where the
+// pointer finds it.
+TEST(ScaledScreen, TheDesignsKeepTheirTwipsAndTheStopSignItsCorner) {
+  GameFolder folder;
+  HeadlessEnv env{folder.path(), {1920, 1080}, 1.8};
+  game::FrmMain frm{env.services};
+  env.windows.start(frm);
+  EXPECT_DOUBLE_EQ(frm.width(), 16000);
+  EXPECT_DOUBLE_EQ(frm.height(), 9000);
+  EXPECT_EQ(frm.Picture1.picture()->width, 72);  // f1 is 40 x 25 here
+  EXPECT_EQ(frm.Picture1.width(), 40 * 15);
+  EXPECT_EQ(frm.picStop.picture()->width, 58);
+  EXPECT_EQ(frm.picStop.width(), 32 * 15);
+
+  env.backend.click(20000, frm, 1920 - 10, 10);
+  EXPECT_FALSE(env.windows.runUntil(19000));
+  EXPECT_DOUBLE_EQ(frm.picStop.left(), 16000 - 480);
+  EXPECT_TRUE(env.windows.runUntil(60000));
+  EXPECT_EQ(env.windows.exitStatus(), 0);
+}
+
+}  // namespace

@@ -60,6 +60,16 @@ TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
   }
 }
 
+TEST_F(RewardTest, OnALargerMonitorItIsCentredInTheScaledTwips) {
+  HeadlessEnv e{folder.path(), {1920, 1080}, 1.8};
+  reward::FrmAllRight frm{e.services};
+  e.windows.load(frm);
+  EXPECT_DOUBLE_EQ(frm.left(), (16000 - 6300) / 2.0);
+  EXPECT_DOUBLE_EQ(frm.top(), (9000 - 7305) / 2.0);
+  EXPECT_EQ(frm.Picture1.width(), 6060);
+  e.windows.unload(frm);
+}
+
 TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndCloses) {
   const std::int64_t t0 = env.windows.nowMs();
   showReward();

@@ -56,13 +56,15 @@ struct TestWindow : toolkit::Window {
 struct SdlBackendTest : ::testing::Test {
   static std::unique_ptr<sdl::SdlBackend> backend;
 
-  static void SetUpTestSuite() {
+  // Pixels as the designs give them, on a monitor at the desktop's corner.
+  static void SetUpTestSuite() { start({{0, 0, 1024, 768}, 1}); }
+  static void start(toolkit::Screen screen) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
     // Nor GL behind the window surface: no GL library is loaded at all.
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     std::string why;
-    backend = sdl::SdlBackend::create(why);
+    backend = sdl::SdlBackend::create(why, screen);
     ASSERT_TRUE(backend) << why;
   }
   static void TearDownTestSuite() { backend.reset(); }
@@ -335,7 +337,7 @@ TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
   EXPECT_EQ(keys, (std::vector<std::int16_t>{'a', 233, '?'}));
 }
 
-TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4Closes) {
+TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4DoesNotClose) {
   TestWindow w(*ws);
   paint(w);
   auto press = [&](SDL_Keycode key, Uint16 mod = KMOD_NONE) {
@@ -356,10 +358,7 @@ TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4Closes) {
   e = backend->waitEvent(0);
   ASSERT_TRUE(e);
   EXPECT_EQ(e->keyAscii, 27);
-  e = backend->waitEvent(0);
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->kind, Event::Kind::Close);
-  EXPECT_EQ(e->window, &w);
+  // A child's Alt+F4 is no way out: only the stop sign or the desktop's own close.
   EXPECT_FALSE(backend->waitEvent(0));
 }
 
@@ -459,6 +458,74 @@ TEST_F(SdlBackendTest, EventsForAWindowThatIsGoneAreDropped) {
   ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
   w.reset();
   EXPECT_FALSE(backend->waitEvent(0));
+}
+
+TEST_F(SdlBackendTest, ThePointerHidesOnceItRestsAndShowsWhenItMoves) {
+  TestWindow w(*ws);
+  paint(w);
+  backend->setPointerRest(50);
+  SDL_Event move{};
+  move.type = SDL_MOUSEMOTION;
+  move.motion.windowID = windowId(w);
+  SDL_PushEvent(&move);
+  EXPECT_FALSE(backend->waitEvent(30));
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  // Waiting on: it hides while the wait goes on to its end.
+  EXPECT_FALSE(backend->waitEvent(100));
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  SDL_PushEvent(&move);
+  EXPECT_FALSE(backend->waitEvent(0));
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  backend->setPointerRest(3000);
+}
+
+// Twice the designs' size, on a monitor that starts 100 pixels right and 50 down.
+struct ScaledSdlBackendTest : SdlBackendTest {
+  static void SetUpTestSuite() { start({{100, 50, 1600, 1200}, 2}); }
+};
+
+TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
+  TestWindow w(*ws);
+  w.setBounds(px(30), px(20), px(160), px(90));
+  toolkit::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
+  box.setBorder(toolkit::Border::Sunken);
+  box.setBackColor(kYellow);
+  // A picture drawn for this scale: twice as many pixels as its design size.
+  auto drawn = std::make_shared<media::Picture>(*solid(20, 10, kRed));
+  drawn->designWidth = 10, drawn->designHeight = 5;
+  box.setPicture(drawn);
+  toolkit::Label label(w, "label", nullptr, px(60), px(0), px(100), px(90));
+  label.setCaption(kBlock);
+  label.setFont({"MS Sans Serif", 24, 400});
+  label.setForeColor(kBlue);
+  paint(w);
+
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(sdlWindow(w.caption()), &x, &y);
+  SDL_GetWindowSize(sdlWindow(w.caption()), &width, &height);
+  EXPECT_EQ(x, 160);
+  EXPECT_EQ(y, 90);
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 180);
+
+  const Pixels p = pixels(w);
+  const Rgb grey{128, 128, 128};
+  // The box at 20,20, 80 x 60, its edge two lines of two pixels each.
+  EXPECT_EQ(p.at(20, 20), grey);
+  EXPECT_EQ(p.at(21, 40), grey);
+  EXPECT_EQ(p.at(22, 22), kBlack);
+  EXPECT_EQ(p.at(23, 40), kBlack);
+  EXPECT_EQ(p.at(99, 79), kWhite);
+  EXPECT_EQ(p.at(100, 40), kWhite);  // outside the box
+  // The picture inside the edge at its own pixels, no larger.
+  EXPECT_EQ(p.count(kRed, 0, 0, 320, 180), 20 * 10);
+  EXPECT_EQ(p.at(24, 24), kRed);
+  EXPECT_EQ(p.at(43, 33), kRed);
+  // 24 points at 96 dots per inch are 32 pixels to the em; twice that here.
+  int inkRows = 0;
+  for (int row = 0; row < 180; ++row) inkRows += p.count(kBlue, 120, row, 320, row + 1) > 0;
+  EXPECT_GE(inkRows, 56);
+  EXPECT_LE(inkRows, 80);
 }
 
 }  // namespace

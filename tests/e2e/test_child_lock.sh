@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# A child mashing keys stays in the game: under openbox the window manager's
+# shortcuts (show desktop, switch desktop, send to a desktop, window menu and
+# close, next window, lower) reach the game instead, which stays on screen, on
+# the same desktop, and still eats letters. Started while openbox shows the
+# desktop, the game shows once the desktop is switched back, and SIGTERM ends
+# it promptly whether it ever showed or not.
+# When the desktop's own tools hide the game and show it again, it takes the
+# keyboard back without a click.
+# Usage: test_child_lock.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin child_lock "$@"
+
+RED='r > 0.6 && g < 0.3 && b < 0.3'
+DARK='r < 0.3 && g < 0.3 && b < 0.3'
+PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
+
+viewable() { timeout 5 xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+
+# term_ends_within SECONDS: SIGTERM ends the program, with status 0, in time.
+term_ends_within() {
+  local start end
+  start=$(date +%s%N)
+  kill -TERM "$GAME_PID"
+  wait_exit 10
+  end=$(date +%s%N)
+  [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after SIGTERM"
+  [ $(((end - start) / 1000000)) -le $(($1 * 1000)) ] ||
+    fail "SIGTERM took $(((end - start) / 1000000)) ms"
+  say "SIGTERM ended it in $(((end - start) / 1000000)) ms"
+}
+
+start_x 1024 768 openbox
+start_game
+wid=$(wait_window)
+count=$(wait_pixels 20 300 $((SCREEN_W - $(px 48))) 0 "$(px 48)" "$(px 48)" "$RED")
+[ "$count" -ge 300 ] || fail "no stop sign: the screen was not arranged"
+count=$(wait_pixels 20 1500 "$(px 95)" "$(px 140)" "$(px 125)" "$(px 160)" "$DARK")
+[ "$count" -ge 1500 ] || fail "no letter after the opening"
+desktop=$(timeout 5 xdotool get_desktop)
+
+for keys in super+d ctrl+alt+Right ctrl+alt+Down shift+alt+Right super+F2 alt+Escape \
+  alt+Tab "alt+space c" alt+F4 super+shift+Left; do
+  # shellcheck disable=SC2086
+  timeout 5 xdotool key --delay 100 $keys || fail "xdotool key $keys failed"
+  sleep 0.5
+  game_running || { wait_exit 1; fail "the program ended (status $GAME_STATUS) after $keys"; }
+  viewable "$wid" || fail "the game is off the screen after $keys"
+  [ "$(timeout 5 xdotool get_desktop)" = "$desktop" ] || fail "$keys switched the desktop"
+  [ "$(timeout 5 xdotool get_desktop_for_window "$wid" 2>/dev/null)" = "$desktop" ] ||
+    fail "$keys sent the game to another desktop"
+done
+shot after-shortcuts >/dev/null
+say "the shortcuts left the game on screen, on desktop $desktop"
+
+# Still taking keys: the alphabet eats whichever letter is up.
+timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
+count=$(wait_pixels 10 500 "$(px 8)" "$(px 376)" "$(px 584)" "$(px 62)" "$PURPLE")
+[ "$count" -ge 500 ] || fail "a letter typed after the shortcuts was not eaten"
+shot still-playing >/dev/null
+say "still eating letters"
+
+# The desktop's tools hide it and show it again: it plays on with no click.
+timeout 5 wmctrl -k on || fail "wmctrl -k on failed"
+sleep 1
+viewable "$wid" && fail "show desktop (from the desktop's tools) left the game on screen"
+timeout 5 wmctrl -k off || fail "wmctrl -k off failed"
+for _ in $(seq 20); do viewable "$wid" && break; sleep 0.25; done
+viewable "$wid" || fail "the game did not come back when the desktop was switched back"
+sleep 2 # the next letter is said
+score=("$(px 8)" "$(px 376)" "$(px 584)" "$(px 62)")
+timeout 20 import -window root -crop "${score[2]}x${score[3]}+${score[0]}+${score[1]}" \
+  "$E2E_WORK/score-before.png"
+timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
+sleep 1.5
+timeout 20 import -window root -crop "${score[2]}x${score[3]}+${score[0]}+${score[1]}" \
+  "$E2E_WORK/score-after.png"
+same=0
+timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" null: \
+  2>/dev/null || same=$?
+[ "$same" = 1 ] || fail "shown again, the game did not take the keys (the score did not change)"
+say "hidden and shown again by the desktop, it took the keyboard back"
+close_request "$wid"
+wait_exit 15
+[ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after a close request"
+say "a close request from the desktop still ends it"
+
+# Started while the desktop is shown: it shows once the desktop is switched back.
+start_x 1024 768 openbox
+timeout 5 wmctrl -k on || fail "wmctrl -k on failed"
+start_game
+sleep 2
+game_running || fail "the program ended under \"show desktop\""
+timeout 5 wmctrl -k off || fail "wmctrl -k off failed"
+wid=$(wait_window)
+say "shown once the desktop was switched back"
+term_ends_within 2
+
+# Never shown: SIGTERM still ends it.
+start_x 1024 768 openbox
+timeout 5 wmctrl -k on || fail "wmctrl -k on failed"
+start_game
+sleep 2
+game_running || fail "the program ended under \"show desktop\""
+[ -z "$(timeout 5 xdotool search --onlyvisible --name '^Yumble$' 2>/dev/null)" ] ||
+  say "(the window showed even so)"
+term_ends_within 2
+say PASS

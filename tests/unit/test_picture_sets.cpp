@@ -1,0 +1,208 @@
+// The larger drawings: the QOI codec (every operation, damaged and lying
+// files), the choice of set for a scale, the smooth resampling, and the file
+// loader picking the set beside a bitmap.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "app/base/failure.h"
+#include "media/bitmap.h"
+#include "media/picture_scale.h"
+#include "media/qoi.h"
+#include "tests/support/bytes.h"
+#include "tests/support/headless_env.h"
+
+using media::Picture;
+using media::Rgb;
+using testing_support::Bytes;
+
+namespace {
+
+Picture filled(int width, int height, const std::function<Rgb(int, int)>& colour) {
+  Picture p;
+  p.width = width, p.height = height;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) p.pixels.push_back(colour(x, y));
+  return p;
+}
+
+Bytes qoiHeader(std::uint32_t width, std::uint32_t height) {
+  Bytes b{'q', 'o', 'i', 'f'};
+  for (std::uint32_t v : {width, height})
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back((v >> shift) & 0xff);
+  b.push_back(3);
+  b.push_back(0);
+  return b;
+}
+
+// The decoder sees exactly these bytes, so the sanitizer catches any read past them.
+std::optional<Picture> decodeExactly(const Bytes& b, std::size_t n) {
+  auto copy = std::make_unique<std::uint8_t[]>(n ? n : 1);
+  if (n) std::memcpy(copy.get(), b.data(), n);
+  return media::decodeQoi({copy.get(), n});
+}
+
+// Flat runs longer than one run op, soft shading, sharp edges and returning colours.
+Picture drawing() {
+  return filled(150, 40, [](int x, int y) {
+    if (y < 10) return Rgb{255, 255, 255};
+    if (y < 20) return Rgb{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(x + y), 90};
+    if (y < 30) return x % 7 < 3 ? Rgb{0, 160, 0} : Rgb{230, 20, 40};
+    return Rgb{static_cast<std::uint8_t>(x * 37), static_cast<std::uint8_t>(y * 91),
+               static_cast<std::uint8_t>(x * y)};
+  });
+}
+
+TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesIt) {
+  Bytes b = qoiHeader(8, 1);
+  const Bytes ops{0x55,                // a small step from the black start, wrapping: -1, -1, -1
+                  0xfe, 10,   20, 30,  // a colour in full
+                  0x72,                // a small step: +1, -2, 0
+                  0xaa, 0x5d,          // a luma step: green +10, red +10-3, blue +10+5
+                  0x09,                // seen before: (10*3 + 20*5 + 30*7 + 255*11) % 64 = 9
+                  0xff, 1,    2,  3,  128,  // a colour with transparency, shown opaque
+                  0xc1,                     // a run of two
+                  0,    0,    0,  0,  0,   0, 0, 1};
+  b.insert(b.end(), ops.begin(), ops.end());
+  const auto p = media::decodeQoi(b);
+  ASSERT_TRUE(p);
+  const std::vector<Rgb> expected{{255, 255, 255}, {10, 20, 30}, {11, 18, 30}, {18, 28, 45},
+                                  {10, 20, 30},    {1, 2, 3},    {1, 2, 3},    {1, 2, 3}};
+  EXPECT_EQ(p->pixels, expected);
+}
+
+TEST(Qoi, EncodedPicturesComeBackExactlyAndSmall) {
+  const Picture p = drawing();
+  const Bytes b = media::encodeQoi(p);
+  EXPECT_LT(b.size(), p.pixels.size() * 3 / 2);
+  const auto back = media::decodeQoi(b);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->width, p.width);
+  EXPECT_EQ(back->height, p.height);
+  EXPECT_EQ(back->pixels, p.pixels);
+}
+
+TEST(Qoi, CutAnywhereIsRejectedWithoutReadingPastTheEnd) {
+  const Bytes b = media::encodeQoi(drawing());
+  // The end mark is not needed; the pixels are.
+  for (std::size_t n = 0; n + 8 < b.size(); ++n) EXPECT_FALSE(decodeExactly(b, n)) << n;
+}
+
+TEST(Qoi, LiesAboutTheSizeAreRejectedBeforeAllocating) {
+  Bytes b = qoiHeader(1, 1);
+  b.push_back(0xfe);
+  for (auto [w, h] : {std::pair{0u, 1u}, {1u, 0u}, {8193u, 1u}, {8192u, 8192u}}) {
+    Bytes lie = qoiHeader(w, h);
+    lie.insert(lie.end(), b.begin() + 14, b.end());
+    EXPECT_FALSE(media::decodeQoi(lie)) << w << "x" << h;
+  }
+  // A few bytes cannot hold 4096 x 4096 pixels even in the longest runs.
+  Bytes runs = qoiHeader(4096, 4096);
+  runs.resize(runs.size() + 1000, 0xfd);
+  EXPECT_FALSE(media::decodeQoi(runs));
+  b[0] = 'Q';
+  EXPECT_FALSE(media::decodeQoi(b));
+}
+
+TEST(Qoi, DamagedBytesNeverCrashTheDecoder) {
+  const Bytes good = media::encodeQoi(drawing());
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    Bytes b = good;
+    for (int k = 0; k < 4; ++k) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
+    if (auto p = decodeExactly(b, b.size())) {
+      EXPECT_EQ(p->pixels.size(), static_cast<std::size_t>(p->width) * p->height);
+    }
+  }
+}
+
+TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargest) {
+  EXPECT_EQ(media::pictureSetFor(1.0), 1);
+  EXPECT_EQ(media::pictureSetFor(1.28), 2);
+  EXPECT_EQ(media::pictureSetFor(1.8), 2);
+  EXPECT_EQ(media::pictureSetFor(2.0), 2);
+  EXPECT_EQ(media::pictureSetFor(2.4), 3);
+  EXPECT_EQ(media::pictureSetFor(3.6), 3);
+  EXPECT_EQ(media::largerSetPath("/game/f1.bmp", 2), "/game/f1@2x.qoi");
+  EXPECT_EQ(media::largerSetPath("/a.b/talk0", 3), "/a.b/talk0@3x.qoi");
+}
+
+TEST(PictureSets, ResamplingAveragesWhatEachNewPixelCovers) {
+  // Three pixels into two: each new one covers one old pixel and half the middle one.
+  const Picture row = filled(3, 1, [](int x, int) {
+    const auto v = static_cast<std::uint8_t>(90 * x);
+    return Rgb{v, v, v};
+  });
+  const Picture two = media::resample(row, 2, 1);
+  EXPECT_EQ(two.pixels, (std::vector<Rgb>{{30, 30, 30}, {150, 150, 150}}));
+  // Two by two blocks halve to their means, columns and rows alike.
+  const Picture blocks = filled(4, 4, [](int x, int y) {
+    return (x + y) % 2 ? Rgb{0, 0, 0} : Rgb{200, 100, 50};
+  });
+  for (const Rgb& c : media::resample(blocks, 2, 2).pixels) EXPECT_EQ(c, (Rgb{100, 50, 25}));
+  // A flat colour stays exactly itself at any size, larger or smaller.
+  const Picture flat = filled(7, 5, [](int, int) { return Rgb{12, 34, 56}; });
+  for (auto [w, h] : {std::pair{5, 3}, {11, 8}, {1, 1}}) {
+    const Picture out = media::resample(flat, w, h);
+    ASSERT_EQ(out.pixels.size(), static_cast<std::size_t>(w * h));
+    for (const Rgb& c : out.pixels) EXPECT_EQ(c, (Rgb{12, 34, 56}));
+  }
+}
+
+TEST(PictureSets, AFittedPictureKeepsItsDesignSize) {
+  const Picture big = filled(800, 512, [](int, int) { return Rgb{1, 2, 3}; });
+  const auto fitted = media::fitToScale(big, 2, 1.8);
+  ASSERT_TRUE(fitted);
+  EXPECT_EQ(fitted->width, 720);
+  EXPECT_EQ(fitted->height, 461);
+  EXPECT_EQ(fitted->layoutWidth(), 400);
+  EXPECT_EQ(fitted->layoutHeight(), 256);
+  EXPECT_FALSE(media::fitToScale(filled(801, 512, [](int, int) { return Rgb{}; }), 2, 1.8));
+}
+
+class LargerSetFile : public ::testing::Test {
+ protected:
+  testing_support::GameFolder folder;
+  std::string bmp = folder.file("pic.bmp");
+  void writeLarger(int set, Rgb colour) {
+    const Bytes b = media::encodeQoi(filled(4 * set, 2 * set, [&](int, int) { return colour; }));
+    testing_support::writeFile(media::largerSetPath(bmp, set), b);
+  }
+};
+
+TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
+  testing_support::writeBmp24(bmp, 4, 2, {255, 0, 0});
+  writeLarger(2, {0, 0, 255});
+  auto p = media::loadPictureFile(bmp, 1);
+  EXPECT_EQ(p->width, 4);
+  EXPECT_EQ(p->at(0, 0), (Rgb{255, 0, 0}));
+
+  p = media::loadPictureFile(bmp, 1.5);
+  EXPECT_EQ(p->width, 6);
+  EXPECT_EQ(p->height, 3);
+  EXPECT_EQ(p->layoutWidth(), 4);
+  EXPECT_EQ(p->at(5, 2), (Rgb{0, 0, 255}));
+
+  // No 3x set: the bitmap, enlarged.
+  p = media::loadPictureFile(bmp, 2.5);
+  EXPECT_EQ(p->width, 10);
+  EXPECT_EQ(p->layoutHeight(), 2);
+  EXPECT_EQ(p->at(9, 4), (Rgb{255, 0, 0}));
+}
+
+TEST_F(LargerSetFile, TheBitmapMustBeThereEvenWhenALargerSetIs) {
+  writeLarger(2, {0, 0, 255});
+  try {
+    media::loadPictureFile(bmp, 2);
+    FAIL() << "no failure";
+  } catch (const base::Failure& f) {
+    EXPECT_EQ(f.number(), base::kFileNotFound);
+  }
+}
+
+}  // namespace
