@@ -5,7 +5,7 @@
 BUILD := build
 SANITIZED := build-sanitize
 FUZZ := build-fuzz
-FUZZ_SECONDS := 60
+FUZZ_SECONDS ?= 60
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps build run test check format-check test-sanitized deb fuzz clean
@@ -24,7 +24,7 @@ run: build
 
 # Everything: formatting; unit, asset, soak, package and end-to-end tests;
 # the unit tests again under the sanitizers; a minute of fuzzing each for the
-# bitmap decoder and the wave reader. YUMBLE_E2E_DISPLAYS=100-199 keeps the
+# bitmap decoder, the QOI decoder and the wave reader. YUMBLE_E2E_DISPLAYS=100-199 keeps the
 # end-to-end tests' X servers within those display numbers.
 test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -49,13 +49,13 @@ test-sanitized: deps
 deb: deps
 	bash packaging/build_deb.sh $(BUILD)/deb $(JOBS)
 
-# The bitmap decoder and the wave reader under libFuzzer, FUZZ_SECONDS each,
+# The bitmap and QOI decoders and the wave reader under libFuzzer, FUZZ_SECONDS each,
 # starting from the seeds in tests/fuzz/corpus/. Inputs it finds go to
 # $(FUZZ)/corpus/, anything that breaks to $(FUZZ)/findings/.
 fuzz: deps
 	cmake -S . -B $(FUZZ) -DYUMBLE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ) -j $(JOBS)
-	@for t in bitmap wave; do \
+	@for t in bitmap qoi wave; do \
 	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/findings && \
 	  $(FUZZ)/bin/fuzz_$$t $(FUZZ)/corpus/$$t tests/fuzz/corpus/$$t \
 	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=512 -malloc_limit_mb=128 -timeout=5 \
