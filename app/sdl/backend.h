@@ -100,6 +100,7 @@ class SdlBackend : public toolkit::Backend {
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
+  void bringForward(Native& n);
   void askToQuit();
   // Hides the pointer if it has rested long enough; the time until it will
   // have, or -1 when it is hidden already.

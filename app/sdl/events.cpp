@@ -134,12 +134,8 @@ void SdlBackend::translate(const SDL_Event& e) {
           }
           case SDL_WINDOWEVENT_SHOWN:
           case SDL_WINDOWEVENT_RESTORED:
-            // Shown by us or shown again by the desktop: to the front, with
-            // the keyboard, so play goes on without a click.
-            if (!n->popup) {
-              SDL_RaiseWindow(n->sdl);
-              focusTopWindow();
-            }
+            // Shown by us or shown again by the desktop.
+            bringForward(*n);
             push(Event::Kind::Expose, n->window);
             break;
           case SDL_WINDOWEVENT_EXPOSED:

@@ -88,13 +88,18 @@ void SdlBackend::showWindow(Window& w) {
   // raised and takes the keyboard (see translate).
   if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::showWithoutWaiting(n->sdl)) return;
   SDL_ShowWindow(n->sdl);
-  SDL_RaiseWindow(n->sdl);
-  if (!n->popup) {
+  bringForward(*n);
+}
+
+// To the front, with the keyboard, so play goes on without a click. No window
+// manager gives the focus to a window it does not manage, so a window kept
+// above the others that wants the keys takes them itself.
+void SdlBackend::bringForward(Native& n) {
+  SDL_RaiseWindow(n.sdl);
+  if (!n.popup)
     focusTopWindow();
-  } else if (w.takesFocus()) {
-    // No window manager gives the focus to a window it does not manage.
-    static_cast<void>(SDL_SetWindowInputFocus(n->sdl));
-  }
+  else if (n.window->takesFocus())
+    static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
 }
 
 void SdlBackend::hideWindow(Window& w) {

@@ -219,8 +219,10 @@ close_request() {
   if [ "$WM" = openbox ]; then
     timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
   else
-    # No window manager: send the request a desktop's tools would.
-    timeout 5 "$BIN_DIR/../tools/close_request" "$1" || fail "close_request failed"
+    # No window manager: send the request a desktop's tools would, with the
+    # build's own tool (CLOSE_REQUEST_TOOL where the program is not in a build).
+    timeout 5 "${CLOSE_REQUEST_TOOL:-$BIN_DIR/../tools/close_request}" "$1" ||
+      fail "close_request failed"
   fi
 }
 
