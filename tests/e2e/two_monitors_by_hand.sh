@@ -64,7 +64,7 @@ for at in "300 500 left" "2000 500 right" "100 1060 none"; do
   game=$!
   wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Yumble$' | head -1)
   sleep 9
-  echo "pointer on the $name monitor ($x,$y): the window is at" \
+  echo "pointer at $x,$y (monitor: $name): the window is at" \
     "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
         /^ *Width:/ {w=$NF} /^ *Height:/ {h=$NF} END {print x, y, w "x" h}')"
   import -window root "$out/$name.png"
