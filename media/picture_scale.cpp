@@ -112,11 +112,13 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
 
 std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
                                       std::span<const std::uint8_t> larger, int set, double scale) {
+  // The design's own file must be a picture on every screen, so that a
+  // damaged one is reported the same whatever set is shown.
+  auto small = decodePicture(design);
+  if (!small) return std::nullopt;
   if (set > 1 && !larger.empty())
     if (auto big = decodeQoi(larger))
       if (auto fitted = fitToScale(std::move(*big), set, scale)) return fitted;
-  auto small = decodePicture(design);
-  if (!small) return std::nullopt;
   return fitToScale(std::move(*small), 1, scale);
 }
 

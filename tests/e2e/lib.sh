@@ -305,6 +305,13 @@ play_until_reward() {
 # the key go, or the X server would hold it down and repeat it into the next
 # program.
 press_return_in() {
+  # The box takes the keyboard once the X server has shown it: keys before
+  # that reach no window of the program.
+  local n
+  for n in $(seq 50); do
+    [ "$(timeout 5 xdotool getwindowfocus 2>/dev/null)" = "$(($1))" ] && break
+    sleep 0.1
+  done
   timeout 5 xdotool key --window "$1" Return 2>/dev/null || true
   timeout 5 xdotool keyup Return 2>/dev/null || true
 }

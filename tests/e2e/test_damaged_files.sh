@@ -71,8 +71,10 @@ try() {
     [ -z "$(error_box)" ] || fail "$name $how: Return left the error box up"
   fi
   wait_window >/dev/null
-  # The directions are opened 4.4 s in: be there while they would play.
-  if [ "$name" = yumdir.wav ]; then sleep 6; else sleep 2; fi
+  # The directions are opened about 4.4 s in and the second part, intact, is
+  # spoken to its end (the game takes nothing meanwhile): ask after it, so a
+  # damaged first part that held the game would show.
+  if [ "$name" = yumdir.wav ]; then sleep 10; else sleep 2; fi
   rss=$(rss_kb)
   [ "$rss" -le "$MAX_RSS_KB" ] || fail "$name $how: $((rss / 1024)) MB resident"
   close_and_time "$LIMIT_MS"

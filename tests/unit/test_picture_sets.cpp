@@ -195,13 +195,18 @@ TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
   EXPECT_EQ(p->at(9, 4), (Rgb{255, 0, 0}));
 }
 
-TEST_F(LargerSetFile, TheBitmapMustBeThereEvenWhenALargerSetIs) {
+// A missing or damaged bitmap fails the same on every screen, larger set or not.
+TEST_F(LargerSetFile, TheBitmapMustBeThereAndWholeEvenWhenALargerSetIs) {
   writeLarger(2, {0, 0, 255});
-  try {
-    media::loadPictureFile(bmp, 2);
-    FAIL() << "no failure";
-  } catch (const base::Failure& f) {
-    EXPECT_EQ(f.number(), base::kFileNotFound);
+  for (auto [content, number] : {std::pair{"", base::kFileNotFound},
+                                 std::pair{"not a picture at all", base::kInvalidPicture}}) {
+    if (*content) std::ofstream(bmp) << content;
+    try {
+      media::loadPictureFile(bmp, 2);
+      ADD_FAILURE() << "no failure for " << number;
+    } catch (const base::Failure& f) {
+      EXPECT_EQ(f.number(), number);
+    }
   }
 }
 
