@@ -18,6 +18,7 @@ class TimedBackend : public toolkit::Backend {
 
   std::int64_t nowMs() override { return inner_.nowMs(); }
   void sleepMs(std::int64_t ms) override { inner_.sleepMs(ms); }
+  void sleepUntil(base::Bell& bell, std::int64_t ms) override { inner_.sleepUntil(bell, ms); }
   std::optional<toolkit::Event> waitEvent(std::int64_t timeoutMs) override {
     auto e = inner_.waitEvent(timeoutMs);
     if (e && e->kind == toolkit::Event::Kind::Key) line("key", std::to_string(e->keyAscii));

@@ -91,6 +91,10 @@ std::int64_t SdlBackend::nowMs() {
   return static_cast<std::int64_t>(SDL_GetTicks64());
 }
 
+void SdlBackend::sleepUntil(base::Bell& bell, std::int64_t ms) {
+  static_cast<void>(bell.waitFor(ms));
+}
+
 void SdlBackend::sleepMs(std::int64_t ms) {
   if (ms > 0) SDL_Delay(static_cast<Uint32>(std::min<std::int64_t>(ms, INT_MAX)));
 }

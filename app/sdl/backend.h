@@ -44,6 +44,7 @@ class SdlBackend : public toolkit::Backend {
 
   std::int64_t nowMs() override;
   void sleepMs(std::int64_t ms) override;
+  void sleepUntil(base::Bell& bell, std::int64_t ms) override;
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
   std::uint64_t clockSeed() override;
 

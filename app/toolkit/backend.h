@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/base/bell.h"
 #include "app/toolkit/happening.h"
 
 namespace toolkit {
@@ -32,6 +33,8 @@ class Backend {
   virtual std::int64_t nowMs() = 0;
   // Holds the thread; input that arrives meanwhile stays queued, in order.
   virtual void sleepMs(std::int64_t ms) = 0;
+  // The same, ended early when bell rings (from another thread).
+  virtual void sleepUntil(base::Bell& bell, std::int64_t ms) = 0;
   // The next event, waiting at most timeoutMs (no limit when negative).
   virtual std::optional<Event> waitEvent(std::int64_t timeoutMs) = 0;
   // A seed that differs from run to run.

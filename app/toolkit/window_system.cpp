@@ -151,6 +151,11 @@ void WindowSystem::block(std::int64_t ms) {
   backend_.sleepMs(ms);
 }
 
+void WindowSystem::blockUntil(base::Bell& bell, std::int64_t ms) {
+  paintDirty();
+  backend_.sleepUntil(bell, ms);
+}
+
 void WindowSystem::paintDirty() {
   for (Window* w : windows_) {
     if (w->visible_ && w->dirty_) {

@@ -63,6 +63,7 @@ class WindowSystem : public base::Clock {
   std::int64_t nowMs() override { return backend_.nowMs(); }
   // Paints what has changed, so the screen is current while the thread waits.
   void block(std::int64_t ms) override;
+  void blockUntil(base::Bell& bell, std::int64_t ms) override;
 
   void paintDirty();
 
