@@ -58,6 +58,8 @@ std::unique_ptr<SdlBackend> SdlBackend::create(const std::string& programDir, st
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The window's own pixels, shown straight through X, with no GL behind them.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   forgiveLateWakeUps();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     const char* display = std::getenv(std::getenv("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY");

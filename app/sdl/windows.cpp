@@ -47,8 +47,10 @@ void SdlBackend::createWindow(Window& w) {
         SDL_FreeSurface(icon);
       }
     }
-    n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
-    if (!n->renderer) n->renderer = SDL_CreateRenderer(n->sdl, -1, SDL_RENDERER_SOFTWARE);
+    // A few pictures and labels need no graphics card: drawn in memory, they
+    // spare the GL driver's start-up and tens of megabytes.
+    n->renderer = SDL_CreateRenderer(n->sdl, -1, SDL_RENDERER_SOFTWARE);
+    if (!n->renderer) n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
     if (!n->renderer) warn("SDL_CreateRenderer " + w.name());
   }
   windows_.push_back(std::move(n));
