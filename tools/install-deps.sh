@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # building
   cmake g++ make pkg-config libgtest-dev clang-format git
-  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
   # the fonts the designs ask for, by their free look-alikes
   fonts-urw-base35 fonts-comic-neue fonts-dejavu-core
   # making the pictures and sounds

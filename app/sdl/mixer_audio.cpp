@@ -1,7 +1,6 @@
 #include "app/sdl/mixer_audio.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 
 #include <algorithm>
 #include <array>
@@ -19,47 +18,50 @@ namespace {
 
 constexpr int kFrequency = 44100;
 constexpr int kChannels = 2;
-constexpr int kBytesPerFrame = 2 * kChannels;
-constexpr int kBufferFrames = 1024;
-constexpr int kMaxChannels = 64;
+constexpr Uint16 kBufferFrames = 1024;
+constexpr std::size_t kMaxVoices = 64;
+constexpr std::uint64_t kMaxSoundBytes = 64u << 20;
 
 using Steady = std::chrono::steady_clock;
+using Samples = std::vector<Sint16>;  // interleaved stereo at kFrequency
 
-// What SDL_mixer's end-of-sound callback can reach: it knows only a channel
-// number, and runs on the sound card's thread.
-std::array<std::atomic<base::Bell*>, kMaxChannels> endBells{};
-std::atomic<Steady::rep> lastEnded{0};
-
-void SDLCALL channelEnded(int channel) {
-  lastEnded = Steady::now().time_since_epoch().count();
-  if (channel >= 0 && channel < kMaxChannels)
-    if (base::Bell* bell = endBells[static_cast<std::size_t>(channel)].load()) bell->ring();
-}
-
-// Exactly this format, so the sounds loaded before the device was let go
-// still fit it when it comes back.
-bool openMixer() {
-  return Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) == 0;
-}
-
-bool startMixer() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-  if (openMixer()) return true;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  return false;
+// A wave file in the card's format; nothing if SDL cannot read or convert it.
+std::unique_ptr<Samples> loadWave(const std::string& path) {
+  SDL_AudioSpec spec;
+  Uint8* data = nullptr;
+  Uint32 length = 0;
+  if (!SDL_LoadWAV(path.c_str(), &spec, &data, &length)) return nullptr;
+  SDL_AudioCVT cvt;
+  const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+                                      kChannels, kFrequency);
+  std::unique_ptr<Samples> out;
+  // A header that claims a very low rate would ask for hours of sound.
+  const auto needed = std::uint64_t{length} * static_cast<std::uint64_t>(std::max(1, cvt.len_mult));
+  if (built >= 0 && needed <= kMaxSoundBytes) {
+    std::vector<Uint8> work(static_cast<std::size_t>(length) *
+                            static_cast<std::size_t>(std::max(1, cvt.len_mult)));
+    std::copy(data, data + length, work.begin());
+    cvt.buf = work.data();
+    cvt.len = static_cast<int>(length);
+    if (built == 0 || SDL_ConvertAudio(&cvt) == 0) {
+      const std::size_t bytes = built == 0 ? length : static_cast<std::size_t>(cvt.len_cvt);
+      out = std::make_unique<Samples>(bytes / sizeof(Sint16) / kChannels * kChannels);
+      std::copy_n(work.data(), out->size() * sizeof(Sint16), reinterpret_cast<Uint8*>(out->data()));
+    }
+  }
+  SDL_FreeWAV(data);
+  return out;
 }
 
 }  // namespace
 
-// The device, shared by the system and its outputs so that it closes after
-// the last of them. Its own thread lets the card go when it has been idle.
-// Every SDL_mixer call goes through here under one lock, as the card may
-// close or reopen at any moment.
+// The card and the voices mixed into it, shared by the system and its outputs
+// so that it closes after the last of them. Voices are touched only under the
+// card's lock, which SDL holds while it mixes; the card's opening and closing
+// under the device's own lock, as its watcher thread may close it at any time.
 struct MixerDevice {
   explicit MixerDevice(std::chrono::milliseconds idle)
-      : idleRelease(idle), lastBusy(Steady::now()), watcher([this] { watch(); }) {
-    Mix_ChannelFinished(channelEnded);
-  }
+      : idleRelease(idle), watcher([this] { watch(); }) {}
 
   ~MixerDevice() {
     {
@@ -68,74 +70,136 @@ struct MixerDevice {
     }
     changed.notify_all();
     watcher.join();
-    if (open) Mix_CloseAudio();
+    if (card) SDL_CloseAudioDevice(card);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 
-  int takeChannel(base::Bell& ended) {
+  // A voice of its own for an output, whose bell rings when its sound ends.
+  int takeVoice(base::Bell& ended) {
     std::lock_guard<std::mutex> hold(mutex);
-    int channel = -1;
-    if (!freeChannels.empty()) {
-      channel = freeChannels.back();
-      freeChannels.pop_back();
-    } else if (allocated < kMaxChannels &&
-               (!open || Mix_AllocateChannels(allocated + 1) == allocated + 1)) {
-      channel = allocated++;
+    for (std::size_t i = 0; i < kMaxVoices; ++i) {
+      if (voices[i].ended) continue;
+      withCard([&] { voices[i] = Voice{nullptr, 0, &ended}; });
+      return static_cast<int>(i);
     }
-    if (channel >= 0) endBells[static_cast<std::size_t>(channel)] = &ended;
-    return channel;
+    return -1;
   }
 
-  void giveBack(int channel) {
+  void giveBack(int voice) {
     std::lock_guard<std::mutex> hold(mutex);
-    endBells[static_cast<std::size_t>(channel)] = nullptr;
-    // Halting takes the mixer's own lock, so no callback still holds the bell.
-    if (open) Mix_HaltChannel(channel);
-    freeChannels.push_back(channel);
+    withCard([&] { voices[index(voice)] = Voice{}; });
   }
 
-  Mix_Chunk* load(const std::string& path) {
+  bool play(int voice, const Samples& sound) {
     std::lock_guard<std::mutex> hold(mutex);
-    return acquire() ? Mix_LoadWAV(path.c_str()) : nullptr;
+    if (!acquire()) return false;
+    withCard([&] {
+      Voice& v = voices[index(voice)];
+      v.sound = &sound;
+      v.at = 0;
+    });
+    return true;
   }
 
-  bool play(int channel, Mix_Chunk* chunk) {
+  // Stops the voice at once; its bell rings if it was playing.
+  void halt(int voice) {
     std::lock_guard<std::mutex> hold(mutex);
-    return acquire() && Mix_PlayChannel(channel, chunk, 0) >= 0;
+    withCard([&] { voices[index(voice)].stop(); });
   }
 
-  void halt(int channel) {
+  bool holdsCard() {
     std::lock_guard<std::mutex> hold(mutex);
-    if (open) Mix_HaltChannel(channel);
+    return card != 0;
   }
 
-  void freeChunk(Mix_Chunk* chunk) {
-    std::lock_guard<std::mutex> hold(mutex);
-    Mix_FreeChunk(chunk);
-  }
-
-  static std::int64_t lengthMs(const Mix_Chunk& chunk) {
-    return static_cast<std::int64_t>(chunk.alen) / kBytesPerFrame * 1000 / kFrequency;
+  static std::int64_t lengthMs(const Samples& sound) {
+    return static_cast<std::int64_t>(sound.size() / kChannels) * 1000 / kFrequency;
   }
 
  private:
+  struct Voice {
+    const Samples* sound = nullptr;  // while playing
+    std::size_t at = 0;
+    base::Bell* ended = nullptr;  // while an output has the voice
+
+    void stop() {
+      if (!sound) return;
+      sound = nullptr;
+      if (ended) ended->ring();
+    }
+  };
+
+  static std::size_t index(int voice) { return static_cast<std::size_t>(voice); }
+
+  // Runs f with the voices to itself: the card's thread is not mixing.
+  template <typename F>
+  void withCard(F f) {
+    if (card) SDL_LockAudioDevice(card);
+    f();
+    if (card) SDL_UnlockAudioDevice(card);
+  }
+
+  static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
+    static_cast<MixerDevice*>(self)->mix(reinterpret_cast<Sint16*>(stream),
+                                         static_cast<std::size_t>(length) / sizeof(Sint16));
+  }
+
+  void mix(Sint16* out, std::size_t count) {
+    std::fill_n(out, count, Sint16{0});
+    for (Voice& v : voices) {
+      if (!v.sound) continue;
+      const std::size_t n = std::min(count, v.sound->size() - v.at);
+      const Sint16* in = v.sound->data() + v.at;
+      for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<Sint16>(std::clamp(out[i] + in[i], -32768, 32767));
+      v.at += n;
+      if (v.at >= v.sound->size()) {
+        lastEnded = Steady::now().time_since_epoch().count();
+        v.stop();
+      }
+    }
+  }
+
   // With the lock held: the card is open, and counted busy from now.
   bool acquire() {
     lastBusy = Steady::now();
-    if (open) return true;
-    if (!openMixer()) return false;
-    Mix_AllocateChannels(allocated);
-    open = true;
+    if (card) return true;
+    SDL_AudioSpec want{};
+    want.freq = kFrequency;
+    want.format = AUDIO_S16SYS;
+    want.channels = kChannels;
+    want.samples = kBufferFrames;
+    want.callback = mixInto;
+    want.userdata = this;
+    // Exactly this format: SDL converts if the card wants another.
+    card = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!card) {
+      // No card after all: the dummy driver still paces the game, silently.
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+        card = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    }
+    if (!card) return false;
+    SDL_PauseAudioDevice(card, 0);
     changed.notify_all();
     return true;
   }
 
-  // Sleeps while the card is let go; while it is open, wakes once nothing
+  bool anyPlaying() {
+    bool playing = false;
+    withCard([&] {
+      playing = std::any_of(voices.begin(), voices.end(), [](const Voice& v) { return v.sound; });
+    });
+    return playing;
+  }
+
+  // Sleeps while the card is let go; while it is held, wakes once nothing
   // has played for idleRelease, to close it.
   void watch() {
     std::unique_lock<std::mutex> hold(mutex);
     while (!ending) {
-      if (!open) {
+      if (!card) {
         changed.wait(hold);
         continue;
       }
@@ -143,23 +207,23 @@ struct MixerDevice {
       const Steady::time_point due = std::max(lastBusy, ended) + idleRelease;
       if (Steady::now() < due) {
         changed.wait_until(hold, due);
-      } else if (Mix_Playing(-1) > 0) {
+      } else if (anyPlaying()) {
         lastBusy = Steady::now();
       } else {
-        Mix_CloseAudio();
-        open = false;
+        SDL_CloseAudioDevice(card);
+        card = 0;
       }
     }
   }
 
   const std::chrono::milliseconds idleRelease;
+  std::array<Voice, kMaxVoices> voices{};
+  std::atomic<Steady::rep> lastEnded{0};
   std::mutex mutex;
   std::condition_variable changed;
-  bool open = true;
+  SDL_AudioDeviceID card = 0;
   bool ending = false;
-  Steady::time_point lastBusy;
-  int allocated = 0;
-  std::vector<int> freeChannels;
+  Steady::time_point lastBusy = Steady::now();
   std::thread watcher;
 };
 
@@ -168,41 +232,41 @@ namespace {
 class MixerOutput : public media::AudioOutput {
  public:
   MixerOutput(base::Clock& clock, std::shared_ptr<MixerDevice> device)
-      : clock_(clock), device_(std::move(device)), channel_(device_->takeChannel(ended_)) {}
+      : clock_(clock), device_(std::move(device)), voice_(device_->takeVoice(ended_)) {}
 
   ~MixerOutput() override {
     close();
-    if (channel_ >= 0) device_->giveBack(channel_);
+    if (voice_ >= 0) device_->giveBack(voice_);
   }
 
   bool open(const std::string& path) override {
     close();
-    if (channel_ < 0) return false;
-    chunk_ = device_->load(path);
-    return chunk_ != nullptr;
+    if (voice_ < 0) return false;
+    sound_ = loadWave(path);
+    return sound_ != nullptr;
   }
 
   bool play() override {
-    if (!chunk_) return false;
+    if (!sound_) return false;
+    device_->halt(voice_);
     ended_.reset();
-    playing_ = device_->play(channel_, chunk_);
+    playing_ = device_->play(voice_, *sound_);
     startedAt_ = clock_.nowMs();
     return playing_;
   }
 
   void waitUntilDone() override {
-    if (!chunk_ || !playing_) return;
-    // However the device behaves, a sound never holds the game for longer
+    if (!sound_ || !playing_) return;
+    // However the card behaves, a sound never holds the game for longer
     // than it lasts and a second.
-    const std::int64_t left = startedAt_ + MixerDevice::lengthMs(*chunk_) + 1000 - clock_.nowMs();
+    const std::int64_t left = startedAt_ + MixerDevice::lengthMs(*sound_) + 1000 - clock_.nowMs();
     if (left > 0) clock_.blockUntil(ended_, left);
   }
 
   void close() override {
-    if (!chunk_) return;
-    device_->halt(channel_);
-    device_->freeChunk(chunk_);
-    chunk_ = nullptr;
+    if (!sound_) return;
+    device_->halt(voice_);
+    sound_.reset();
     playing_ = false;
   }
 
@@ -210,11 +274,19 @@ class MixerOutput : public media::AudioOutput {
   base::Clock& clock_;
   std::shared_ptr<MixerDevice> device_;
   base::Bell ended_;
-  int channel_;
-  Mix_Chunk* chunk_ = nullptr;
+  int voice_;
+  std::unique_ptr<Samples> sound_;
   bool playing_ = false;
   std::int64_t startedAt_ = 0;
 };
+
+// SDL's audio with the card named by the environment, or the dummy driver.
+bool startAudio() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) return true;
+  // No sound card: the dummy driver still plays in real time, silently.
+  SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+  return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
 
 }  // namespace
 
@@ -223,21 +295,19 @@ MixerAudio::MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device)
 
 MixerAudio::~MixerAudio() = default;
 
-std::unique_ptr<media::AudioSystem> MixerAudio::open(base::Clock& clock,
-                                                     std::chrono::milliseconds idleRelease) {
-  if (!startMixer()) {
-    // No sound card: the dummy driver still plays in real time, silently.
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
-    if (!startMixer()) return nullptr;
-  }
-  // Mix_OpenAudio starts with eight channels; outputs take theirs as they come.
-  Mix_AllocateChannels(0);
-  return std::unique_ptr<media::AudioSystem>(
+std::unique_ptr<MixerAudio> MixerAudio::open(base::Clock& clock,
+                                             std::chrono::milliseconds idleRelease) {
+  if (!startAudio()) return nullptr;
+  return std::unique_ptr<MixerAudio>(
       new MixerAudio(clock, std::make_shared<MixerDevice>(idleRelease)));
 }
 
 std::unique_ptr<media::AudioOutput> MixerAudio::newOutput() {
   return std::make_unique<MixerOutput>(clock_, device_);
+}
+
+bool MixerAudio::holdsCard() const {
+  return device_->holdsCard();
 }
 
 }  // namespace sdl
