@@ -28,31 +28,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
-
-# A sound server of our own with a null sink, so nothing is heard and no other
-# client's stream is counted.
-mkdir -p "$work/pulse" "$work/home"
-PULSE_RUNTIME_PATH=$work/pulse HOME=$work/home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --disallow-exit --use-pid-file=no --log-target=file:"$work/pulse.log" \
-  -L "module-null-sink sink_name=bench" \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse/native" 2>/dev/null &
-pulse=$!
-pids+=("$pulse")
-for _ in $(seq 100); do [ -S "$work/pulse/native" ] && break; sleep 0.05; done
-pulse_server=unix:$work/pulse/native
+. "$here/lib.sh"
+start_xvfb "$work"
+start_pulse "$work"
+mkdir -p "$work/home"  # Tux Typing keeps its settings there
 
 # Yumble's opening: the greeting, the talking ticks, a pause and both parts of
 # the directions; Tux Typing is given the same time to settle on its menu.
-opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
+# Two seconds more for the sound device to be let go once all is quiet.
+opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1 + 2}')
 window=10
 hz=$(getconf CLK_TCK)
 
-switches() {  # context switches of every thread of $1 so far
-  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'
+switches() {  # per thread of $1: its id and its context switches so far
+  for t in /proc/"$1"/task/*; do
+    awk -v t="${t##*/}" '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print t, s}' "$t/status" 2>/dev/null || true
+  done
+}
+# Context switches of $1 over $2 seconds, read twice a second so that a thread
+# that ends meanwhile still counts up to its last reading, and one that starts
+# counts from zero.
+switched() {  # pid seconds
+  local i
+  for i in $(seq 0 $(($2 * 2))); do
+    switches "$1" | sed "s/^/$i /"
+    if [ "$i" -lt $(($2 * 2)) ]; then sleep 0.5; fi
+  done | awk '$1 == 0 {first[$2] = $3} {last[$2] = $3}
+              END {for (t in last) s += last[t] - first[t]; print s + 0}'
 }
 cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 stop() {
@@ -63,9 +65,9 @@ stop() {
 
 # One run of one program: first paint, memory, wake-ups, on the given driver.
 measure() {  # name driver command...
-  local name=$1 driver=$2 pid s0 s1 p0 p1 paint
+  local name=$1 driver=$2 pid s p0 p1 paint
   shift 2
-  paint=$(env HOME="$work/home" SDL_AUDIODRIVER="$driver" PULSE_SERVER="$pulse_server" \
+  paint=$(env HOME="$work/home" SDL_AUDIODRIVER="$driver" \
     python3 "$here/first_paint.py" "$work/pid" "$@" 2>>"$work/$name.err" </dev/null) || paint=nan
   pid=$(cat "$work/pid")
   pids+=("$pid")
@@ -75,10 +77,10 @@ measure() {  # name driver command...
     awk '/^Rss:/ {r = $2} /^Pss:/ {p = $2} END {print r / 1024, p / 1024}' \
       "/proc/$pid/smaps_rollup" >>"$work/$name.mem"
   fi
-  s0=$(switches "$pid") p0=$(cpu "$pulse")
-  sleep "$window"
-  s1=$(switches "$pid") p1=$(cpu "$pulse")
-  echo "$(( (s1 - s0) / window ))" >>"$work/$name.$driver.wakeups"
+  p0=$(cpu "$pulse")
+  s=$(switched "$pid" "$window")
+  p1=$(cpu "$pulse")
+  echo "$s $window" | awk '{print $1 / $2}' >>"$work/$name.$driver.wakeups"
   [ "$driver" = pulseaudio ] &&
     awk -v a="$p0" -v b="$p1" -v hz="$hz" -v w="$window" 'BEGIN {print (b - a) * 100 / hz / w}' \
       >>"$work/$name.server"
