@@ -1,5 +1,7 @@
 #include "media/bitmap.h"
 
+#include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -78,7 +80,8 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return std::nullopt;
   const int h = static_cast<int>(height);
 
-  std::vector<Rgb> palette;
+  // Every index a byte can hold, so a stray one reads black.
+  std::array<Rgb, 256> palette{};
   if (bits <= 8) {
     std::uint32_t colours = r.u32(46);
     if (colours == 0) colours = 1u << bits;
@@ -86,9 +89,9 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     const std::size_t at = 14 + headerSize;
     if (!r.has(at, colours * 4)) return std::nullopt;
     for (std::uint32_t i = 0; i < colours; ++i)
-      palette.push_back({r.byte(at + i * 4 + 2), r.byte(at + i * 4 + 1), r.byte(at + i * 4)});
+      palette[i] = {r.byte(at + i * 4 + 2), r.byte(at + i * 4 + 1), r.byte(at + i * 4)};
   }
-  auto paletteAt = [&](std::uint32_t i) { return i < palette.size() ? palette[i] : Rgb{}; };
+  auto paletteAt = [&](std::uint32_t i) { return palette[i & 0xff]; };
 
   Picture pic;
   pic.width = width;
@@ -123,12 +126,21 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     for (int i = 0; i < 3; ++i) masks[i] = r.u32(54 + 4 * i);
   }
   for (int row = 0; row < h; ++row) {
-    const std::size_t line = dataOffset + stride * row;
+    const std::size_t line = dataOffset + stride * static_cast<std::size_t>(row);
+    // The common depths a row at a time: the game's pictures are read at start-up.
+    Rgb* out = pic.pixels.data() + static_cast<std::size_t>(topDown ? row : h - 1 - row) *
+                                       static_cast<std::size_t>(width);
+    const std::uint8_t* in = bytes.data() + line;
+    if (bits == 24) {
+      for (int x = 0; x < width; ++x, in += 3) out[x] = {in[2], in[1], in[0]};
+      continue;
+    }
+    if (bits == 8) {
+      for (int x = 0; x < width; ++x) out[x] = palette[in[x]];
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
-      if (bits == 24) {
-        const std::size_t p = line + x * 3;
-        put(x, row, {r.byte(p + 2), r.byte(p + 1), r.byte(p)});
-      } else if (bits == 32) {
+      if (bits == 32) {
         const std::uint32_t v = r.u32(line + x * 4);
         auto channel = [&](std::uint32_t m) {
           return static_cast<std::uint8_t>(m ? (v & m) >> shiftOf(m) : 0);
@@ -151,7 +163,10 @@ PictureRef loadPictureFile(const std::string& path) {
   // read() turns a read error (a folder, say) into badbit; reading through an
   // istreambuf_iterator would throw instead.
   std::vector<std::uint8_t> bytes;
-  char chunk[4096];
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (!error) bytes.reserve(static_cast<std::size_t>(size));
+  char chunk[65536];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
     bytes.insert(bytes.end(), chunk, chunk + in.gcount());
   if (in.bad()) throw base::fileNotFound();

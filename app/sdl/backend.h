@@ -81,7 +81,7 @@ class SdlBackend : public toolkit::Backend {
     std::map<TextKey, Cached> texts;
   };
 
-  explicit SdlBackend(const std::string& programDir);
+  explicit SdlBackend(std::unique_ptr<FontFinder> fonts);
 
   Native* find(const Window& w);
   Native* findSdl(Uint32 windowId);
@@ -100,7 +100,8 @@ class SdlBackend : public toolkit::Backend {
   Cached* textTexture(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
-  FontFinder fonts_;
+  std::unique_ptr<FontFinder> fonts_;
+  bool fontsChecked_ = false;
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
   std::deque<Event> pending_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "app/sdl/log.h"
 
@@ -201,8 +202,10 @@ SdlBackend::Cached* SdlBackend::textTexture(Native& n, const Label& label) {
 TTF_Font* SdlBackend::font(const Font& f) {
   // Sizes are in points at 96 dots per inch, as the designs were drawn.
   const int points = std::max(1, static_cast<int>(std::lround(f.points)));
+  if (!std::exchange(fontsChecked_, true) && !fonts_->hasProgramRules())
+    std::cerr << "yumble: " << fonts_->configPath() << " not read; using the system's fonts\n";
   for (const std::string& name : {f.name, std::string("sans-serif")}) {
-    const auto file = fonts_.find(name, f.weight);
+    const auto file = fonts_->find(name, f.weight);
     if (!file) continue;
     const auto key = std::make_tuple(file->path, file->index, points);
     auto it = openFonts_.find(key);

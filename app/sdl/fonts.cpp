@@ -2,7 +2,10 @@
 
 namespace sdl {
 
-FontFinder::FontFinder(const std::string& configPath) {
+FontFinder::FontFinder(std::string configPath)
+    : configPath_(std::move(configPath)), loader_([this] { load(configPath_); }) {}
+
+void FontFinder::load(const std::string& configPath) {
   // The system's rules without scanning fonts yet, so that the program's
   // rules (which also choose file formats) apply to the scan.
   config_ = FcInitLoadConfig();
@@ -18,12 +21,14 @@ FontFinder::FontFinder(const std::string& configPath) {
 }
 
 FontFinder::~FontFinder() {
+  ready();
   if (config_) FcConfigDestroy(config_);
 }
 
 std::optional<FontFile> FontFinder::find(const std::string& name, int weight) {
   const auto key = std::make_pair(name, weight);
   if (auto it = found_.find(key); it != found_.end()) return it->second;
+  ready();
   auto file = match(name, weight);
   if (!file) file = match("sans-serif", weight);
   found_[key] = file;

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace sdl {
@@ -18,28 +19,40 @@ struct FontFile {
 
 // Finds the font file for a design's font name and weight through fontconfig,
 // with the program's own rules (fonts.conf beside the program) mapping the
-// names the designs use to free look-alikes.
+// names the designs use to free look-alikes. Reading the rules and the lists
+// of fonts takes tens of milliseconds, so it runs on a thread of its own while
+// the program starts; the first question waits for it.
 class FontFinder {
  public:
   // configPath must be absolute; without it, or if it cannot be read, the
   // system's rules alone apply.
-  explicit FontFinder(const std::string& configPath);
+  explicit FontFinder(std::string configPath);
   ~FontFinder();
   FontFinder(const FontFinder&) = delete;
   FontFinder& operator=(const FontFinder&) = delete;
 
+  const std::string& configPath() const { return configPath_; }
   // Whether the program's rules were loaded.
-  bool hasProgramRules() const { return programRules_; }
+  bool hasProgramRules() {
+    ready();
+    return programRules_;
+  }
   // The best match; any sans font rather than none. Nothing only when the
   // machine has no fonts at all.
   std::optional<FontFile> find(const std::string& name, int weight);
 
  private:
+  void load(const std::string& configPath);
+  void ready() {
+    if (loader_.joinable()) loader_.join();
+  }
   std::optional<FontFile> match(const std::string& name, int weight);
 
+  std::string configPath_;
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
+  std::thread loader_;  // last, so it starts once the rest is in place
 };
 
 }  // namespace sdl
