@@ -5,6 +5,7 @@
 #include "media/asset_path.h"
 
 int main() {
+  app::keepMemoryLow();
   const std::string dir = media::programDirectory();
   std::string why;
   auto screen = sdl::openScreen(dir, why);
