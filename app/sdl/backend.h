@@ -89,6 +89,7 @@ class SdlBackend : public toolkit::Backend {
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
   void forgetTextures();
+  SDL_Renderer* renderer(Native& n);
 
   void drawContents(Native& n, const Control* container, double originX, double originY,
                     const SDL_Rect& clip);

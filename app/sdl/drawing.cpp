@@ -64,7 +64,7 @@ void SdlBackend::forgetTextures() {
 }
 void SdlBackend::paint(Window& w) {
   Native* n = find(w);
-  if (!n || !n->renderer) return;
+  if (!n || !renderer(*n)) return;
   SDL_Renderer* r = n->renderer;
   int width = 0, height = 0;
   if (SDL_GetRendererOutputSize(r, &width, &height) != 0) {
