@@ -49,6 +49,12 @@ class TimedBackend : public toolkit::Backend {
       lastScore_ = score->caption();
       line("score", lastScore_);
     }
+    // The letter on show, so that a script can tell which key eats it.
+    if (auto* letter = dynamic_cast<toolkit::Label*>(w.find("Label1"));
+        letter && !letter->caption().empty() && letter->caption() != lastLetter_) {
+      lastLetter_ = letter->caption();
+      line("letter", lastLetter_);
+    }
     if (auto* frog = dynamic_cast<toolkit::PictureBox*>(w.find("Picture1"));
         frog && frog->picture().get() != lastFrame_) {
       lastFrame_ = frog->picture().get();
@@ -68,6 +74,7 @@ class TimedBackend : public toolkit::Backend {
   std::FILE* log_;
   bool firstPaint_ = false;
   std::string lastScore_;
+  std::string lastLetter_;
   const void* lastFrame_ = nullptr;
 };
 

@@ -56,9 +56,10 @@ std::unique_ptr<Samples> loadWave(const std::string& path) {
 }  // namespace
 
 // The card and the voices mixed into it, shared by the system and its outputs
-// so that it closes after the last of them. Voices are touched only under the
-// card's lock, which SDL holds while it mixes; the card's opening and closing
-// under the device's own lock, as its watcher thread may close it at any time.
+// so that it closes after the last of them. Voices and the card's state are
+// touched under the device's own lock, and voices also under the card's lock,
+// which SDL holds while it mixes. A watcher thread opens the card when a voice
+// wants it and closes it once all has been quiet for a while.
 struct MixerDevice {
   explicit MixerDevice(std::chrono::milliseconds idle)
       : idleRelease(idle), watcher([this] { watch(); }) {}
@@ -90,14 +91,21 @@ struct MixerDevice {
     withCard([&] { voices[index(voice)] = Voice{}; });
   }
 
+  // The voice starts at once; a card let go is taken back by the watcher, so
+  // that the key which asked for the sound is not held up while it opens.
   bool play(int voice, const Samples& sound) {
     std::lock_guard<std::mutex> hold(mutex);
-    if (!acquire()) return false;
+    if (noCard) return false;
     withCard([&] {
       Voice& v = voices[index(voice)];
       v.sound = &sound;
       v.at = 0;
     });
+    lastBusy = Steady::now();
+    if (!card) {
+      wanted = true;
+      changed.notify_all();
+    }
     return true;
   }
 
@@ -160,10 +168,8 @@ struct MixerDevice {
     }
   }
 
-  // With the lock held: the card is open, and counted busy from now.
-  bool acquire() {
-    lastBusy = Steady::now();
-    if (card) return true;
+  // Without the lock, so that the game can go on meanwhile; nothing plays yet.
+  SDL_AudioDeviceID openCard() {
     SDL_AudioSpec want{};
     want.freq = kFrequency;
     want.format = AUDIO_S16SYS;
@@ -172,18 +178,32 @@ struct MixerDevice {
     want.callback = mixInto;
     want.userdata = this;
     // Exactly this format: SDL converts if the card wants another.
-    card = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (!card) {
+    SDL_AudioDeviceID opened = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!opened) {
       // No card after all: the dummy driver still paces the game, silently.
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
       if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
-        card = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        opened = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
     }
-    if (!card) return false;
-    SDL_PauseAudioDevice(card, 0);
-    changed.notify_all();
-    return true;
+    return opened;
+  }
+
+  // With the lock held: takes the card the voices wait for.
+  void takeCard(std::unique_lock<std::mutex>& hold) {
+    hold.unlock();
+    const SDL_AudioDeviceID opened = openCard();
+    hold.lock();
+    wanted = false;
+    card = opened;
+    lastBusy = Steady::now();
+    if (card) {
+      SDL_PauseAudioDevice(card, 0);
+    } else {
+      // Not even the dummy driver: end every sound, so no one waits for it.
+      noCard = true;
+      for (Voice& v : voices) v.stop();
+    }
   }
 
   bool anyPlaying() {
@@ -194,11 +214,16 @@ struct MixerDevice {
     return playing;
   }
 
-  // Sleeps while the card is let go; while it is held, wakes once nothing
-  // has played for idleRelease, to close it.
+  // Opens the card when a voice wants it and sleeps while it is let go;
+  // while it is held, wakes once nothing has played for idleRelease, to
+  // close it.
   void watch() {
     std::unique_lock<std::mutex> hold(mutex);
     while (!ending) {
+      if (!card && wanted) {
+        takeCard(hold);
+        continue;
+      }
       if (!card) {
         changed.wait(hold);
         continue;
@@ -222,6 +247,8 @@ struct MixerDevice {
   std::mutex mutex;
   std::condition_variable changed;
   SDL_AudioDeviceID card = 0;
+  bool wanted = false;  // a voice waits for the card
+  bool noCard = false;  // not even the dummy driver opened
   bool ending = false;
   Steady::time_point lastBusy = Steady::now();
   std::thread watcher;
