@@ -62,6 +62,7 @@ stop() {
   for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
   kill -9 "$1" 2>/dev/null || true
 }
+settle() { sleep 1; }  # the X server tidies up after the last program
 
 # One run of one program: first paint, memory, wake-ups, on the given driver.
 measure() {  # name driver command...
@@ -85,6 +86,7 @@ measure() {  # name driver command...
     awk -v a="$p0" -v b="$p1" -v hz="$hz" -v w="$window" 'BEGIN {print (b - a) * 100 / hz / w}' \
       >>"$work/$name.server"
   stop "$pid"
+  settle
 }
 
 for run in $(seq "$runs"); do
