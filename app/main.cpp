@@ -8,6 +8,7 @@
 int main() {
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;  // a game already runs on this screen: leave it be
+  app::keepMemoryLow();
   const std::string dir = media::programDirectory();
   std::string why;
   auto screen = sdl::openScreen(why);

@@ -1,5 +1,7 @@
 #include "app/play.h"
 
+#include <malloc.h>
+
 #include <memory>
 
 #include "app/sdl/platform.h"
@@ -10,6 +12,13 @@
 #include "media/silent_audio.h"
 
 namespace app {
+
+void keepMemoryLow() {
+  // By default the threshold for blocks of their own rises once one is
+  // freed, and later pictures then stay in the heap after they are gone.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_ARENA_MAX, 1);
+}
 
 int play(toolkit::Backend& backend, const std::string& programDir) {
   toolkit::WindowSystem windows(backend);

@@ -18,6 +18,7 @@ class TimedBackend : public toolkit::Backend {
 
   std::int64_t nowMs() override { return inner_.nowMs(); }
   void sleepMs(std::int64_t ms) override { inner_.sleepMs(ms); }
+  void sleepUntil(base::Bell& bell, std::int64_t ms) override { inner_.sleepUntil(bell, ms); }
   std::optional<toolkit::Event> waitEvent(std::int64_t timeoutMs) override {
     auto e = inner_.waitEvent(timeoutMs);
     if (e && e->kind == toolkit::Event::Kind::Key) line("key", std::to_string(e->keyAscii));
@@ -45,6 +46,12 @@ class TimedBackend : public toolkit::Backend {
       lastScore_ = score->caption();
       line("score", lastScore_);
     }
+    // The letter on show, so that a script can tell which key eats it.
+    if (auto* letter = dynamic_cast<toolkit::Label*>(w.find("Label1"));
+        letter && !letter->caption().empty() && letter->caption() != lastLetter_) {
+      lastLetter_ = letter->caption();
+      line("letter", lastLetter_);
+    }
     if (auto* frog = dynamic_cast<toolkit::PictureBox*>(w.find("Picture1"));
         frog && frog->picture().get() != lastFrame_) {
       lastFrame_ = frog->picture().get();
@@ -64,6 +71,7 @@ class TimedBackend : public toolkit::Backend {
   std::FILE* log_;
   bool firstPaint_ = false;
   std::string lastScore_;
+  std::string lastLetter_;
   const void* lastFrame_ = nullptr;
 };
 

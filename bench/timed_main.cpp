@@ -9,6 +9,7 @@
 #include "media/asset_path.h"
 
 int main(int argc, char** argv) {
+  app::keepMemoryLow();
   std::FILE* log = argc == 2 ? std::fopen(argv[1], "w") : nullptr;
   if (!log) {
     std::cerr << "usage: yumble_timed LOGFILE\n";

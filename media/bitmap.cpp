@@ -85,7 +85,8 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     return std::nullopt;
   const int h = static_cast<int>(height);
 
-  std::vector<Rgb> palette;
+  // Every index a byte can hold, so a stray one reads black.
+  std::array<Rgb, 256> palette{};
   if (bits <= 8) {
     std::uint32_t colours = r.u32(46);
     if (colours == 0) colours = 1u << bits;
@@ -93,9 +94,9 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     const std::size_t at = 14 + headerSize;
     if (!r.has(at, colours * 4)) return std::nullopt;
     for (std::uint32_t i = 0; i < colours; ++i)
-      palette.push_back({r.byte(at + i * 4 + 2), r.byte(at + i * 4 + 1), r.byte(at + i * 4)});
+      palette[i] = {r.byte(at + i * 4 + 2), r.byte(at + i * 4 + 1), r.byte(at + i * 4)};
   }
-  auto paletteAt = [&](std::uint32_t i) { return i < palette.size() ? palette[i] : Rgb{}; };
+  auto paletteAt = [&](std::uint32_t i) { return palette[i & 0xff]; };
 
   Picture pic;
   pic.width = width;
@@ -132,12 +133,21 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     for (int i = 0; i < 3; ++i) masks[i] = r.u32(54 + 4 * i);
   }
   for (int row = 0; row < h; ++row) {
-    const std::size_t line = dataOffset + stride * row;
+    const std::size_t line = dataOffset + stride * static_cast<std::size_t>(row);
+    // The common depths a row at a time: the game's pictures are read at start-up.
+    Rgb* out = pic.pixels.data() + static_cast<std::size_t>(topDown ? row : h - 1 - row) *
+                                       static_cast<std::size_t>(width);
+    const std::uint8_t* in = bytes.data() + line;
+    if (bits == 24) {
+      for (int x = 0; x < width; ++x, in += 3) out[x] = {in[2], in[1], in[0]};
+      continue;
+    }
+    if (bits == 8) {
+      for (int x = 0; x < width; ++x) out[x] = palette[in[x]];
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
-      if (bits == 24) {
-        const std::size_t p = line + x * 3;
-        put(x, row, {r.byte(p + 2), r.byte(p + 1), r.byte(p)});
-      } else if (bits == 32) {
+      if (bits == 32) {
         const std::uint32_t v = r.u32(line + x * 4);
         auto channel = [&](std::uint32_t m) {
           return static_cast<std::uint8_t>(m ? (v & m) >> shiftOf(m) : 0);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # building
   cmake g++ make pkg-config libgtest-dev clang-format git
-  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
   # fuzzing the file decoders (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
   # the fonts the designs ask for, by their free look-alikes

@@ -86,7 +86,15 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "1");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The window's own pixels, shown straight through X, with no GL behind them.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   forgiveLateWakeUps();
+  // The game takes only the letters on the keys, which no keyboard composes;
+  // the locale's table of compose sequences, thousands of lines that X reads
+  // when SDL opens the input method, would cost a fifth of the start-up.
+  setenv("XCOMPOSEFILE", "/dev/null", 0);
+  // Fonts are looked up while SDL reaches the display.
+  backend->fonts_ = std::make_unique<FontFinder>();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     const char* display = std::getenv(std::getenv("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY");
     why =
@@ -100,8 +108,6 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   }
   SDL_StartTextInput();
   backend->screen_ = screen ? *screen : startingScreen();
-  if (!backend->fonts_.hasProgramRules())
-    std::cerr << "yumble: the font rules did not load; using the system's fonts\n";
   return backend;
 }
 
@@ -120,29 +126,36 @@ std::int64_t SdlBackend::nowMs() {
   return static_cast<std::int64_t>(SDL_GetTicks64());
 }
 
+// A quit signal rings the bell too, so the wait ends at once.
+void SdlBackend::sleepUntil(base::Bell& bell, std::int64_t ms) {
+  {
+    std::lock_guard lock(sleepMutex_);
+    if (quit_) return;
+    waitingOn_ = &bell;
+  }
+  static_cast<void>(bell.waitFor(ms));
+  std::lock_guard lock(sleepMutex_);
+  waitingOn_ = nullptr;
+}
+
 void SdlBackend::sleepMs(std::int64_t ms) {
   if (ms <= 0) return;
   std::unique_lock lock(sleepMutex_);
-  sleeper_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_ || quit_; });
-  woken_ = false;
+  sleeper_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return quit_.load(); });
 }
 
-void SdlBackend::wake() {
+// On the signal watcher's thread: the flag and the bell end any wait of the
+// game's, and the event ends a wait for events.
+void SdlBackend::askToQuit() {
   {
     std::lock_guard lock(sleepMutex_);
-    woken_ = true;
+    quit_ = true;
+    if (waitingOn_) waitingOn_->ring();
   }
   sleeper_.notify_all();
-}
-
-// On the signal watcher's thread: the flag ends any wait of the game's, and
-// the event ends a wait for events.
-void SdlBackend::askToQuit() {
-  quit_ = true;
   SDL_Event e{};
   e.type = SDL_QUIT;
   if (SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
-  wake();
 }
 
 std::uint64_t SdlBackend::clockSeed() {

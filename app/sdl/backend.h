@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/base/bell.h"
 #include "app/sdl/fonts.h"
 #include "app/sdl/quit_signals.h"
 #include "app/toolkit/backend.h"
@@ -49,7 +50,7 @@ class SdlBackend : public toolkit::Backend {
 
   std::int64_t nowMs() override;
   void sleepMs(std::int64_t ms) override;
-  void wake() override;
+  void sleepUntil(base::Bell& bell, std::int64_t ms) override;
   bool quitRequested() override { return quit_; }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
   void dropCloseRequests() override;
@@ -106,6 +107,7 @@ class SdlBackend : public toolkit::Backend {
   // have, or -1 when it is hidden already.
   std::int64_t restPointer();
   void forgetTextures();
+  SDL_Renderer* renderer(Native& n);
 
   void drawContents(Native& n, const Control* container, double originX, double originY,
                     const SDL_Rect& clip);
@@ -118,15 +120,16 @@ class SdlBackend : public toolkit::Backend {
   TTF_Font* font(const Font& f);
 
   toolkit::Screen screen_;
-  FontFinder fonts_;
+  std::unique_ptr<FontFinder> fonts_;
+  bool fontsChecked_ = false;
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
   std::deque<Event> pending_;
 
-  // Sleeping ends early at a wake() or a quit signal.
+  // Sleeping ends early at a quit signal.
   std::mutex sleepMutex_;
   std::condition_variable sleeper_;
-  bool woken_ = false;
+  base::Bell* waitingOn_ = nullptr;  // the bell a waited sound rings
   std::atomic<bool> quit_{false};
   std::unique_ptr<QuitSignals> signals_;
   std::int64_t pointerRestMs_ = 3000;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "app/sdl/log.h"
 
@@ -71,7 +72,7 @@ void SdlBackend::forgetTextures() {
 }
 void SdlBackend::paint(Window& w) {
   Native* n = find(w);
-  if (!n || !n->renderer) return;
+  if (!n || !renderer(*n)) return;
   SDL_Renderer* r = n->renderer;
   int width = 0, height = 0;
   if (SDL_GetRendererOutputSize(r, &width, &height) != 0) {
@@ -215,8 +216,10 @@ TTF_Font* SdlBackend::font(const Font& f) {
   // Sizes are in points at 96 dots per inch, as the designs were drawn, enlarged
   // with everything else on a larger screen.
   const int points = std::max(1, static_cast<int>(std::lround(f.points * screen_.scale)));
+  if (!std::exchange(fontsChecked_, true) && !fonts_->hasProgramRules())
+    std::cerr << "yumble: the font rules did not load; using the system's fonts\n";
   for (const std::string& name : {f.name, std::string("sans-serif")}) {
-    const auto file = fonts_.find(name, f.weight);
+    const auto file = fonts_->find(name, f.weight);
     if (!file) continue;
     const auto key = std::make_tuple(file->path, file->index, points);
     auto it = openFonts_.find(key);

@@ -39,7 +39,9 @@ constexpr const char* kRules = R"(<?xml version="1.0"?>
 
 }  // namespace
 
-FontFinder::FontFinder() {
+FontFinder::FontFinder() : loader_([this] { load(); }) {}
+
+void FontFinder::load() {
   // The system's rules without scanning fonts yet, so that the program's
   // rules (which also choose file formats) apply to the scan.
   config_ = FcInitLoadConfig();
@@ -53,12 +55,14 @@ FontFinder::FontFinder() {
 }
 
 FontFinder::~FontFinder() {
+  ready();
   if (config_) FcConfigDestroy(config_);
 }
 
 std::optional<FontFile> FontFinder::find(const std::string& name, int weight) {
   const auto key = std::make_pair(name, weight);
   if (auto it = found_.find(key); it != found_.end()) return it->second;
+  ready();
   auto file = match(name, weight);
   if (!file) file = match("sans-serif", weight);
   found_[key] = file;

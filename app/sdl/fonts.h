@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace sdl {
@@ -18,7 +19,9 @@ struct FontFile {
 
 // Finds the font file for a design's font name and weight through fontconfig,
 // with the program's own rules mapping the names the designs use to free
-// look-alikes.
+// look-alikes. Reading the rules and the lists of fonts takes tens of
+// milliseconds, so it runs on a thread of its own while the program starts;
+// the first question waits for it.
 class FontFinder {
  public:
   FontFinder();
@@ -27,17 +30,25 @@ class FontFinder {
   FontFinder& operator=(const FontFinder&) = delete;
 
   // Whether the program's rules were loaded.
-  bool hasProgramRules() const { return programRules_; }
+  bool hasProgramRules() {
+    ready();
+    return programRules_;
+  }
   // The best match; any sans font rather than none. Nothing only when the
   // machine has no fonts at all.
   std::optional<FontFile> find(const std::string& name, int weight);
 
  private:
+  void load();
+  void ready() {
+    if (loader_.joinable()) loader_.join();
+  }
   std::optional<FontFile> match(const std::string& name, int weight);
 
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
+  std::thread loader_;  // last, so it starts once the rest is in place
 };
 
 }  // namespace sdl

@@ -1,116 +1,329 @@
 #include "app/sdl/mixer_audio.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "app/base/bell.h"
 #include "media/wav.h"
 
 namespace sdl {
-
-// The open device, shared by the system and its outputs so that it closes
-// after the last of them.
-struct MixerDevice {
-  int frequency = 0;
-  int bytesPerFrame = 0;
-  int allocated = 0;
-  std::vector<int> freeChannels;
-
-  ~MixerDevice() {
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
-
-  int takeChannel() {
-    if (!freeChannels.empty()) {
-      const int channel = freeChannels.back();
-      freeChannels.pop_back();
-      return channel;
-    }
-    if (Mix_AllocateChannels(allocated + 1) != allocated + 1) return -1;
-    return allocated++;
-  }
-
-  void giveBack(int channel) {
-    Mix_HaltChannel(channel);
-    freeChannels.push_back(channel);
-  }
-
-  std::int64_t lengthMs(const Mix_Chunk& chunk) const {
-    if (frequency <= 0 || bytesPerFrame <= 0) return 0;
-    return static_cast<std::int64_t>(chunk.alen) / bytesPerFrame * 1000 / frequency;
-  }
-};
-
 namespace {
 
 constexpr int kFrequency = 44100;
 constexpr int kChannels = 2;
-constexpr int kBufferFrames = 1024;
+constexpr Uint16 kBufferFrames = 1024;
+constexpr std::size_t kMaxVoices = 64;
+constexpr std::uint64_t kMaxSoundBytes = 64u << 20;
 
-bool openMixer() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-  if (Mix_OpenAudio(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames) == 0) return true;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  return false;
+using Steady = std::chrono::steady_clock;
+using Samples = std::vector<Sint16>;  // interleaved stereo at kFrequency
+
+// A wave file in the card's format; nothing if SDL cannot read or convert it.
+std::unique_ptr<Samples> loadWave(const std::string& path) {
+  // Read here, not by SDL, so that a named pipe or a device cannot hold the
+  // game, and a header SDL would trust has been checked first.
+  const auto wave = media::loadWaveFile(path);
+  if (!wave) return nullptr;
+  SDL_AudioSpec spec;
+  Uint8* data = nullptr;
+  Uint32 length = 0;
+  if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(wave->bytes.data(), static_cast<int>(wave->bytes.size())),
+                      1, &spec, &data, &length))
+    return nullptr;
+  SDL_AudioCVT cvt;
+  const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+                                      kChannels, kFrequency);
+  std::unique_ptr<Samples> out;
+  // A header that claims a very low rate would ask for hours of sound.
+  const auto needed = std::uint64_t{length} * static_cast<std::uint64_t>(std::max(1, cvt.len_mult));
+  if (built >= 0 && needed <= kMaxSoundBytes) {
+    std::vector<Uint8> work(static_cast<std::size_t>(length) *
+                            static_cast<std::size_t>(std::max(1, cvt.len_mult)));
+    std::copy(data, data + length, work.begin());
+    cvt.buf = work.data();
+    cvt.len = static_cast<int>(length);
+    if (built == 0 || SDL_ConvertAudio(&cvt) == 0) {
+      const std::size_t bytes = built == 0 ? length : static_cast<std::size_t>(cvt.len_cvt);
+      out = std::make_unique<Samples>(bytes / sizeof(Sint16) / kChannels * kChannels);
+      std::copy_n(work.data(), out->size() * sizeof(Sint16), reinterpret_cast<Uint8*>(out->data()));
+    }
+  }
+  SDL_FreeWAV(data);
+  return out;
 }
+
+}  // namespace
+
+// The card and the voices mixed into it, shared by the system and its outputs
+// so that it closes after the last of them. Voices and the card's state are
+// touched under the device's own lock, and voices also under the card's lock,
+// which SDL holds while it mixes. A watcher thread opens the card when a voice
+// wants it and closes it once all has been quiet for a while.
+struct MixerDevice {
+  explicit MixerDevice(std::chrono::milliseconds idle)
+      : idleRelease(idle), watcher([this] { watch(); }) {}
+
+  ~MixerDevice() {
+    {
+      std::lock_guard<std::mutex> hold(mutex);
+      ending = true;
+    }
+    changed.notify_all();
+    watcher.join();
+    if (card) SDL_CloseAudioDevice(card);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+
+  // A voice of its own for an output, whose bell rings when its sound ends.
+  int takeVoice(base::Bell& ended) {
+    std::lock_guard<std::mutex> hold(mutex);
+    for (std::size_t i = 0; i < kMaxVoices; ++i) {
+      if (voices[i].ended) continue;
+      withCard([&] { voices[i] = Voice{nullptr, 0, &ended}; });
+      return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  void giveBack(int voice) {
+    std::lock_guard<std::mutex> hold(mutex);
+    withCard([&] { voices[index(voice)] = Voice{}; });
+  }
+
+  // The voice starts at once; a card let go is taken back by the watcher, so
+  // that the key which asked for the sound is not held up while it opens.
+  bool play(int voice, const Samples& sound) {
+    std::lock_guard<std::mutex> hold(mutex);
+    if (noCard) return false;
+    withCard([&] {
+      Voice& v = voices[index(voice)];
+      v.sound = &sound;
+      v.at = 0;
+    });
+    lastBusy = Steady::now();
+    if (!card) {
+      wanted = true;
+      changed.notify_all();
+    }
+    return true;
+  }
+
+  // Stops the voice at once; its bell rings if it was playing.
+  void halt(int voice) {
+    std::lock_guard<std::mutex> hold(mutex);
+    withCard([&] { voices[index(voice)].stop(); });
+  }
+
+  bool holdsCard() {
+    std::lock_guard<std::mutex> hold(mutex);
+    return card != 0;
+  }
+
+  static std::int64_t lengthMs(const Samples& sound) {
+    return static_cast<std::int64_t>(sound.size() / kChannels) * 1000 / kFrequency;
+  }
+
+ private:
+  struct Voice {
+    const Samples* sound = nullptr;  // while playing
+    std::size_t at = 0;
+    base::Bell* ended = nullptr;  // while an output has the voice
+
+    void stop() {
+      if (!sound) return;
+      sound = nullptr;
+      if (ended) ended->ring();
+    }
+  };
+
+  static std::size_t index(int voice) { return static_cast<std::size_t>(voice); }
+
+  // Runs f with the voices to itself: the card's thread is not mixing.
+  template <typename F>
+  void withCard(F f) {
+    if (card) SDL_LockAudioDevice(card);
+    f();
+    if (card) SDL_UnlockAudioDevice(card);
+  }
+
+  static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
+    static_cast<MixerDevice*>(self)->mix(reinterpret_cast<Sint16*>(stream),
+                                         static_cast<std::size_t>(length) / sizeof(Sint16));
+  }
+
+  void mix(Sint16* out, std::size_t count) {
+    std::fill_n(out, count, Sint16{0});
+    for (Voice& v : voices) {
+      if (!v.sound) continue;
+      const std::size_t n = std::min(count, v.sound->size() - v.at);
+      const Sint16* in = v.sound->data() + v.at;
+      for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<Sint16>(std::clamp(out[i] + in[i], -32768, 32767));
+      v.at += n;
+      if (v.at >= v.sound->size()) {
+        lastEnded = Steady::now().time_since_epoch().count();
+        v.stop();
+      }
+    }
+  }
+
+  // Without the lock, so that the game can go on meanwhile; nothing plays yet.
+  SDL_AudioDeviceID openCard() {
+    SDL_AudioSpec want{};
+    want.freq = kFrequency;
+    want.format = AUDIO_S16SYS;
+    want.channels = kChannels;
+    want.samples = kBufferFrames;
+    want.callback = mixInto;
+    want.userdata = this;
+    // Exactly this format: SDL converts if the card wants another.
+    SDL_AudioDeviceID opened = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!opened) {
+      // No card after all: the dummy driver still paces the game, silently.
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+        opened = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    }
+    return opened;
+  }
+
+  // With the lock held: takes the card the voices wait for.
+  void takeCard(std::unique_lock<std::mutex>& hold) {
+    hold.unlock();
+    const SDL_AudioDeviceID opened = openCard();
+    hold.lock();
+    wanted = false;
+    card = opened;
+    lastBusy = Steady::now();
+    if (card) {
+      SDL_PauseAudioDevice(card, 0);
+    } else {
+      // Not even the dummy driver: end every sound, so no one waits for it.
+      noCard = true;
+      for (Voice& v : voices) v.stop();
+    }
+  }
+
+  bool anyPlaying() {
+    bool playing = false;
+    withCard([&] {
+      playing = std::any_of(voices.begin(), voices.end(), [](const Voice& v) { return v.sound; });
+    });
+    return playing;
+  }
+
+  // Opens the card when a voice wants it and sleeps while it is let go;
+  // while it is held, wakes once nothing has played for idleRelease, to
+  // close it.
+  void watch() {
+    std::unique_lock<std::mutex> hold(mutex);
+    while (!ending) {
+      if (!card && wanted) {
+        takeCard(hold);
+        continue;
+      }
+      if (!card) {
+        changed.wait(hold);
+        continue;
+      }
+      const Steady::time_point ended{Steady::duration(lastEnded.load())};
+      const Steady::time_point due = std::max(lastBusy, ended) + idleRelease;
+      if (Steady::now() < due) {
+        changed.wait_until(hold, due);
+      } else if (anyPlaying()) {
+        lastBusy = Steady::now();
+      } else {
+        SDL_CloseAudioDevice(card);
+        card = 0;
+      }
+    }
+  }
+
+  const std::chrono::milliseconds idleRelease;
+  std::array<Voice, kMaxVoices> voices{};
+  std::atomic<Steady::rep> lastEnded{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+  SDL_AudioDeviceID card = 0;
+  bool wanted = false;  // a voice waits for the card
+  bool noCard = false;  // not even the dummy driver opened
+  bool ending = false;
+  Steady::time_point lastBusy = Steady::now();
+  std::thread watcher;
+};
+
+namespace {
 
 class MixerOutput : public media::AudioOutput {
  public:
   MixerOutput(base::Clock& clock, std::shared_ptr<MixerDevice> device)
-      : clock_(clock), device_(std::move(device)), channel_(device_->takeChannel()) {}
+      : clock_(clock), device_(std::move(device)), voice_(device_->takeVoice(ended_)) {}
 
   ~MixerOutput() override {
     close();
-    if (channel_ >= 0) device_->giveBack(channel_);
+    if (voice_ >= 0) device_->giveBack(voice_);
   }
 
   bool open(const std::string& path) override {
     close();
-    if (channel_ < 0) return false;
-    // Read here, not by the mixer, so that a named pipe or a device cannot hold
-    // the game and a header the mixer would trust has been checked first.
-    const auto wave = media::loadWaveFile(path);
-    if (!wave) return false;
-    chunk_ = Mix_LoadWAV_RW(
-        SDL_RWFromConstMem(wave->bytes.data(), static_cast<int>(wave->bytes.size())), 1);
-    lengthMs_ = wave->info.durationMs();
-    return chunk_ != nullptr;
+    if (voice_ < 0) return false;
+    sound_ = loadWave(path);
+    return sound_ != nullptr;
   }
 
   bool play() override {
-    if (!chunk_ || Mix_PlayChannel(channel_, chunk_, 0) < 0) return false;
+    if (!sound_) return false;
+    device_->halt(voice_);
+    ended_.reset();
+    playing_ = device_->play(voice_, *sound_);
     startedAt_ = clock_.nowMs();
-    return true;
+    return playing_;
   }
 
   void waitUntilDone() override {
-    if (!chunk_) return;
-    // However the device behaves, a sound never holds the game for longer
+    if (!sound_ || !playing_) return;
+    // However the card behaves, a sound never holds the game for longer
     // than it lasts and a second.
-    const std::int64_t length = std::min(device_->lengthMs(*chunk_), lengthMs_);
-    const std::int64_t deadline = startedAt_ + length + 1000;
-    while (Mix_Playing(channel_) && clock_.nowMs() < deadline) clock_.block(5);
+    const std::int64_t left = startedAt_ + MixerDevice::lengthMs(*sound_) + 1000 - clock_.nowMs();
+    if (left > 0) clock_.blockUntil(ended_, left);
   }
 
   void close() override {
-    if (!chunk_) return;
-    Mix_HaltChannel(channel_);
-    Mix_FreeChunk(chunk_);
-    chunk_ = nullptr;
+    if (!sound_) return;
+    device_->halt(voice_);
+    sound_.reset();
+    playing_ = false;
   }
 
  private:
   base::Clock& clock_;
   std::shared_ptr<MixerDevice> device_;
-  int channel_;
-  Mix_Chunk* chunk_ = nullptr;
+  base::Bell ended_;
+  int voice_;
+  std::unique_ptr<Samples> sound_;
+  bool playing_ = false;
   std::int64_t startedAt_ = 0;
   std::int64_t lengthMs_ = 0;  // as the file says, checked against what it holds
 };
+
+// SDL's audio with the card named by the environment, or the dummy driver.
+bool startAudio() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) return true;
+  // No sound card: the dummy driver still plays in real time, silently. It
+  // must win over whatever driver the environment names, or a bad
+  // SDL_AUDIODRIVER would leave the game with no device at all.
+  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
 
 }  // namespace
 
@@ -119,27 +332,19 @@ MixerAudio::MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device)
 
 MixerAudio::~MixerAudio() = default;
 
-std::unique_ptr<media::AudioSystem> MixerAudio::open(base::Clock& clock) {
-  if (!openMixer()) {
-    // No sound card: the dummy driver still plays in real time, silently.
-    // It must win over whatever driver the environment names, or a bad
-    // SDL_AUDIODRIVER would leave the game with no device at all.
-    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    if (!openMixer()) return nullptr;
-  }
-  auto device = std::make_shared<MixerDevice>();
-  Uint16 format = 0;
-  int channels = 0;
-  if (Mix_QuerySpec(&device->frequency, &format, &channels) != 0) {
-    device->bytesPerFrame = SDL_AUDIO_BITSIZE(format) / 8 * channels;
-  }
-  // Mix_OpenAudio starts with eight channels; outputs take theirs as they come.
-  Mix_AllocateChannels(0);
-  return std::unique_ptr<media::AudioSystem>(new MixerAudio(clock, std::move(device)));
+std::unique_ptr<MixerAudio> MixerAudio::open(base::Clock& clock,
+                                             std::chrono::milliseconds idleRelease) {
+  if (!startAudio()) return nullptr;
+  return std::unique_ptr<MixerAudio>(
+      new MixerAudio(clock, std::make_shared<MixerDevice>(idleRelease)));
 }
 
 std::unique_ptr<media::AudioOutput> MixerAudio::newOutput() {
   return std::make_unique<MixerOutput>(clock_, device_);
+}
+
+bool MixerAudio::holdsCard() const {
+  return device_->holdsCard();
 }
 
 }  // namespace sdl

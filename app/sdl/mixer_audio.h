@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "app/base/clock.h"
@@ -9,16 +10,22 @@ namespace sdl {
 
 struct MixerDevice;
 
-// The sound card through SDL_mixer: one mixer channel per output, so several
-// windows can sound at once. Where no card opens, SDL's dummy driver keeps
-// real-time pacing without a sound.
+// The sound card through SDL's own audio: each output is a voice of a small
+// mixer, so several windows can sound at once. Sounds are read and converted
+// to the card's format when opened; the card itself is taken at the first
+// sound and let go once nothing has played for idleRelease, so that a game
+// waiting for a key costs neither this program nor the sound server anything.
+// Where no card opens, SDL's dummy driver keeps real-time pacing, silently.
 class MixerAudio : public media::AudioSystem {
  public:
-  // Nothing if no device at all can be opened.
-  static std::unique_ptr<media::AudioSystem> open(base::Clock& clock);
+  // Nothing if SDL's audio cannot start at all.
+  static std::unique_ptr<MixerAudio> open(
+      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(1));
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;
+  // Whether the card is held now.
+  bool holdsCard() const;
 
  private:
   MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device);

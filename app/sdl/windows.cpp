@@ -48,11 +48,20 @@ void SdlBackend::createWindow(Window& w) {
       }
     }
     if (!n->popup) SDL_SetWindowKeyboardGrab(n->sdl, SDL_TRUE);
-    n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
-    if (!n->renderer) n->renderer = SDL_CreateRenderer(n->sdl, -1, SDL_RENDERER_SOFTWARE);
-    if (!n->renderer) warn("SDL_CreateRenderer " + w.name());
   }
   windows_.push_back(std::move(n));
+}
+
+// Made at the first paint, once the window has its size: its pixels are
+// allocated once, not first for the design's size.
+SDL_Renderer* SdlBackend::renderer(Native& n) {
+  if (n.renderer || !n.sdl) return n.renderer;
+  // A few pictures and labels need no graphics card: drawn in memory, they
+  // spare the GL driver's start-up and tens of megabytes.
+  n.renderer = SDL_CreateRenderer(n.sdl, -1, SDL_RENDERER_SOFTWARE);
+  if (!n.renderer) n.renderer = SDL_CreateRenderer(n.sdl, -1, 0);
+  if (!n.renderer) warn("SDL_CreateRenderer " + n.window->name());
+  return n.renderer;
 }
 
 void SdlBackend::destroyWindow(Window& w) {

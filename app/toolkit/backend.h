@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/base/bell.h"
 #include "app/toolkit/happening.h"
 #include "app/toolkit/screen_choice.h"
 
@@ -36,8 +37,8 @@ class Backend {
   // Holds the thread; input that arrives meanwhile stays queued, in order.
   // Returns early when woken or when the program is asked to quit.
   virtual void sleepMs(std::int64_t ms) = 0;
-  // Ends a sleepMs early; callable from any thread.
-  virtual void wake() {}
+  // The same, ended early when bell rings (from another thread).
+  virtual void sleepUntil(base::Bell& bell, std::int64_t ms) = 0;
   // Whether the system has asked the program to end; from then on it should
   // not wait for anything.
   virtual bool quitRequested() { return false; }

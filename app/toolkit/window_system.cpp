@@ -176,6 +176,12 @@ void WindowSystem::quit() {
   endProgram(0);
 }
 
+void WindowSystem::blockUntil(base::Bell& bell, std::int64_t ms) {
+  paintDirty();
+  backend_.sleepUntil(bell, ms);
+  if (backend_.quitRequested()) quit();
+}
+
 void WindowSystem::paintDirty() {
   for (Window* w : windows_) {
     if (w->visible_ && w->dirty_) {

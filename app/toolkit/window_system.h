@@ -64,7 +64,7 @@ class WindowSystem : public base::Clock {
   // Paints what has changed, so the screen is current while the thread waits.
   // When the system asks the program to end meanwhile, it ends from here.
   void block(std::int64_t ms) override;
-  void wake() override { backend_.wake(); }
+  void blockUntil(base::Bell& bell, std::int64_t ms) override;
 
   void paintDirty();
 

@@ -86,6 +86,10 @@ class HeadlessBackend : public toolkit::Backend {
   std::int64_t nowMs() override { return now_; }
   void sleepMs(std::int64_t ms) override;
   bool quitRequested() override { return quitAt_ >= 0 && now_ >= quitAt_; }
+  // No other thread runs on virtual time: only a bell already rung ends it early.
+  void sleepUntil(base::Bell& bell, std::int64_t ms) override {
+    if (!bell.waitFor(0)) sleepMs(ms);
+  }
   std::optional<Event> waitEvent(std::int64_t timeoutMs) override;
   void dropCloseRequests() override;
   std::uint64_t clockSeed() override { return static_cast<std::uint64_t>(now_) + 1; }

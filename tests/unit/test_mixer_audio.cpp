@@ -1,9 +1,13 @@
-// The SDL_mixer sound device, on SDL's silent dummy driver, waited on with a
-// virtual clock: the real sound goes on playing while virtual time flies.
+// The sound card through SDL's audio, on SDL's silent dummy driver, waited on
+// with a virtual clock: the real sound goes on playing while virtual time
+// flies, unless a test waits for it on a real clock.
 #include <gtest/gtest.h>
 
 #ifdef YUMBLE_HAVE_SDL
+#include <SDL.h>
 #include <sys/stat.h>
+
+#include <chrono>
 #include <cstdint>
 
 #include <cstdlib>
@@ -13,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/base/bell.h"
 #include "app/sdl/mixer_audio.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/headless_env.h"
@@ -21,14 +26,28 @@ namespace {
 
 using VirtualClock = testing_support::FakeClock;
 
+// Real time for waits on a bell, counted from 0; nothing else blocks here.
+struct RealClock : base::Clock {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  std::int64_t nowMs() override {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  }
+  void block(std::int64_t ms) override { SDL_Delay(static_cast<Uint32>(ms)); }
+  void blockUntil(base::Bell& bell, std::int64_t ms) override { bell.waitFor(ms); }
+};
+
 struct MixerAudioTest : ::testing::Test {
   static constexpr int kSoundMs = 3000;
+  static constexpr int kShortMs = 150;
 
   MixerAudioTest() {
     // Never out loud, even where there is a sound card.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    audio = sdl::MixerAudio::open(clock);
+    audio = sdl::MixerAudio::open(clock, std::chrono::milliseconds(50));
     testing_support::writeWav(file("long.wav"), kSoundMs, 22050);
+    testing_support::writeWav(file("short.wav"), kShortMs, 22050);
     std::ofstream(file("text.wav")) << "not a wave file at all";
   }
   ~MixerAudioTest() override {
@@ -42,7 +61,7 @@ struct MixerAudioTest : ::testing::Test {
     return std::filesystem::path(mkdtemp(name.data()));
   }();
   VirtualClock clock;
-  std::unique_ptr<media::AudioSystem> audio;
+  std::unique_ptr<sdl::MixerAudio> audio;
 };
 
 TEST_F(MixerAudioTest, WaitingHoldsWhileTheSoundPlaysButNeverPastItsLengthAndASecond) {
@@ -52,10 +71,35 @@ TEST_F(MixerAudioTest, WaitingHoldsWhileTheSoundPlaysButNeverPastItsLengthAndASe
   ASSERT_TRUE(out->play());
   out->waitUntilDone();
   // The sound is still playing in real time, so only the safety cap ends the
-  // wait, in steps that let the screen repaint.
-  EXPECT_GE(clock.now, kSoundMs + 1000);
-  EXPECT_LE(clock.now, kSoundMs + 1000 + 5);
-  EXPECT_EQ(clock.now, clock.blocks * 5);
+  // wait, and in one piece: nothing polls.
+  EXPECT_GE(clock.now, kSoundMs + 1000 - 2);
+  EXPECT_LE(clock.now, kSoundMs + 1000 + 2);
+  EXPECT_EQ(clock.blocks, 1);
+}
+
+// The card is let go after 50 ms of silence here and comes back for the next
+// sound, not for a mere opening; each wait ends with its sound, long before
+// the cap.
+TEST_F(MixerAudioTest, AWaitEndsWithItsSoundAndTheIdleCardIsLetGoAndTakenBack) {
+  RealClock real;
+  audio.reset();
+  audio = sdl::MixerAudio::open(real, std::chrono::milliseconds(50));
+  ASSERT_TRUE(audio);
+  auto out = audio->newOutput();
+  ASSERT_TRUE(out->open(file("short.wav")));
+  const auto released = [&] { return !audio->holdsCard(); };
+  for (int round = 0; round < 2; ++round) {
+    const std::int64_t start = real.nowMs();
+    ASSERT_TRUE(out->play()) << "round " << round;
+    out->waitUntilDone();
+    EXPECT_GE(real.nowMs() - start, kShortMs - 50);
+    EXPECT_LT(real.nowMs() - start, kShortMs + 500);
+    for (int i = 0; i < 300 && !released(); ++i) SDL_Delay(10);
+    ASSERT_TRUE(released()) << "round " << round;
+  }
+  auto other = audio->newOutput();
+  EXPECT_TRUE(other->open(file("long.wav")));
+  EXPECT_TRUE(released());
 }
 
 TEST_F(MixerAudioTest, AClosedSoundIsNotWaitedForAndCannotPlay) {

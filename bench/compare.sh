@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Yumble beside Tux Typing, the lightest similar program, in one run under a
+# private Xvfb (1280x1024, no window manager), RUNS runs each, medians:
+#   exec to first real paint (the screen watched from outside, the same way
+#   for both), resident memory once the opening is over (RSS and PSS), and
+#   wake-ups per second while waiting for a key, silent on SDL's dummy sound
+#   driver and on a private PulseAudio server with a null sink, together with
+#   that server's CPU share over the same seconds.
+# Usage: bench/compare.sh [BUILD_DIR] [RUNS]   (run `make` first; as root it
+# installs tuxtype and pulseaudio when missing)
+set -euo pipefail
+
+build=$(realpath "${1:-build}")
+runs=${2:-5}
+here=$(dirname "$(realpath "$0")")
+yumble=$build/bin/yumble
+tuxtype=/usr/games/tuxtype
+[ -x "$yumble" ] || { echo "build first: $yumble is missing" >&2; exit 2; }
+if [ ! -x "$tuxtype" ] || ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
+  apt-get install -y --no-install-recommends tuxtype pulseaudio pulseaudio-utils >/dev/null
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+. "$here/lib.sh"
+start_xvfb "$work"
+start_pulse "$work"
+mkdir -p "$work/home"  # Tux Typing keeps its settings there
+
+# Yumble's opening: the greeting, the talking ticks, a pause and both parts of
+# the directions; Tux Typing is given the same time to settle on its menu.
+# Two seconds more for the sound device to be let go once all is quiet.
+opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1 + 2}')
+window=10
+hz=$(getconf CLK_TCK)
+
+switches() {  # per thread of $1: its id and its context switches so far
+  for t in /proc/"$1"/task/*; do
+    awk -v t="${t##*/}" '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print t, s}' "$t/status" 2>/dev/null || true
+  done
+}
+# Context switches of $1 over $2 seconds, read twice a second so that a thread
+# that ends meanwhile still counts up to its last reading, and one that starts
+# counts from zero.
+switched() {  # pid seconds
+  local i
+  for i in $(seq 0 $(($2 * 2))); do
+    switches "$1" | sed "s/^/$i /"
+    if [ "$i" -lt $(($2 * 2)) ]; then sleep 0.5; fi
+  done | awk '$1 == 0 {first[$2] = $3} {last[$2] = $3}
+              END {for (t in last) s += last[t] - first[t]; print s + 0}'
+}
+cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+stop() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
+  kill -9 "$1" 2>/dev/null || true
+}
+settle() { sleep 1; }  # the X server tidies up after the last program
+
+# One run of one program: first paint, memory, wake-ups, on the given driver.
+measure() {  # name driver command...
+  local name=$1 driver=$2 pid s p0 p1 paint
+  shift 2
+  paint=$(env HOME="$work/home" SDL_AUDIODRIVER="$driver" \
+    python3 "$here/first_paint.py" "$work/pid" "$@" 2>>"$work/$name.err" </dev/null) || paint=nan
+  pid=$(cat "$work/pid")
+  pids+=("$pid")
+  [ "$driver" = dummy ] && echo "$paint" >>"$work/$name.paint"
+  sleep "$opening"
+  if [ "$driver" = dummy ]; then
+    awk '/^Rss:/ {r = $2} /^Pss:/ {p = $2} END {print r / 1024, p / 1024}' \
+      "/proc/$pid/smaps_rollup" >>"$work/$name.mem"
+  fi
+  p0=$(cpu "$pulse")
+  s=$(switched "$pid" "$window")
+  p1=$(cpu "$pulse")
+  echo "$s $window" | awk '{print $1 / $2}' >>"$work/$name.$driver.wakeups"
+  [ "$driver" = pulseaudio ] &&
+    awk -v a="$p0" -v b="$p1" -v hz="$hz" -v w="$window" 'BEGIN {print (b - a) * 100 / hz / w}' \
+      >>"$work/$name.server"
+  stop "$pid"
+  settle
+}
+
+for run in $(seq "$runs"); do
+  echo "run $run of $runs..." >&2
+  for driver in dummy pulseaudio; do
+    measure yumble "$driver" "$yumble" >/dev/null 2>&1
+    measure tuxtype "$driver" "$tuxtype" >/dev/null 2>&1
+  done
+done
+
+python3 - "$work" <<'PY'
+import math, statistics, sys
+work = sys.argv[1]
+def column(name, i=0):
+    try:
+        rows = [line.split() for line in open(f"{work}/{name}")]
+    except FileNotFoundError:
+        return []
+    return [float(r[i]) for r in rows if len(r) > i and r[i] != "nan"]
+def median(xs):
+    return statistics.median(xs) if xs else math.nan
+figures = [
+    ("exec to first real paint (ms)", "paint", 0, "at most 0.5"),
+    ("RSS after the opening (MB)", "mem", 0, "at most 0.6"),
+    ("PSS after the opening (MB)", "mem", 1, ""),
+    ("wake-ups/s waiting, dummy driver", "dummy.wakeups", 0, "at most 1/s"),
+    ("wake-ups/s waiting, PulseAudio", "pulseaudio.wakeups", 0, "at most 1/s"),
+    ("sound server CPU while waiting (%)", "server", 0, "0.0 %"),
+]
+print(f"{'figure (median)':38} {'Yumble':>9} {'Tux Typing':>11} {'ratio':>7}  goal")
+for title, file, i, goal in figures:
+    y, t = median(column(f"yumble.{file}", i)), median(column(f"tuxtype.{file}", i))
+    ratio = f"{y / t:7.2f}" if t else "      -"
+    print(f"{title:38} {y:9.2f} {t:11.2f} {ratio}  {goal}")
+runs = column("yumble.paint")
+print("Yumble first paints (ms): " + " ".join(f"{x:.0f}" for x in runs))
+print("Tux Typing first paints (ms): " + " ".join(f"{x:.0f}" for x in column("tuxtype.paint")))
+PY

@@ -1,0 +1,25 @@
+# Shared by the bench scripts: a private X server and a private sound server.
+# Each start_* sets variables and appends the process to the pids array that
+# the caller's cleanup kills.
+
+# Xvfb at 1280x1024 with a black root and no window manager; sets DISPLAY.
+start_xvfb() {  # workdir
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>"$1/display" 2>/dev/null &
+  pids+=($!)
+  for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.05; done
+  export DISPLAY=:$(cat "$1/display")
+}
+
+# PulseAudio with one null sink named bench, so nothing is heard and no other
+# client's stream counts; sets pulse (its pid) and PULSE_SERVER for clients.
+start_pulse() {  # workdir
+  mkdir -p "$1/pulse" "$1/pulse-home"
+  PULSE_RUNTIME_PATH=$1/pulse HOME=$1/pulse-home pulseaudio -n --daemonize=no \
+    --exit-idle-time=-1 --disallow-exit --use-pid-file=no --log-target=file:"$1/pulse.log" \
+    -L "module-null-sink sink_name=bench" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$1/pulse/native" 2>/dev/null &
+  pulse=$!
+  pids+=("$pulse")
+  for _ in $(seq 100); do [ -S "$1/pulse/native" ] && break; sleep 0.05; done
+  export PULSE_SERVER=unix:$1/pulse/native
+}

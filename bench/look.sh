@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Screenshots of what a drawing change must not alter, for comparing two
+# builds pixel by pixel: the opening's screen with the letter A, the score
+# line after the first letter, and the reward's picture (its flashing edge
+# left out). Usage: bench/look.sh [BUILD_DIR] OUT_DIR
+#   then: compare -metric AE OLD/letter.png NEW/letter.png null:  (and so on)
+set -euo pipefail
+
+build=$(realpath "${1:-build}")
+out=$(realpath -m "${2:?usage: bench/look.sh [BUILD_DIR] OUT_DIR}")
+here=$(dirname "$(realpath "$0")")
+bin=$build/bin
+[ -x "$bin/yumble_timed" ] || { echo "build first: $bin/yumble_timed is missing" >&2; exit 2; }
+mkdir -p "$out"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+. "$here/lib.sh"
+start_xvfb "$work"
+
+log=$work/timing.log
+SDL_AUDIODRIVER=dummy "$bin/yumble_timed" "$log" 2>/dev/null &
+pids+=($!)
+until grep -q first-paint "$log" 2>/dev/null; do sleep 0.01; done
+opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
+sleep "$opening"
+shot() { import -window root ${2:+-crop "$2" +repage} "$out/$1.png"; }
+shot letter
+
+wid=$(xdotool search --sync --name '^Yumble$' | head -1)
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+eaten() { grep -c ' score ' "$log" || true; }
+xdotool type a
+until [ "$(eaten)" -ge 1 ]; do sleep 0.05; done
+sleep 0.5
+# The score line's label: 8,376 and 584x62 pixels on the game window.
+shot score 584x62+8+376
+
+until [ "$(eaten)" -ge 10 ]; do
+  xdotool type --delay 15 abcdefghijklmnopqrstuvwxyz
+  sleep 1.5
+done
+sleep 1
+# The reward window, 420x487 at 430,269; its picture box 8,9 from its corner.
+shot reward 404x469+438+278
+ls "$out"
