@@ -48,7 +48,7 @@ zcat "$man" | grep -q '^\.SH FILES' || fail "the manual page has no FILES sectio
 
 # Dependencies come from the libraries the program links, not by hand.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib_pkg in libc6 libsdl2-2.0-0 libsdl2-ttf-2.0-0 libsdl2-mixer-2.0-0 libfontconfig1; do
+for lib_pkg in libc6 libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libx11-6; do
   grep -q "\b$lib_pkg\b" <<<"$depends" || fail "Depends lacks $lib_pkg: $depends"
 done
 
