@@ -20,15 +20,8 @@ if [ ! -x "$tuxtype" ] || ! command -v pulseaudio >/dev/null || ! command -v pac
   apt-get install -y --no-install-recommends tuxtype pulseaudio pulseaudio-utils >/dev/null
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$here/lib.sh"
+begin_bench
 start_xvfb "$work"
 start_pulse "$work"
 mkdir -p "$work/home"  # Tux Typing keeps its settings there

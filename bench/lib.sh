@@ -2,6 +2,13 @@
 # Each start_* sets variables and appends the process to the pids array that
 # the caller's cleanup kills.
 
+# A scratch folder in $work, and the processes in pids stopped at exit.
+begin_bench() {
+  work=$(mktemp -d)
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+}
+
 # Xvfb at 1280x1024 with a black root and no window manager; sets DISPLAY.
 start_xvfb() {  # workdir
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>"$1/display" 2>/dev/null &

@@ -13,14 +13,8 @@ bin=$build/bin
 [ -x "$bin/yumble_timed" ] || { echo "build first: $bin/yumble_timed is missing" >&2; exit 2; }
 mkdir -p "$out"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 . "$here/lib.sh"
+begin_bench
 start_xvfb "$work"
 
 log=$work/timing.log
