@@ -1,10 +1,12 @@
 // The sound channel over the silent device on a virtual clock, and wave headers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,9 +52,11 @@ struct Channel : ::testing::Test {
   std::string dir;
 
   Channel() {
-    dir = std::filesystem::temp_directory_path() /
-          ("yumble-sound-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    std::filesystem::create_directories(dir);
+    // A folder of its own: tests run side by side, and under the sanitizers
+    // two processes may well place the fixture at the same address.
+    std::string pattern = (std::filesystem::temp_directory_path() / "yumble-sound-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    dir = pattern;
     writeWav(file("long.wav"), kLongMs);
     writeWav(file("short.wav"), kShortMs);
     std::ofstream(file("garbage.wav")) << "this is not a wave file at all, not even close";
