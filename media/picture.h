@@ -10,6 +10,8 @@ namespace media {
 
 using base::Rgb;
 
+struct LaterFit;  // see picture_scale.h
+
 // A decoded picture: top row first, left to right.
 struct Picture {
   int width = 0;
@@ -19,6 +21,9 @@ struct Picture {
   // for, when it was drawn larger for a larger screen; 0 means its own size.
   int designWidth = 0;
   int designHeight = 0;
+  // For a larger screen: how to draw it there, worked out when it is first
+  // shown (onScreen in picture_scale.h); none when it shows as it is.
+  std::shared_ptr<LaterFit> later;
 
   Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
   int layoutWidth() const { return designWidth > 0 ? designWidth : width; }

@@ -115,11 +115,28 @@ std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
   // The design's own file must be a picture on every screen, so that a
   // damaged one is reported the same whatever set is shown.
   auto small = decodePicture(design);
-  if (!small) return std::nullopt;
-  if (set > 1 && !larger.empty())
-    if (auto big = decodeQoi(larger))
-      if (auto fitted = fitToScale(std::move(*big), set, scale)) return fitted;
-  return fitToScale(std::move(*small), 1, scale);
+  if (!small || (set == 1 && scale == 1.0)) return small;
+  small->later = std::make_shared<LaterFit>();
+  small->later->larger.assign(larger.begin(), larger.end());
+  small->later->set = set;
+  small->later->scale = scale;
+  return small;
+}
+
+const Picture& onScreen(const Picture& p) {
+  if (!p.later) return p;
+  LaterFit& f = *p.later;
+  std::call_once(f.done, [&] {
+    if (f.set > 1 && !f.larger.empty())
+      if (auto big = decodeQoi(f.larger)) f.fitted = fitToScale(std::move(*big), f.set, f.scale);
+    if (!f.fitted) {
+      Picture design = p;
+      design.later.reset();
+      f.fitted = fitToScale(std::move(design), 1, f.scale);
+    }
+    f.larger = {};
+  });
+  return f.fitted ? *f.fitted : p;
 }
 
 }  // namespace media

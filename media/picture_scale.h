@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "media/picture.h"
 
@@ -32,11 +35,26 @@ std::optional<Picture> fitToScale(Picture p, int set, double scale);
 // A QOI picture or a bitmap, whichever the bytes hold.
 std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes);
 
-// Decodes a drawing in the set the scale calls for: the design's own picture
-// for set 1, the larger set's QOI bytes otherwise, falling back to the
-// design's picture when those are missing or unreadable. Nothing when the
-// design's picture itself will not decode.
+// The larger drawing of a picture and the scale to fit it to, kept until the
+// picture is first shown: most pictures the game loads are replaced before
+// anyone sees them, and fitting one to a large screen takes milliseconds.
+struct LaterFit {
+  std::vector<std::uint8_t> larger;  // the larger set's QOI bytes, or none
+  int set = 1;
+  double scale = 1;
+  std::once_flag done;
+  std::optional<Picture> fitted;
+};
+
+// Decodes the design's own picture (nothing when it will not decode, whatever
+// the screen) and, for a larger screen, keeps what onScreen needs to draw it
+// there: the larger set's QOI bytes, or the design's picture enlarged when
+// those are missing or unreadable.
 std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
                                       std::span<const std::uint8_t> larger, int set, double scale);
+
+// The picture as the screen shows it, fitted to the screen's scale the first
+// time it is asked for.
+const Picture& onScreen(const Picture& p);
 
 }  // namespace media

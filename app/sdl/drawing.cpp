@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/sdl/log.h"
+#include "media/picture_scale.h"
 
 namespace sdl {
 namespace {
@@ -149,7 +150,7 @@ void SdlBackend::drawPictureBox(Native& n, const PictureBox& box, double originX
 SdlBackend::Cached* SdlBackend::pictureTexture(Native& n, const PictureRef& picture) {
   auto it = n.pictures.find(picture.get());
   if (it == n.pictures.end()) {
-    const media::Picture& p = *picture;
+    const media::Picture& p = media::onScreen(*picture);
     if (p.width <= 0 || p.height <= 0 ||
         p.pixels.size() < static_cast<std::size_t>(p.width) * p.height)
       return nullptr;

@@ -5,6 +5,7 @@
 
 #include "app/sdl/log.h"
 #include "app/sdl/x11.h"
+#include "media/picture_scale.h"
 
 namespace sdl {
 namespace {
@@ -42,7 +43,7 @@ void SdlBackend::createWindow(Window& w) {
     warn("SDL_CreateWindow " + w.name());
   } else {
     if (w.icon()) {
-      if (SDL_Surface* icon = iconSurface(*w.icon())) {
+      if (SDL_Surface* icon = iconSurface(media::onScreen(*w.icon()))) {
         SDL_SetWindowIcon(n->sdl, icon);
         SDL_FreeSurface(icon);
       }

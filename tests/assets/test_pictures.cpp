@@ -299,7 +299,7 @@ TEST(LargerSets, TheBuiltInPicturesThatGrowAreDrawnLargerToo) {
     // What the game asks for on a 1920 x 1080 screen.
     const auto shown = media::art::picture(d, 1.8);
     EXPECT_EQ(shown->layoutWidth(), design->width);
-    EXPECT_EQ(shown->width, static_cast<int>(std::lround(design->width * 1.8)));
+    EXPECT_EQ(media::onScreen(*shown).width, static_cast<int>(std::lround(design->width * 1.8)));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "game/frm_main.h"
+#include "media/picture_scale.h"
 #include "tests/support/headless_env.h"
 
 using testing_support::GameFolder;
@@ -159,9 +160,9 @@ TEST(ScaledScreen, TheDesignsKeepTheirTwipsAndTheStopSignItsCorner) {
   env.windows.start(frm);
   EXPECT_DOUBLE_EQ(frm.width(), 16000);
   EXPECT_DOUBLE_EQ(frm.height(), 9000);
-  EXPECT_EQ(frm.Picture1.picture()->width, 72);  // f1 is 40 x 25 here
+  EXPECT_EQ(media::onScreen(*frm.Picture1.picture()).width, 72);  // f1 is 40 x 25 here
   EXPECT_EQ(frm.Picture1.width(), 40 * 15);
-  EXPECT_EQ(frm.picStop.picture()->width, 58);
+  EXPECT_EQ(media::onScreen(*frm.picStop.picture()).width, 58);
   EXPECT_EQ(frm.picStop.width(), 32 * 15);
 
   env.backend.click(20000, frm, 1920 - 10, 10);

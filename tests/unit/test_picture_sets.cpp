@@ -182,17 +182,22 @@ TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
   EXPECT_EQ(p->width, 4);
   EXPECT_EQ(p->at(0, 0), (Rgb{255, 0, 0}));
 
+  // On a larger screen the picture keeps its design size for the layout and
+  // is drawn from the larger set once it is shown.
   p = media::loadPictureFile(bmp, 1.5);
-  EXPECT_EQ(p->width, 6);
-  EXPECT_EQ(p->height, 3);
   EXPECT_EQ(p->layoutWidth(), 4);
-  EXPECT_EQ(p->at(5, 2), (Rgb{0, 0, 255}));
+  const media::Picture& shown = media::onScreen(*p);
+  EXPECT_EQ(shown.width, 6);
+  EXPECT_EQ(shown.height, 3);
+  EXPECT_EQ(shown.layoutWidth(), 4);
+  EXPECT_EQ(shown.at(5, 2), (Rgb{0, 0, 255}));
+  EXPECT_EQ(&media::onScreen(*p), &shown);  // worked out once
 
   // No 3x set: the bitmap, enlarged.
   p = media::loadPictureFile(bmp, 2.5);
-  EXPECT_EQ(p->width, 10);
   EXPECT_EQ(p->layoutHeight(), 2);
-  EXPECT_EQ(p->at(9, 4), (Rgb{255, 0, 0}));
+  EXPECT_EQ(media::onScreen(*p).width, 10);
+  EXPECT_EQ(media::onScreen(*p).at(9, 4), (Rgb{255, 0, 0}));
 }
 
 // A missing or damaged bitmap fails the same on every screen, larger set or not.
