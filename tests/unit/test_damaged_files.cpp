@@ -1,4 +1,4 @@
-// Every kind of file the game reads while it runs, damaged every way we know,
+// Every file the game reads while it runs, damaged every way we know,
 // with the real loaders on the virtual clock: a damaged picture is reported as
 // a missing or an invalid one, a damaged sound is silent, and nothing waits
 // longer than the intact file would have made it.
@@ -144,8 +144,17 @@ const std::vector<Damage>& damages() {
   return all;
 }
 
-// A frame, a talking picture, the sound at each letter, a waited one and the reward's.
-const char* const kFiles[] = {"f1.bmp", "talk1.bmp", "slurp2.wav", "yumdir.wav", "applp.wav"};
+// Every file the game reads while it runs.
+std::vector<std::string> runTimeFiles() {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 7; ++i) files.push_back("f" + std::to_string(i) + ".bmp");
+  for (int i = 0; i <= 2; ++i) files.push_back("talk" + std::to_string(i) + ".bmp");
+  for (char c = 'A'; c <= 'Z'; ++c) files.push_back(std::string(1, c) + ".wav");
+  for (const char* name : {"ribbit.wav", "ribbit2.wav", "slurp2.wav", "yumdir.wav", "yumdir2.wav",
+                           "applp.wav", "goodjob.wav"})
+    files.push_back(name);
+  return files;
+}
 
 TEST(DamagedFiles, EachEndsAsTheGameExpectsAndNeverWaitsLonger) {
   GameFolder intactFolder;
@@ -153,7 +162,7 @@ TEST(DamagedFiles, EachEndsAsTheGameExpectsAndNeverWaitsLonger) {
   ASSERT_GT(intact.endedAt, 0);
   ASSERT_TRUE(intact.boxes.empty());
 
-  for (const std::string file : kFiles) {
+  for (const std::string& file : runTimeFiles()) {
     GameFolder missingFolder;
     missingFolder.remove(file);
     const Outcome missing = playTenLetters(missingFolder.path());
