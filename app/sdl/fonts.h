@@ -19,9 +19,9 @@ struct FontFile {
 
 // Finds the font file for a design's font name and weight through fontconfig,
 // with the program's own rules mapping the names the designs use to free
-// look-alikes. Reading the rules and the lists of fonts takes tens of
-// milliseconds, so it runs on a thread of its own while the program starts;
-// the first question waits for it.
+// look-alikes. Reading the rules and the lists of fonts takes a few
+// milliseconds, more when the disk is cold, so it runs on a thread of its own
+// while the program starts; the first question waits for it.
 class FontFinder {
  public:
   FontFinder();
