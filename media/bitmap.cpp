@@ -66,9 +66,9 @@ bool walkRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h, Pl
   return y >= h;
 }
 
-}  // namespace
-
-std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
+// The whole picture, or with `pixels` false only its size once every check
+// a decode makes has passed.
+std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels) {
   Reader r(bytes);
   if (!r.has(0, 54) || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
   const std::uint32_t dataOffset = r.u32(10);
@@ -111,6 +111,7 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     // Checked whole before anything is allocated, so broken data costs nothing.
     auto nowhere = [](std::int64_t, std::int64_t, std::uint8_t) {};
     if (!walkRle8(r, dataOffset, bytes.size(), width, h, nowhere)) return std::nullopt;
+    if (!pixels) return pic;
     pic.pixels.assign(static_cast<std::size_t>(width) * h, paletteAt(0));
     walkRle8(r, dataOffset, bytes.size(), width, h,
              [&](std::int64_t x, std::int64_t row, std::uint8_t i) {
@@ -124,14 +125,14 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return std::nullopt;
   const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
   if (!r.has(dataOffset, stride * h)) return std::nullopt;
-  // Allocated only now, so a short file that claims a huge size costs nothing.
-  pic.pixels.resize(static_cast<std::size_t>(width) * h);
-
   std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
   if (bitfields) {
     if (!r.has(54, 12)) return std::nullopt;
     for (int i = 0; i < 3; ++i) masks[i] = r.u32(54 + 4 * i);
   }
+  if (!pixels) return pic;
+  // Allocated only now, so a short file that claims a huge size costs nothing.
+  pic.pixels.resize(static_cast<std::size_t>(width) * h);
   for (int row = 0; row < h; ++row) {
     const std::size_t line = dataOffset + stride * static_cast<std::size_t>(row);
     // The common depths a row at a time: the game's pictures are read at start-up.
@@ -164,15 +165,26 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   return pic;
 }
 
+}  // namespace
+
+std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
+  return readBmp(bytes, true);
+}
+
+std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes) {
+  return readBmp(bytes, false);
+}
+
 PictureRef loadPictureFile(const std::string& path, double scale) {
   // Whatever cannot be read as a regular file of a picture's size fails as a
   // missing file does; a larger set that cannot be read is only not used.
-  const auto bmp = readRegularFile(path, kMaxPictureFileBytes);
+  auto bmp = readRegularFile(path, kMaxPictureFileBytes);
   if (!bmp) throw base::fileNotFound();
   const int set = pictureSetFor(scale);
-  const auto larger =
+  auto larger =
       set > 1 ? readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes) : std::nullopt;
-  auto pic = decodeForScale(*bmp, larger ? *larger : std::vector<std::uint8_t>{}, set, scale);
+  auto pic = decodeForScale(std::move(*bmp),
+                            larger ? std::move(*larger) : std::vector<std::uint8_t>{}, set, scale);
   if (!pic) throw base::invalidPicture();
   return std::make_shared<const Picture>(std::move(*pic));
 }

@@ -13,6 +13,10 @@ namespace media {
 // Returns nothing for anything it cannot read safely.
 std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
 
+// Everything decodeBmp checks, without the pixels: the size of a bitmap that
+// would decode, or nothing.
+std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes);
+
 // Reads a bitmap file, drawn for a screen `scale` times the designs' size: from
 // the larger set beside it when there is one (see picture_scale.h). Throws
 // Failure 53 when the bitmap cannot be opened and 481 when it is not a picture

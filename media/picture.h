@@ -22,7 +22,8 @@ struct Picture {
   int designWidth = 0;
   int designHeight = 0;
   // For a larger screen: how to draw it there, worked out when it is first
-  // shown (onScreen in picture_scale.h); none when it shows as it is.
+  // shown (onScreen in picture_scale.h), which is where its pixels are then;
+  // none when it shows as it is.
   std::shared_ptr<LaterFit> later;
 
   Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }

@@ -61,32 +61,29 @@ Picture resample(const Picture& p, int width, int height) {
   out.height = height;
   if (width <= 0 || height <= 0 || p.width <= 0 || p.height <= 0) return out;
   const Taps across = taps(p.width, width), down = taps(p.height, height);
-  const auto w = static_cast<std::size_t>(width);
-  // Along the rows first, three channels a pixel, then down the columns.
-  std::vector<float> rows(w * 3 * static_cast<std::size_t>(p.height));
-  for (int y = 0; y < p.height; ++y) {
-    const Rgb* in = &p.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width)];
-    float* row = &rows[static_cast<std::size_t>(y) * w * 3];
-    for (std::size_t x = 0; x < w; ++x) {
-      const float* weight = &across.weights[static_cast<std::size_t>(across.at[x])];
-      const Rgb* from = in + across.first[x];
-      float r = 0, g = 0, b = 0;
-      for (int k = 0; k < across.count[x]; ++k) {
-        r += from[k].r * weight[k], g += from[k].g * weight[k], b += from[k].b * weight[k];
-      }
-      row[3 * x] = r, row[3 * x + 1] = g, row[3 * x + 2] = b;
-    }
-  }
+  const auto from = static_cast<std::size_t>(p.width), w = static_cast<std::size_t>(width);
   out.pixels.resize(w * static_cast<std::size_t>(height));
+  // A row at a time: down the columns into one row of the old width, then
+  // along it. One row of working space, however large the picture.
+  std::vector<float> row(from * 3);
   for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+    std::fill(row.begin(), row.end(), 0.0f);
     const float* weight = &down.weights[static_cast<std::size_t>(down.at[y])];
-    const float* from = &rows[static_cast<std::size_t>(down.first[y]) * w * 3];
+    for (std::size_t k = 0; k < static_cast<std::size_t>(down.count[y]); ++k) {
+      const Rgb* in = &p.pixels[(static_cast<std::size_t>(down.first[y]) + k) * from];
+      for (std::size_t x = 0; x < from; ++x) {
+        row[3 * x] += in[x].r * weight[k];
+        row[3 * x + 1] += in[x].g * weight[k];
+        row[3 * x + 2] += in[x].b * weight[k];
+      }
+    }
     Rgb* to = &out.pixels[y * w];
     for (std::size_t x = 0; x < w; ++x) {
+      const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
+      const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
       float r = 0, g = 0, b = 0;
-      for (std::size_t k = 0; k < static_cast<std::size_t>(down.count[y]); ++k) {
-        const float* c = from + k * w * 3 + 3 * x;
-        r += c[0] * weight[k], g += c[1] * weight[k], b += c[2] * weight[k];
+      for (std::size_t k = 0; k < static_cast<std::size_t>(across.count[x]); ++k, c += 3) {
+        r += c[0] * wx[k], g += c[1] * wx[k], b += c[2] * wx[k];
       }
       to[x] = {channel(r), channel(g), channel(b)};
     }
@@ -110,14 +107,17 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
   return decodeBmp(bytes);
 }
 
-std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
-                                      std::span<const std::uint8_t> larger, int set, double scale) {
-  // The design's own file must be a picture on every screen, so that a
-  // damaged one is reported the same whatever set is shown.
-  auto small = decodePicture(design);
-  if (!small || (set == 1 && scale == 1.0)) return small;
+std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
+                                      std::vector<std::uint8_t> larger, int set, double scale) {
+  if (set == 1 && scale == 1.0) return decodePicture(design);
+  // The design's own file must be a whole picture on every screen, so that
+  // a damaged bitmap is reported the same whatever set is shown.
+  auto small = checkQoi(design);
+  if (!small) small = checkBmp(design);
+  if (!small) return small;
   small->later = std::make_shared<LaterFit>();
-  small->later->larger.assign(larger.begin(), larger.end());
+  small->later->design = std::move(design);
+  small->later->larger = std::move(larger);
   small->later->set = set;
   small->later->scale = scale;
   return small;
@@ -129,11 +129,10 @@ const Picture& onScreen(const Picture& p) {
   std::call_once(f.done, [&] {
     if (f.set > 1 && !f.larger.empty())
       if (auto big = decodeQoi(f.larger)) f.fitted = fitToScale(std::move(*big), f.set, f.scale);
-    if (!f.fitted) {
-      Picture design = p;
-      design.later.reset();
-      f.fitted = fitToScale(std::move(design), 1, f.scale);
-    }
+    if (!f.fitted)
+      if (auto design = decodePicture(f.design))
+        f.fitted = fitToScale(std::move(*design), 1, f.scale);
+    f.design = {};
     f.larger = {};
   });
   return f.fitted ? *f.fitted : p;

@@ -35,10 +35,12 @@ std::optional<Picture> fitToScale(Picture p, int set, double scale);
 // A QOI picture or a bitmap, whichever the bytes hold.
 std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes);
 
-// The larger drawing of a picture and the scale to fit it to, kept until the
-// picture is first shown: most pictures the game loads are replaced before
-// anyone sees them, and fitting one to a large screen takes milliseconds.
+// The drawings of a picture and the scale to fit them to, kept undecoded
+// until the picture is first shown: most pictures the game loads are replaced
+// before anyone sees them, and fitting one to a large screen takes
+// milliseconds. Once fitted, only the fitted pixels are kept.
 struct LaterFit {
+  std::vector<std::uint8_t> design;  // the design's own bitmap, checked whole
   std::vector<std::uint8_t> larger;  // the larger set's QOI bytes, or none
   int set = 1;
   double scale = 1;
@@ -46,12 +48,12 @@ struct LaterFit {
   std::optional<Picture> fitted;
 };
 
-// Decodes the design's own picture (nothing when it will not decode, whatever
-// the screen) and, for a larger screen, keeps what onScreen needs to draw it
-// there: the larger set's QOI bytes, or the design's picture enlarged when
-// those are missing or unreadable.
-std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
-                                      std::span<const std::uint8_t> larger, int set, double scale);
+// The design's own picture (nothing when it will not decode, whatever the
+// screen). For a larger screen only its size, with what onScreen needs to
+// draw it there: the larger set's QOI bytes, or the design's bitmap enlarged
+// when those are missing or unreadable.
+std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
+                                      std::vector<std::uint8_t> larger, int set, double scale);
 
 // The picture as the screen shows it, fitted to the screen's scale the first
 // time it is asked for.

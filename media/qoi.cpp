@@ -32,7 +32,7 @@ std::uint8_t wrap(int v) {
 
 }  // namespace
 
-std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
+std::optional<Picture> checkQoi(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < kHeader || bytes[0] != 'q' || bytes[1] != 'o' || bytes[2] != 'i' ||
       bytes[3] != 'f')
     return std::nullopt;
@@ -43,11 +43,17 @@ std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
   // claiming a large picture is refused before anything is allocated.
   const auto data = static_cast<std::int64_t>(bytes.size() - kHeader);
   if (count > kQoiMaxPixels || data * kMostPixelsPerByte < count) return std::nullopt;
-
   Picture pic;
   pic.width = static_cast<int>(w);
   pic.height = static_cast<int>(h);
-  pic.pixels.resize(static_cast<std::size_t>(count));
+  return pic;
+}
+
+std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
+  auto checked = checkQoi(bytes);
+  if (!checked) return std::nullopt;
+  Picture pic = std::move(*checked);
+  pic.pixels.resize(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height));
   std::array<Rgba, 64> seen{};
   for (Rgba& c : seen) c.a = 0;
   Rgba px;

@@ -20,6 +20,10 @@ inline constexpr std::int64_t kQoiMaxPixels = std::int64_t{4096} * 4096;
 // Nothing for anything that is not a whole picture within those limits.
 std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes);
 
+// The size a QOI picture claims, when its header is sound and the data long
+// enough to hold it; the pixels themselves are checked only by decoding.
+std::optional<Picture> checkQoi(std::span<const std::uint8_t> bytes);
+
 // Three channels, opaque; the format's own reference encoder makes the same bytes.
 std::vector<std::uint8_t> encodeQoi(const Picture& picture);
 

@@ -192,12 +192,22 @@ TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
   EXPECT_EQ(shown.layoutWidth(), 4);
   EXPECT_EQ(shown.at(5, 2), (Rgb{0, 0, 255}));
   EXPECT_EQ(&media::onScreen(*p), &shown);  // worked out once
+  EXPECT_TRUE(p->pixels.empty());           // the design's pixels were never needed
 
   // No 3x set: the bitmap, enlarged.
   p = media::loadPictureFile(bmp, 2.5);
   EXPECT_EQ(p->layoutHeight(), 2);
   EXPECT_EQ(media::onScreen(*p).width, 10);
   EXPECT_EQ(media::onScreen(*p).at(9, 4), (Rgb{255, 0, 0}));
+
+  // A larger set whose pixels are cut short is found out only when it is
+  // shown; the bitmap is shown instead.
+  Bytes cut = media::encodeQoi(filled(8, 4, [](int, int) { return Rgb{0, 0, 255}; }));
+  cut.resize(cut.size() - 12);
+  testing_support::writeFile(media::largerSetPath(bmp, 2), cut);
+  p = media::loadPictureFile(bmp, 1.5);
+  EXPECT_EQ(media::onScreen(*p).width, 6);
+  EXPECT_EQ(media::onScreen(*p).at(5, 2), (Rgb{255, 0, 0}));
 }
 
 // A missing or damaged bitmap fails the same on every screen, larger set or not.
