@@ -36,8 +36,8 @@ using toolkit::Size;
 using toolkit::toTwips;
 using toolkit::Window;
 
-// The real screen: one borderless SDL window and renderer per Window, drawn
-// from the Window's controls; keys, clicks and close requests become Events.
+// The real screen: one borderless SDL window per Window, its pixels drawn in
+// memory from the Window's controls; keys, clicks and close requests become Events.
 class SdlBackend : public toolkit::Backend {
  public:
   // Nothing, with the reason in why, when no display can be reached. It plays
@@ -70,12 +70,14 @@ class SdlBackend : public toolkit::Backend {
   void setPointerRest(std::int64_t ms) { pointerRestMs_ = ms; }
 
  private:
-  struct TextureDeleter {
-    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+  struct SurfaceDeleter {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
   };
-  using TexturePtr = std::unique_ptr<SDL_Texture, TextureDeleter>;
+  using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+  // A picture's surface lends the picture's own pixels; a text's holds the
+  // rendered text.
   struct Cached {
-    TexturePtr texture;
+    SurfacePtr surface;
     int width = 0, height = 0;
     bool used = false;
     PictureRef keepAlive;  // a picture's address stays its own while cached
@@ -85,7 +87,6 @@ class SdlBackend : public toolkit::Backend {
   struct Native {
     Window* window = nullptr;
     SDL_Window* sdl = nullptr;
-    SDL_Renderer* renderer = nullptr;
     bool popup = false;
     int putBack = 0;  // moves undone in a row
     std::map<const media::Picture*, Cached> pictures;
@@ -97,6 +98,8 @@ class SdlBackend : public toolkit::Backend {
   // A window's place on the desktop, in pixels.
   SDL_Rect placeOf(const Window& w) const;
   Native* find(const Window& w);
+  // Makes the desktop's window for n if it has none yet; false if it cannot.
+  bool realise(Native& n);
   Native* findSdl(Uint32 windowId);
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
@@ -106,17 +109,15 @@ class SdlBackend : public toolkit::Backend {
   // Hides the pointer if it has rested long enough; the time until it will
   // have, or -1 when it is hidden already.
   std::int64_t restPointer();
-  void forgetTextures();
-  SDL_Renderer* renderer(Native& n);
 
-  void drawContents(Native& n, const Control* container, double originX, double originY,
-                    const SDL_Rect& clip);
-  void drawLabel(Native& n, const Label& label, double originX, double originY,
+  void drawContents(Native& n, SDL_Surface* to, const Control* container, double originX,
+                    double originY, const SDL_Rect& clip);
+  void drawLabel(Native& n, SDL_Surface* to, const Label& label, double originX, double originY,
                  const SDL_Rect& clip);
-  void drawPictureBox(Native& n, const PictureBox& box, double originX, double originY,
-                      const SDL_Rect& clip);
-  Cached* pictureTexture(Native& n, const PictureRef& picture);
-  Cached* textTexture(Native& n, const Label& label);
+  void drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& box, double originX,
+                      double originY, const SDL_Rect& clip);
+  Cached* pictureSurface(Native& n, const PictureRef& picture);
+  Cached* textSurface(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
   toolkit::Screen screen_;

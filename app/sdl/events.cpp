@@ -150,11 +150,6 @@ void SdlBackend::translate(const SDL_Event& e) {
     case SDL_QUIT:
       pending_.push_back(Event{Event::Kind::Quit});
       break;
-    case SDL_RENDER_TARGETS_RESET:
-    case SDL_RENDER_DEVICE_RESET:
-      forgetTextures();
-      for (auto& n : windows_) push(Event::Kind::Expose, n->window);
-      break;
     default:
       break;
   }

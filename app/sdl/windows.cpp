@@ -28,41 +28,38 @@ SDL_Surface* iconSurface(const media::Picture& p) {
 }
 }  // namespace
 
+// The desktop's window is made only when it is first shown, in its final
+// place: placing a window already made costs the program several waits on
+// the X server, each of which the window manager may lengthen.
 void SdlBackend::createWindow(Window& w) {
   if (find(w)) return;
   auto n = std::make_unique<Native>();
   n->window = &w;
   n->popup = w.alwaysOnTop();
-  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
-  // A window manager keeps ordinary windows behind a full-screen one, so a
-  // window that must stay on top is one it does not manage.
-  if (n->popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_POPUP_MENU;
-  const SDL_Rect place = placeOf(w);
-  n->sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
-  if (!n->sdl) {
-    warn("SDL_CreateWindow " + w.name());
-  } else {
-    if (w.icon()) {
-      if (SDL_Surface* icon = iconSurface(media::onScreen(*w.icon()))) {
-        SDL_SetWindowIcon(n->sdl, icon);
-        SDL_FreeSurface(icon);
-      }
-    }
-    if (!n->popup) SDL_SetWindowKeyboardGrab(n->sdl, SDL_TRUE);
-  }
   windows_.push_back(std::move(n));
 }
 
-// Made at the first paint, once the window has its size: its pixels are
-// allocated once, not first for the design's size.
-SDL_Renderer* SdlBackend::renderer(Native& n) {
-  if (n.renderer || !n.sdl) return n.renderer;
-  // A few pictures and labels need no graphics card: drawn in memory, they
-  // spare the GL driver's start-up and tens of megabytes.
-  n.renderer = SDL_CreateRenderer(n.sdl, -1, SDL_RENDERER_SOFTWARE);
-  if (!n.renderer) n.renderer = SDL_CreateRenderer(n.sdl, -1, 0);
-  if (!n.renderer) warn("SDL_CreateRenderer " + n.window->name());
-  return n.renderer;
+bool SdlBackend::realise(Native& n) {
+  if (n.sdl) return true;
+  const Window& w = *n.window;
+  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+  // A window manager keeps ordinary windows behind a full-screen one, so a
+  // window that must stay on top is one it does not manage.
+  if (n.popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_POPUP_MENU;
+  const SDL_Rect place = placeOf(w);
+  n.sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
+  if (!n.sdl) {
+    warn("SDL_CreateWindow " + w.name());
+    return false;
+  }
+  if (w.icon()) {
+    if (SDL_Surface* icon = iconSurface(media::onScreen(*w.icon()))) {
+      SDL_SetWindowIcon(n.sdl, icon);
+      SDL_FreeSurface(icon);
+    }
+  }
+  if (!n.popup) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
+  return true;
 }
 
 void SdlBackend::destroyWindow(Window& w) {
@@ -72,7 +69,6 @@ void SdlBackend::destroyWindow(Window& w) {
   Native& n = **it;
   n.pictures.clear();
   n.texts.clear();
-  if (n.renderer) SDL_DestroyRenderer(n.renderer);
   if (n.sdl) SDL_DestroyWindow(n.sdl);
   windows_.erase(it);
   std::erase_if(pending_, [&](const Event& e) { return e.window == &w; });
@@ -93,7 +89,7 @@ void SdlBackend::focusTopWindow() {
 
 void SdlBackend::showWindow(Window& w) {
   Native* n = find(w);
-  if (!n || !n->sdl) return;
+  if (!n || !realise(*n)) return;
   // Never wait for the desktop to show a window; once it has, the window is
   // raised and takes the keyboard (see translate).
   if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::showWithoutWaiting(n->sdl)) return;
