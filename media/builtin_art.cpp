@@ -13,10 +13,8 @@ PictureRef picture(std::span<const std::uint8_t> bytes) {
 PictureRef picture(const Drawing& drawing, double scale) {
   const int set = pictureSetFor(scale);
   const Bytes larger = set == 2 ? drawing.twice : set == 3 ? drawing.thrice : nullptr;
-  const auto design = drawing.design();
-  const auto bigger = larger ? larger() : std::span<const std::uint8_t>{};
-  auto pic =
-      decodeForScale({design.begin(), design.end()}, {bigger.begin(), bigger.end()}, set, scale);
+  auto pic = decodeForScale(drawing.design(), larger ? larger() : std::span<const std::uint8_t>{},
+                            set, scale);
   return std::make_shared<const Picture>(pic ? std::move(*pic) : Picture{});
 }
 

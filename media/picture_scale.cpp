@@ -39,6 +39,16 @@ std::uint8_t channel(float v) {
   return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
 }
 
+// sum = (first ? 0 : sum) + bytes * weight, element by element. The two
+// never overlap, which lets the compiler work on many elements at once.
+void addRow(float* __restrict sum, const std::uint8_t* __restrict bytes, std::size_t n,
+            float weight, bool first) {
+  if (first)
+    for (std::size_t i = 0; i < n; ++i) sum[i] = bytes[i] * weight;
+  else
+    for (std::size_t i = 0; i < n; ++i) sum[i] += bytes[i] * weight;
+}
+
 }  // namespace
 
 int pictureSetFor(double scale) {
@@ -60,25 +70,22 @@ Picture resample(const Picture& p, int width, int height) {
   out.width = width;
   out.height = height;
   if (width <= 0 || height <= 0 || p.width <= 0 || p.height <= 0) return out;
+  static_assert(sizeof(Rgb) == 3, "pixels are read as three bytes in a row");
   const Taps across = taps(p.width, width), down = taps(p.height, height);
-  const auto from = static_cast<std::size_t>(p.width), w = static_cast<std::size_t>(width);
-  out.pixels.resize(w * static_cast<std::size_t>(height));
+  const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
+  const auto* in = reinterpret_cast<const std::uint8_t*>(p.pixels.data());
+  out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   // A row at a time: down the columns into one row of the old width, then
   // along it. One row of working space, however large the picture.
-  std::vector<float> row(from * 3);
+  std::vector<float> row(rowBytes);
   for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-    std::fill(row.begin(), row.end(), 0.0f);
     const float* weight = &down.weights[static_cast<std::size_t>(down.at[y])];
-    for (std::size_t k = 0; k < static_cast<std::size_t>(down.count[y]); ++k) {
-      const Rgb* in = &p.pixels[(static_cast<std::size_t>(down.first[y]) + k) * from];
-      for (std::size_t x = 0; x < from; ++x) {
-        row[3 * x] += in[x].r * weight[k];
-        row[3 * x + 1] += in[x].g * weight[k];
-        row[3 * x + 2] += in[x].b * weight[k];
-      }
-    }
-    Rgb* to = &out.pixels[y * w];
-    for (std::size_t x = 0; x < w; ++x) {
+    const std::uint8_t* from = in + static_cast<std::size_t>(down.first[y]) * rowBytes;
+    addRow(row.data(), from, rowBytes, weight[0], true);
+    for (std::size_t k = 1; k < static_cast<std::size_t>(down.count[y]); ++k)
+      addRow(row.data(), from += rowBytes, rowBytes, weight[k], false);
+    Rgb* to = &out.pixels[y * static_cast<std::size_t>(width)];
+    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
       const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
       const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
       float r = 0, g = 0, b = 0;
@@ -107,8 +114,8 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
   return decodeBmp(bytes);
 }
 
-std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
-                                      std::vector<std::uint8_t> larger, int set, double scale) {
+std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
+                                      std::span<const std::uint8_t> larger, int set, double scale) {
   if (set == 1 && scale == 1.0) return decodePicture(design);
   // The design's own file must be a whole picture on every screen, so that
   // a damaged bitmap is reported the same whatever set is shown.
@@ -116,10 +123,20 @@ std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
   if (!small) small = checkBmp(design);
   if (!small) return small;
   small->later = std::make_shared<LaterFit>();
-  small->later->design = std::move(design);
-  small->later->larger = std::move(larger);
+  small->later->design = design;
+  small->later->larger = larger;
   small->later->set = set;
   small->later->scale = scale;
+  return small;
+}
+
+std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
+                                      std::vector<std::uint8_t> larger, int set, double scale) {
+  auto small = decodeForScale(std::span<const std::uint8_t>(design), larger, set, scale);
+  if (small && small->later) {
+    small->later->files[0] = std::move(design);
+    small->later->files[1] = std::move(larger);
+  }
   return small;
 }
 
@@ -132,8 +149,8 @@ const Picture& onScreen(const Picture& p) {
     if (!f.fitted)
       if (auto design = decodePicture(f.design))
         f.fitted = fitToScale(std::move(*design), 1, f.scale);
-    f.design = {};
-    f.larger = {};
+    f.design = f.larger = {};
+    for (auto& file : f.files) file = {};
   });
   return f.fitted ? *f.fitted : p;
 }

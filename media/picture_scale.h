@@ -40,8 +40,9 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes);
 // before anyone sees them, and fitting one to a large screen takes
 // milliseconds. Once fitted, only the fitted pixels are kept.
 struct LaterFit {
-  std::vector<std::uint8_t> design;  // the design's own bitmap, checked whole
-  std::vector<std::uint8_t> larger;  // the larger set's QOI bytes, or none
+  std::span<const std::uint8_t> design;  // the design's own picture, checked
+  std::span<const std::uint8_t> larger;  // the larger set's QOI bytes, or none
+  std::vector<std::uint8_t> files[2];    // what the two above show, when read from files
   int set = 1;
   double scale = 1;
   std::once_flag done;
@@ -54,6 +55,10 @@ struct LaterFit {
 // when those are missing or unreadable.
 std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
                                       std::vector<std::uint8_t> larger, int set, double scale);
+// The same for bytes that last as long as the program (its built-in art):
+// they are kept where they are, and read only if the picture is shown.
+std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
+                                      std::span<const std::uint8_t> larger, int set, double scale);
 
 // The picture as the screen shows it, fitted to the screen's scale the first
 // time it is asked for.

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -91,6 +92,9 @@ class SdlBackend : public toolkit::Backend {
     int putBack = 0;  // moves undone in a row
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
+    // Brings the window's pixels into memory while the game loads; anything
+    // that touches or replaces them waits for it (see ready).
+    std::jthread preparing;
   };
 
   SdlBackend();
@@ -100,6 +104,13 @@ class SdlBackend : public toolkit::Backend {
   Native* find(const Window& w);
   // Makes the desktop's window for n if it has none yet; false if it cannot.
   bool realise(Native& n);
+  // Sets the window's pixels up in memory on a thread of its own, so that
+  // the first paint finds them ready.
+  void prepare(Native& n);
+  // Waits until the window's pixels are prepared.
+  static void ready(Native& n) {
+    if (n.preparing.joinable()) n.preparing.join();
+  }
   Native* findSdl(Uint32 windowId);
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);

@@ -68,6 +68,7 @@ void drawBevel(SDL_Surface* to, const SDL_Rect& b, int edge, const Bevel& v) {
 void SdlBackend::paint(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
+  ready(*n);
   SDL_Surface* to = SDL_GetWindowSurface(n->sdl);
   if (!to) {
     warn("SDL_GetWindowSurface " + w.name());
@@ -76,11 +77,18 @@ void SdlBackend::paint(Window& w) {
   // Pictures new to the window are fitted to the screen on a second thread
   // while this one fills the window and draws the text; drawing a picture
   // waits for its fitting to end.
+  const SDL_Rect all{0, 0, to->w, to->h};
   std::vector<PictureRef> unfitted;
-  for (const Control* c : w.controls())
-    if (auto* box = dynamic_cast<const PictureBox*>(c); box && box->shown() && box->picture())
-      if (box->picture()->later && !n->pictures.contains(box->picture().get()))
-        unfitted.push_back(box->picture());
+  for (const Control* c : w.controls()) {
+    auto* box = dynamic_cast<const PictureBox*>(c);
+    if (!box || box->container() || !box->shown() || !box->picture() || !box->picture()->later ||
+        n->pictures.contains(box->picture().get()))
+      continue;
+    // One kept out of sight, off the window's edge, is not drawn at all.
+    const SDL_Rect at{screen_.toPixels(box->left()), screen_.toPixels(box->top()),
+                      screen_.toPixels(box->width()), screen_.toPixels(box->height())};
+    if (SDL_HasIntersection(&at, &all)) unfitted.push_back(box->picture());
+  }
   std::jthread fitter;
   if (!unfitted.empty())
     fitter = std::jthread([unfitted] {
@@ -90,7 +98,6 @@ void SdlBackend::paint(Window& w) {
         // Out of memory: drawing the picture tries again.
       }
     });
-  const SDL_Rect all{0, 0, to->w, to->h};
   SDL_SetClipRect(to, nullptr);
   fill(to, w.backColor(), 0, 0, to->w, to->h);
   drawContents(*n, to, nullptr, 0, 0, all);

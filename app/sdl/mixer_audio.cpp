@@ -24,7 +24,13 @@ constexpr std::size_t kMaxVoices = 64;
 constexpr std::uint64_t kMaxSoundBytes = 64u << 20;
 
 using Steady = std::chrono::steady_clock;
-using Samples = std::vector<Sint16>;  // interleaved stereo at kFrequency
+// A sound at kFrequency; a mono one stays mono until it is mixed, at half
+// the memory.
+struct Samples {
+  int channels = kChannels;
+  std::vector<Sint16> data;  // interleaved when stereo
+  std::size_t frames() const { return data.size() / static_cast<std::size_t>(channels); }
+};
 
 // A wave file in the card's format; nothing if SDL cannot read or convert it.
 std::unique_ptr<Samples> loadWave(const std::string& path) {
@@ -39,8 +45,9 @@ std::unique_ptr<Samples> loadWave(const std::string& path) {
                       1, &spec, &data, &length))
     return nullptr;
   SDL_AudioCVT cvt;
+  const int channels = spec.channels == 1 ? 1 : kChannels;
   const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
-                                      kChannels, kFrequency);
+                                      static_cast<Uint8>(channels), kFrequency);
   std::unique_ptr<Samples> out;
   // A header that claims a very low rate would ask for hours of sound.
   const auto needed = std::uint64_t{length} * static_cast<std::uint64_t>(std::max(1, cvt.len_mult));
@@ -52,8 +59,12 @@ std::unique_ptr<Samples> loadWave(const std::string& path) {
     cvt.len = static_cast<int>(length);
     if (built == 0 || SDL_ConvertAudio(&cvt) == 0) {
       const std::size_t bytes = built == 0 ? length : static_cast<std::size_t>(cvt.len_cvt);
-      out = std::make_unique<Samples>(bytes / sizeof(Sint16) / kChannels * kChannels);
-      std::copy_n(work.data(), out->size() * sizeof(Sint16), reinterpret_cast<Uint8*>(out->data()));
+      const auto perFrame = static_cast<std::size_t>(channels);
+      out = std::make_unique<Samples>();
+      out->channels = channels;
+      out->data.resize(bytes / sizeof(Sint16) / perFrame * perFrame);
+      std::copy_n(work.data(), out->data.size() * sizeof(Sint16),
+                  reinterpret_cast<Uint8*>(out->data.data()));
     }
   }
   SDL_FreeWAV(data);
@@ -128,14 +139,14 @@ struct MixerDevice {
   }
 
   static std::int64_t lengthMs(const Samples& sound) {
-    return static_cast<std::int64_t>(sound.size() / kChannels) * 1000 / kFrequency;
+    return static_cast<std::int64_t>(sound.frames()) * 1000 / kFrequency;
   }
 
  private:
   struct Voice {
     const Samples* sound = nullptr;  // while playing
-    std::size_t at = 0;
-    base::Bell* ended = nullptr;  // while an output has the voice
+    std::size_t at = 0;              // the next frame
+    base::Bell* ended = nullptr;     // while an output has the voice
 
     void stop() {
       if (!sound) return;
@@ -163,12 +174,15 @@ struct MixerDevice {
     std::fill_n(out, count, Sint16{0});
     for (Voice& v : voices) {
       if (!v.sound) continue;
-      const std::size_t n = std::min(count, v.sound->size() - v.at);
-      const Sint16* in = v.sound->data() + v.at;
-      for (std::size_t i = 0; i < n; ++i)
-        out[i] = static_cast<Sint16>(std::clamp(out[i] + in[i], -32768, 32767));
+      const auto perFrame = static_cast<std::size_t>(v.sound->channels);
+      const std::size_t n = std::min(count / kChannels, v.sound->frames() - v.at);
+      const Sint16* in = v.sound->data.data() + v.at * perFrame;
+      for (std::size_t i = 0; i < n * kChannels; ++i) {
+        const Sint16 sample = in[perFrame == 1 ? i / kChannels : i];
+        out[i] = static_cast<Sint16>(std::clamp(out[i] + sample, -32768, 32767));
+      }
       v.at += n;
-      if (v.at >= v.sound->size()) {
+      if (v.at >= v.sound->frames()) {
         lastEnded = Steady::now().time_since_epoch().count();
         v.stop();
       }

@@ -1,6 +1,10 @@
 #include "app/sdl/backend.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
 
 #include "app/sdl/log.h"
@@ -67,6 +71,7 @@ void SdlBackend::destroyWindow(Window& w) {
                          [&](const auto& n) { return n->window == &w; });
   if (it == windows_.end()) return;
   Native& n = **it;
+  ready(n);
   n.pictures.clear();
   n.texts.clear();
   if (n.sdl) SDL_DestroyWindow(n.sdl);
@@ -85,6 +90,33 @@ void SdlBackend::focusTopWindow() {
     static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
     return;
   }
+}
+
+// A new window's pixels are fresh memory, which the system hands over a page
+// at a time as they are first written: for a whole screen, thousands of
+// interruptions and milliseconds of the first paint. Asking for them all at
+// once is quicker, and on a thread of its own costs the game nothing.
+void SdlBackend::prepare(Native& n) {
+  SDL_Surface* s = SDL_GetWindowSurface(n.sdl);
+  if (!s) {
+    warn("SDL_GetWindowSurface " + n.window->name());
+    return;
+  }
+  auto* pixels = static_cast<char*>(s->pixels);
+  const auto bytes = static_cast<std::size_t>(s->pitch) * static_cast<std::size_t>(s->h);
+  n.preparing = std::jthread([pixels, bytes] {
+    constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    auto* start = pixels + (page - reinterpret_cast<std::uintptr_t>(pixels) % page) % page;
+    if (start < pixels + bytes &&
+        madvise(start, static_cast<std::size_t>(pixels + bytes - start), kPopulateWrite) == 0)
+      return;
+    // Older systems: touch each page, leaving it as it was.
+    for (std::size_t at = 0; at < bytes; at += page) {
+      volatile char* p = pixels + at;
+      *p = *p;
+    }
+  });
 }
 
 void SdlBackend::showWindow(Window& w) {
@@ -115,8 +147,18 @@ void SdlBackend::hideWindow(Window& w) {
 
 void SdlBackend::moveWindow(Window& w) {
   Native* n = find(w);
-  if (!n || !n->sdl) return;
+  if (!n) return;
   const SDL_Rect place = placeOf(w);
+  if (!n->sdl) {
+    // A window that fills the screen is in its final place already: make it
+    // now, and its pixels with it, while the game goes on loading.
+    const toolkit::Rect& b = screen_.bounds;
+    if (place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
+        realise(*n))
+      prepare(*n);
+    return;
+  }
+  ready(*n);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(n->sdl, &oldWidth, &oldHeight);
   if (oldWidth != place.w || oldHeight != place.h) SDL_SetWindowSize(n->sdl, place.w, place.h);
