@@ -89,7 +89,8 @@ class SdlBackend : public toolkit::Backend {
     Window* window = nullptr;
     SDL_Window* sdl = nullptr;
     bool popup = false;
-    int putBack = 0;  // moves undone in a row
+    int putBack = 0;           // moves undone in a row
+    bool showAtPaint = false;  // shown, but not on screen before its first paint
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
     // Brings the window's pixels into memory while the game loads; anything
@@ -121,6 +122,7 @@ class SdlBackend : public toolkit::Backend {
   // have, or -1 when it is hidden already.
   std::int64_t restPointer();
 
+  void showPainted(Native& n, SDL_Surface* to);
   void drawContents(Native& n, SDL_Surface* to, const Control* container, double originX,
                     double originY, const SDL_Rect& clip);
   void drawLabel(Native& n, SDL_Surface* to, const Label& label, double originX, double originY,

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/sdl/log.h"
+#include "app/sdl/x11.h"
 #include "media/picture_scale.h"
 
 namespace sdl {
@@ -101,13 +102,40 @@ void SdlBackend::paint(Window& w) {
   SDL_SetClipRect(to, nullptr);
   fill(to, w.backColor(), 0, 0, to->w, to->h);
   drawContents(*n, to, nullptr, 0, 0, all);
-  if (SDL_UpdateWindowSurface(n->sdl) != 0) warn("SDL_UpdateWindowSurface");
+  if (n->showAtPaint)
+    showPainted(*n, to);
+  else if (SDL_UpdateWindowSurface(n->sdl) != 0)
+    warn("SDL_UpdateWindowSurface");
 
   // Keep only what this picture of the window used.
   std::erase_if(n->pictures, [](const auto& item) { return !item.second.used; });
   std::erase_if(n->texts, [](const auto& item) { return !item.second.used; });
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
+}
+
+// A window's first paint goes on screen with the window itself: X fills it
+// with the window's colour, and only what is drawn on that is sent, in the
+// same breath, so the window never shows empty and a whole screen of pixels
+// need not cross to the X server before the child sees anything.
+void SdlBackend::showPainted(Native& n, SDL_Surface* to) {
+  n.showAtPaint = false;
+  const Rgb back = n.window->backColor();
+  if (!x11::showWithoutWaiting(n.sdl, SDL_MapRGB(to->format, back.r, back.g, back.b))) {
+    SDL_ShowWindow(n.sdl);
+    if (SDL_UpdateWindowSurface(n.sdl) != 0) warn("SDL_UpdateWindowSurface");
+    return;
+  }
+  const SDL_Rect all{0, 0, to->w, to->h};
+  std::vector<SDL_Rect> drawn;
+  for (const Control* c : n.window->controls()) {
+    if (c->container() || !c->shown()) continue;
+    const SDL_Rect at{screen_.toPixels(c->left()), screen_.toPixels(c->top()),
+                      screen_.toPixels(c->width()), screen_.toPixels(c->height())};
+    if (SDL_Rect seen; SDL_IntersectRect(&at, &all, &seen)) drawn.push_back(seen);
+  }
+  if (SDL_UpdateWindowSurfaceRects(n.sdl, drawn.data(), static_cast<int>(drawn.size())) != 0)
+    warn("SDL_UpdateWindowSurfaceRects");
 }
 
 // Labels first, beneath the picture boxes, each group in creation order.

@@ -122,9 +122,13 @@ void SdlBackend::prepare(Native& n) {
 void SdlBackend::showWindow(Window& w) {
   Native* n = find(w);
   if (!n || !realise(*n)) return;
-  // Never wait for the desktop to show a window; once it has, the window is
-  // raised and takes the keyboard (see translate).
-  if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::showWithoutWaiting(n->sdl)) return;
+  // On X11 the window goes on screen with its first paint (see paint), never
+  // waiting for the desktop to show it; once it has, the window is raised and
+  // takes the keyboard (see translate).
+  if (!(SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) && x11::isX11(n->sdl)) {
+    n->showAtPaint = true;
+    return;
+  }
   SDL_ShowWindow(n->sdl);
   bringForward(*n);
 }
@@ -142,6 +146,7 @@ void SdlBackend::bringForward(Native& n) {
 
 void SdlBackend::hideWindow(Window& w) {
   Native* n = find(w);
+  if (n) n->showAtPaint = false;
   if (n && n->sdl) SDL_HideWindow(n->sdl);
 }
 

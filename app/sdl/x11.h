@@ -6,11 +6,15 @@
 // because X11's headers name things (Window, Font) as the program does.
 namespace sdl::x11 {
 
-// Asks for the window to be shown and returns at once. SDL waits until the
-// window is on screen, and a window manager that keeps new windows hidden
-// (while it shows the desktop) would hold the program in that wait for ever.
-// The window counts as shown once SDL hears that it is. False where the
-// window is not an X11 one; then SDL must show it.
-bool showWithoutWaiting(SDL_Window* window);
+// Whether the window is an X11 one, which the program shows itself.
+bool isX11(SDL_Window* window);
+
+// Asks for the window to be shown, with X filling it with `background`
+// wherever nothing is drawn, and returns at once: the request goes with the
+// next ones the program sends. SDL waits until the window is on screen, and
+// a window manager that keeps new windows hidden (while it shows the desktop)
+// would hold the program in that wait for ever. The window counts as shown
+// once SDL hears that it is. False where the window is not an X11 one.
+bool showWithoutWaiting(SDL_Window* window, Uint32 background);
 
 }  // namespace sdl::x11
