@@ -93,6 +93,10 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   // the locale's table of compose sequences, thousands of lines that X reads
   // when SDL opens the input method, would cost a fifth of the start-up.
   setenv("XCOMPOSEFILE", "/dev/null", 0);
+  // SDL speaks to the session's message bus where there is one. Where there
+  // is none, the bus library would try to start one for it, forking the game
+  // to do so; the game needs no bus of its own.
+  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
   // Fonts are looked up while SDL reaches the display.
   backend->fonts_ = std::make_unique<FontFinder>();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
