@@ -122,6 +122,9 @@ class SdlBackend : public toolkit::Backend {
   // have, or -1 when it is hidden already.
   std::int64_t restPointer();
 
+  // A control's box in the window's pixels, its container's corner at origin.
+  SDL_Rect pixelsOf(const Control& c, double originX = 0, double originY = 0) const;
+  std::jthread fitAhead(Native& n, const SDL_Rect& all) const;
   void showPainted(Native& n, SDL_Surface* to);
   void drawContents(Native& n, SDL_Surface* to, const Control* container, double originX,
                     double originY, const SDL_Rect& clip);

@@ -75,30 +75,8 @@ void SdlBackend::paint(Window& w) {
     warn("SDL_GetWindowSurface " + w.name());
     return;
   }
-  // Pictures new to the window are fitted to the screen on a second thread
-  // while this one fills the window and draws the text; drawing a picture
-  // waits for its fitting to end.
   const SDL_Rect all{0, 0, to->w, to->h};
-  std::vector<PictureRef> unfitted;
-  for (const Control* c : w.controls()) {
-    auto* box = dynamic_cast<const PictureBox*>(c);
-    if (!box || box->container() || !box->shown() || !box->picture() || !box->picture()->later ||
-        n->pictures.contains(box->picture().get()))
-      continue;
-    // One kept out of sight, off the window's edge, is not drawn at all.
-    const SDL_Rect at{screen_.toPixels(box->left()), screen_.toPixels(box->top()),
-                      screen_.toPixels(box->width()), screen_.toPixels(box->height())};
-    if (SDL_HasIntersection(&at, &all)) unfitted.push_back(box->picture());
-  }
-  std::jthread fitter;
-  if (!unfitted.empty())
-    fitter = std::jthread([unfitted] {
-      try {
-        for (const PictureRef& p : unfitted) static_cast<void>(media::onScreen(*p));
-      } catch (const std::exception&) {
-        // Out of memory: drawing the picture tries again.
-      }
-    });
+  const std::jthread fitter = fitAhead(*n, all);
   SDL_SetClipRect(to, nullptr);
   fill(to, w.backColor(), 0, 0, to->w, to->h);
   drawContents(*n, to, nullptr, 0, 0, all);
@@ -112,6 +90,34 @@ void SdlBackend::paint(Window& w) {
   std::erase_if(n->texts, [](const auto& item) { return !item.second.used; });
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
+}
+
+SDL_Rect SdlBackend::pixelsOf(const Control& c, double originX, double originY) const {
+  return {screen_.toPixels(originX + c.left()), screen_.toPixels(originY + c.top()),
+          screen_.toPixels(c.width()), screen_.toPixels(c.height())};
+}
+
+// Pictures new to the window are fitted to the screen on a second thread
+// while this one fills the window and draws the text; drawing a picture waits
+// for its fitting to end. One kept off the window's edge is not drawn at all.
+std::jthread SdlBackend::fitAhead(Native& n, const SDL_Rect& all) const {
+  std::vector<PictureRef> unfitted;
+  for (const Control* c : n.window->controls()) {
+    auto* box = dynamic_cast<const PictureBox*>(c);
+    if (!box || box->container() || !box->shown() || !box->picture() || !box->picture()->later ||
+        n.pictures.contains(box->picture().get()))
+      continue;
+    const SDL_Rect at = pixelsOf(*box);
+    if (SDL_HasIntersection(&at, &all)) unfitted.push_back(box->picture());
+  }
+  if (unfitted.empty()) return {};
+  return std::jthread([unfitted] {
+    try {
+      for (const PictureRef& p : unfitted) static_cast<void>(media::onScreen(*p));
+    } catch (const std::exception&) {
+      // Out of memory: drawing the picture tries again.
+    }
+  });
 }
 
 // A window's first paint goes on screen with the window itself: X fills it
@@ -130,8 +136,7 @@ void SdlBackend::showPainted(Native& n, SDL_Surface* to) {
   std::vector<SDL_Rect> drawn;
   for (const Control* c : n.window->controls()) {
     if (c->container() || !c->shown()) continue;
-    const SDL_Rect at{screen_.toPixels(c->left()), screen_.toPixels(c->top()),
-                      screen_.toPixels(c->width()), screen_.toPixels(c->height())};
+    const SDL_Rect at = pixelsOf(*c);
     if (SDL_Rect seen; SDL_IntersectRect(&at, &all, &seen)) drawn.push_back(seen);
   }
   if (SDL_UpdateWindowSurfaceRects(n.sdl, drawn.data(), static_cast<int>(drawn.size())) != 0)
@@ -155,9 +160,7 @@ void SdlBackend::drawContents(Native& n, SDL_Surface* to, const Control* contain
 void SdlBackend::drawLabel(Native& n, SDL_Surface* to, const Label& label, double originX,
                            double originY, const SDL_Rect& clip) {
   if (label.caption().empty()) return;
-  const SDL_Rect box{screen_.toPixels(originX + label.left()),
-                     screen_.toPixels(originY + label.top()), screen_.toPixels(label.width()),
-                     screen_.toPixels(label.height())};
+  const SDL_Rect box = pixelsOf(label, originX, originY);
   if (!clipTo(to, intersection(box, clip))) return;
   Cached* text = textSurface(n, label);
   if (!text) return;
@@ -169,9 +172,7 @@ void SdlBackend::drawLabel(Native& n, SDL_Surface* to, const Label& label, doubl
 
 void SdlBackend::drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& box, double originX,
                                 double originY, const SDL_Rect& clip) {
-  const SDL_Rect outer{screen_.toPixels(originX + box.left()),
-                       screen_.toPixels(originY + box.top()), screen_.toPixels(box.width()),
-                       screen_.toPixels(box.height())};
+  const SDL_Rect outer = pixelsOf(box, originX, originY);
   if (!clipTo(to, intersection(outer, clip))) return;
   fill(to, box.backColor(), outer.x, outer.y, outer.w, outer.h);
   const double edgeTwips =

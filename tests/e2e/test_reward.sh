@@ -40,11 +40,7 @@ check_reward() {
     # game window, which has the focus: it closes the reward only, long before
     # the reward would close by itself.
     close_request "$wid"
-    for n in $(seq 10); do
-      [ -z "$(window_titled Form1)" ] && break
-      sleep 0.2
-    done
-    [ -z "$(window_titled Form1)" ] || fail "$mode: a close request left the reward up"
+    wait_reward_gone 2
     game_running || fail "$mode: a close request during the reward ended the game"
     say "$mode: a close request closed the reward only"
   fi

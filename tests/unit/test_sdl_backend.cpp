@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -129,6 +130,21 @@ struct SdlBackendTest : ::testing::Test {
     return out;
   }
 
+  // Where the desktop's window is, and its size, in pixels.
+  struct Place {
+    int x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const Place&, const Place&) = default;
+    friend std::ostream& operator<<(std::ostream& o, const Place& p) {
+      return o << p.x << "," << p.y << " " << p.width << "x" << p.height;
+    }
+  };
+  static Place place(const toolkit::Window& w) {
+    Place p;
+    SDL_GetWindowPosition(sdlWindow(w.caption()), &p.x, &p.y);
+    SDL_GetWindowSize(sdlWindow(w.caption()), &p.width, &p.height);
+    return p;
+  }
+
   Uint32 windowId(const toolkit::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
 
   std::unique_ptr<toolkit::WindowSystem> ws;
@@ -140,13 +156,7 @@ TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
   TestWindow w(*ws);
   w.setBounds(px(30), px(20), px(160), px(90));
   paint(w);
-  int x = 0, y = 0, width = 0, height = 0;
-  SDL_GetWindowPosition(sdlWindow(w.caption()), &x, &y);
-  SDL_GetWindowSize(sdlWindow(w.caption()), &width, &height);
-  EXPECT_EQ(x, 30);
-  EXPECT_EQ(y, 20);
-  EXPECT_EQ(width, 160);
-  EXPECT_EQ(height, 90);
+  EXPECT_EQ(place(w), (Place{30, 20, 160, 90}));
   const Pixels p = pixels(w);
   EXPECT_EQ(p.count(kWhite, 0, 0, 160, 90), 160 * 90);
 }
@@ -502,13 +512,7 @@ TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
   label.setForeColor(kBlue);
   paint(w);
 
-  int x = 0, y = 0, width = 0, height = 0;
-  SDL_GetWindowPosition(sdlWindow(w.caption()), &x, &y);
-  SDL_GetWindowSize(sdlWindow(w.caption()), &width, &height);
-  EXPECT_EQ(x, 160);
-  EXPECT_EQ(y, 90);
-  EXPECT_EQ(width, 320);
-  EXPECT_EQ(height, 180);
+  EXPECT_EQ(place(w), (Place{160, 90, 320, 180}));
 
   const Pixels p = pixels(w);
   const Rgb grey{128, 128, 128};
