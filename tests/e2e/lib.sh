@@ -274,6 +274,25 @@ wait_reward_gone() {
   fail "the reward window stayed"
 }
 
+DARK='r < 0.3 && g < 0.3 && b < 0.3'
+
+# wait_letter WHAT: fails unless the big letter is shown within 10 s.
+wait_letter() {
+  local count
+  count=$(wait_pixels 10 1500 "$(px 101)" "$(px 149)" "$(px 109)" "$(px 140)" "$DARK")
+  [ "$count" -ge 1500 ] || fail "no letter $1"
+}
+
+# wait_arranged: fails unless the opening ends in the arranged screen (the stop
+# sign; the talking frog, which is dark in places too, gone), then the letter.
+wait_arranged() {
+  local count
+  count=$(wait_pixels 30 100 $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" \
+    'r > 0.6 && g < 0.3 && b < 0.3')
+  [ "$count" -ge 100 ] || fail "no stop sign after the opening"
+  wait_letter "after the opening"
+}
+
 ALPHABET=abcdefghijklmnopqrstuvwxyz
 
 # The whole alphabet: whichever letter is up gets eaten; the rest arrive while

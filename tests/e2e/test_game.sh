@@ -1,27 +1,25 @@
 #!/usr/bin/env bash
-# A whole game in a real window: typing the alphabet over and over eats
-# whatever letter is shown; the purple score line counts up; after the 10th,
-# 20th and 30th letters the reward window opens, flashes and closes by itself,
-# and the game goes on.
+# A whole game in a real window. On a bare X server: typing the alphabet over
+# and over eats whatever letter is shown; the purple score line counts up;
+# after the 10th, 20th and 30th letters the reward window opens centred and on
+# top, flashes and closes by itself; the game is painted again where it was,
+# and goes on. Under a window manager: the reward shows centred and on top, a
+# close request while it is up closes the reward only, and the game still
+# eats letters afterwards.
 # Usage: test_game.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin game "$@"
 command -v tesseract >/dev/null || fail "tesseract is missing (tools/install-deps.sh installs it)"
 
-W=1024 H=768
 PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
-DARK='r < 0.3 && g < 0.3 && b < 0.3'
-start_x $W $H
-# The score line's box, and the big letter's once the frog is in view.
-SCORE="$(px 8) $(px 376) $(px 584) $(px 62)"
-LETTER="$(px 101) $(px 149) $(px 109) $(px 140)"
 
+# score_reads N: a screenshot SCORE_SHOT whose score line reads N letters.
 score_reads() {
-  local want="You have yumbled $1 letters!" png text
-  png=$(shot "score-$1")
+  local want="You have yumbled $1 letters!" text
+  SCORE_SHOT=$(shot "score-$1")
   # shellcheck disable=SC2086
   set -- $SCORE
-  convert "$png" -crop "${3}x${4}+${1}+${2}" +repage "$E2E_WORK/score.png"
+  convert "$SCORE_SHOT" -crop "${3}x${4}+${1}+${2}" +repage "$E2E_WORK/score.png"
   # This font's 1 is a plain upright stroke, which OCR takes for | or l.
   text=$(timeout 60 tesseract "$E2E_WORK/score.png" - --psm 7 2>/dev/null | tr -s ' ' |
     sed -e 's/ *$//' -e ':a' -e 's/\(yumbled [0-9]*\)[|Il!]/\11/' -e 'ta')
@@ -34,14 +32,34 @@ frame_colour() {
     -format '%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]' info:
 }
 
+# on_top PNG WHAT: the screen shows the reward's sunken border (dark grey, then
+# black, each line half the edge's width) just inside its edge, not the game.
+on_top() {
+  local edge outer count
+  edge=$(px 2) outer=$(($(px 2) / 2))
+  count=$(count_pixels "$1" $((x + $(px 8))) $((y + $(px 9))) "$(px 404)" 1 \
+    'abs(r - 0.502) < 0.01 && abs(g - 0.502) < 0.01 && abs(b - 0.502) < 0.01')
+  [ "$count" -ge "$(px 380)" ] || fail "$2: the reward window is not on top ($count border pixels)"
+  count=$(count_pixels "$1" $((x + $(px 8) + outer)) $((y + $(px 9) + outer)) \
+    $(($(px 404) - 2 * edge)) 1 'r == 0 && g == 0 && b == 0')
+  [ "$count" -ge "$(px 380)" ] || fail "$2: the reward window is not on top ($count border pixels)"
+}
+
+# repainted PNG WHAT: where the reward was, the game window is mostly white.
+repainted() {
+  local count
+  count=$(count_pixels "$1" "$x" "$y" "$REWARD_W" "$REWARD_H" 'r == 1 && g == 1 && b == 1')
+  [ "$count" -ge $((REWARD_W * REWARD_H / 2)) ] ||
+    fail "$2: the game window was not repainted where the reward was ($count white pixels)"
+}
+
+# --- On a bare X server: three rewards.
+start_x 1280 800
+# The score line's box.
+SCORE="$(px 8) $(px 376) $(px 584) $(px 62)"
 start_game
 wid=$(wait_window)
-# The screen arranged (the stop sign; the talking frog, which is dark in
-# places too, gone), then the letter.
-count=$(wait_pixels 30 100 $((W - $(px 32))) 0 "$(px 32)" "$(px 32)" 'r > 0.6 && g < 0.3 && b < 0.3')
-[ "$count" -ge 100 ] || fail "no stop sign after the opening"
-count=$(wait_pixels 30 1500 $LETTER "$DARK")
-[ "$count" -ge 1500 ] || fail "no letter after the opening"
+wait_arranged
 sleep 5 # the second part of the directions
 timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 
@@ -55,13 +73,11 @@ shot wrong-keys >/dev/null
 
 rewards=0 letters_seen=0
 for round in $(seq 150); do
-  timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
+  feed_one
   game_running || fail "the program ended while playing"
   if [ $letters_seen -eq 0 ]; then
-    sleep 1.5
-    shot first-turn >/dev/null
     # shellcheck disable=SC2086
-    count=$(count_pixels "$SHOTS/first-turn.png" $SCORE "$PURPLE")
+    count=$(wait_pixels 10 500 $SCORE "$PURPLE")
     [ "$count" -ge 500 ] || fail "no purple score line after the first letter ($count pixels)"
     score_reads 1
     letters_seen=1
@@ -71,23 +87,27 @@ for round in $(seq 150); do
 
   rewards=$((rewards + 1))
   reward_centred "$rw"
+  # Shots as fast as they come while it flashes (its colours stop changing
+  # when the applause starts, 3.5 s in), until two differ.
   colours=()
-  # Quickly: the colours stop changing when the applause starts, 3.5 s in.
-  for n in 1 2 3; do
-    sleep 0.15
-    colours+=("$(frame_colour "$(shot "reward$rewards-$n")" "$x" "$y")")
+  for n in 1 2 3 4 5 6; do
+    png=$(shot "reward$rewards-$n")
+    [ "$n" -gt 1 ] || on_top "$png" "reward $rewards"
+    colours+=("$(frame_colour "$png" "$x" "$y")")
+    [ "$(printf '%s\n' "${colours[@]}" | sort -u | wc -l)" -ge 2 ] && break
   done
   for c in "${colours[@]}"; do [ "$c" != "0,0,0" ] || fail "the reward flashed black"; done
   [ "$(printf '%s\n' "${colours[@]}" | sort -u | wc -l)" -ge 2 ] ||
     fail "the reward's frame did not change colour: ${colours[*]}"
-  say "reward $rewards: centred, flashing ${colours[*]}"
+  say "reward $rewards: centred, on top, flashing ${colours[*]}"
 
   wait_reward_gone 15
-  # The game is painted again and its next letter is up.
-  count=$(wait_pixels 10 1500 $LETTER "$DARK")
-  [ "$count" -ge 1500 ] || fail "no new letter after reward $rewards"
+  # The game is painted again and its next letter is up: a letter typed after
+  # a reward is eaten, as the next reward and the score show.
+  wait_letter "after reward $rewards"
   score_reads $((rewards * 10))
-  say "reward $rewards closed; the score reads $((rewards * 10))"
+  repainted "$SCORE_SHOT" "reward $rewards"
+  say "reward $rewards closed; the game is painted again and the score reads $((rewards * 10))"
   [ $rewards -eq 3 ] && break
 done
 [ $rewards -eq 3 ] || fail "only $rewards rewards in $round rounds"
@@ -95,7 +115,7 @@ done
 # The game goes on.
 timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 for n in $(seq 5); do
-  timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz
+  feed_one
   sleep 1.5
   score_reads 31 2>/dev/null && break
 done
@@ -105,4 +125,39 @@ say "after three rewards the game goes on"
 close_request "$wid"
 wait_exit 15
 [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS"
+
+# --- Under a window manager: a close request during the reward.
+start_x 1024 768 openbox
+start_game
+wid=$(wait_window)
+wait_arranged
+rw=$(play_until_reward "$wid")
+reward_centred "$rw"
+on_top "$(shot openbox-reward)" openbox
+say "openbox: reward window centred and on top"
+# The request reaches the game window, which has the focus: it closes the
+# reward only, long before the reward would close by itself.
+close_request "$wid"
+wait_reward_gone 2
+game_running || fail "openbox: a close request during the reward ended the game"
+say "openbox: a close request closed the reward only"
+sleep 0.5
+repainted "$(shot openbox-after)" openbox
+
+# Keys still reach the game: the next letter is eaten, so the score line is
+# repainted.
+SCORE_AREA="${SCREEN_W}x$(px 70)+0+$(px 350)"
+timeout 20 import -window root -crop "$SCORE_AREA" "$E2E_WORK/score-before.png"
+feed_one
+sleep 1.5
+timeout 20 import -window root -crop "$SCORE_AREA" "$E2E_WORK/score-after.png"
+same=0
+timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
+  null: 2>/dev/null || same=$?
+[ "$same" = 1 ] || fail "openbox: after the reward, a typed letter was not eaten"
+say "openbox: game repainted and playing after the reward"
+
+close_request "$wid"
+wait_exit 15
+[ "$GAME_STATUS" = 0 ] || fail "openbox: exit status $GAME_STATUS"
 say PASS

@@ -8,18 +8,22 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin signals "$@"
 LIMIT_MS=1000
 
-start_x 1024 768
+start_x 800 600
 
 start_game
 wait_window >/dev/null
-sleep 1
+# The frog is painted: the opening has begun.
+count=$(wait_pixels 10 2000 4 70 252 332 "$GREENISH")
+[ "$count" -ge 2000 ] || fail "no talking frog"
 quit_with TERM $LIMIT_MS
 say "opening (talking): SIGTERM ended it in $QUIT_MS ms"
 
 start_game
 wait_window >/dev/null
-# The arrangement comes about 4.4 s in, then 4.4 s of directions.
-sleep 6.5
+# The screen is arranged as the directions begin, and they are said for
+# seconds after it.
+count=$(wait_pixels 30 100 $((SCREEN_W - 32)) 0 32 32 'r > 0.6 && g < 0.3 && b < 0.3')
+[ "$count" -ge 100 ] || fail "no stop sign after the opening"
 quit_with INT $LIMIT_MS
 say "spoken directions: SIGINT ended it in $QUIT_MS ms"
 
