@@ -3,7 +3,8 @@
 #   make_sounds.sh SOUND_DIR BIN_DIR
 # Spoken sounds: voice.txt names the voice, letters.txt the letter names, and
 # NAME.txt the words of NAME.wav. Other sounds: NAME.sh, a sox recipe that
-# writes "$out". Every file is then trimmed and levelled the same way.
+# writes "$out". Every file is then trimmed and levelled the same way, by the
+# loudness meter named in $LOUDNESS (built as tools/loudness).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/sound_lib.sh"
@@ -15,7 +16,9 @@ if [ "${1:-}" = --one ]; then
   if [ -f "$src/$name.sh" ]; then
     mkdir -p "$tmp/$name"
     (cd "$tmp/$name" && out=$raw source "$src/$name.sh")
+    level=$EFFECT_LUFS
   else
+    level=$SPEECH_LUFS
     if [[ $name =~ ^[A-Z]$ ]]; then
       text=$(awk -v l="$name" '$1 == l { $1 = ""; sub(/^ /, ""); print }' "$src/letters.txt")
     else
@@ -24,7 +27,7 @@ if [ "${1:-}" = --one ]; then
     [ -n "$text" ] || { echo "make_sounds.sh: no words for $name" >&2; exit 1; }
     "$here/speak.sh" "$(grep -v '^#' "$src/voice.txt" | head -n 1)" "$text" "$raw"
   fi
-  finish "$raw" "$out"
+  finish "$raw" "$out" "$level"
   exit 0
 fi
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Duration, peak and loudness of each sound the build made:
+# How loud each sound the build made is heard, and the spread:
 #   tools/sound_report.sh BIN_DIR [NAME...]
-# start: the first sample above 1% of full scale; RMS: the whole file;
-# active RMS: only the 10 ms blocks louder than -40 dBFS (pauses left out),
-# the figure the loudness check in tests/assets/test_sounds.cpp compares.
+# LUFS: integrated loudness (K-weighted, gated 400 ms blocks); dBTP: the true
+# peak, between samples too; both by tools/loudness, the meter the build
+# levels with and the asset tests check with. Where ffmpeg is installed its
+# ebur128 figures stand beside them (a sound shorter than 0.4 s is looped, as
+# ffmpeg gates whole 400 ms blocks only). start/end: the first and last sample.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/sound_lib.sh"
 bin=$1
 shift
 names=("$@")
@@ -12,27 +16,20 @@ if [ ${#names[@]} -eq 0 ]; then
   names=(A B C D E F G H I J K L M N O P Q R S T U V W X Y Z yumdir yumdir2 goodjob
     ribbit ribbit2 slurp2 applp)
 fi
-printf '%-8s %7s %7s %8s %8s %9s %6s\n' sound rate "len s" "peak dB" "RMS dB" "active dB" "start"
+printf '%-8s %6s %6s %7s %6s %8s %7s %6s %6s\n' sound rate "len s" LUFS dBTP ffmpegI ffmpegTP start end
 for n in "${names[@]}"; do
   f=$bin/$n.wav
-  rate=$(soxi -r "$f")
-  sox "$f" -t dat - | awk -v name="$n" -v rate="$rate" '
-    function db(x) { return x > 0 ? 20 * log(x) / log(10) : -999 }
-    /^;/ { next }
-    {
-      x = $2; n++; sum += x * x; a = x < 0 ? -x : x
-      if (a > peak) peak = a
-      if (start == "" && a >= 0.01) start = (n - 1) / rate * 1000
-      bsum += x * x; bn++
-      if (bn == int(rate / 100)) { block() }
-    }
-    function block() {
-      if (bn > 0 && db(sqrt(bsum / bn)) > -40) { asum += bsum; an += bn }
-      bsum = 0; bn = 0
-    }
-    END {
-      block()
-      printf "%-8s %7d %7.3f %8.2f %8.2f %9.2f %4.1fms\n", name, rate, n / rate, db(peak),
-        db(sqrt(sum / n)), an ? db(sqrt(asum / an)) : -999, start
-    }'
+  read -r lufs peak _ < <("$LOUDNESS" "$f")
+  ff="- -"
+  if command -v ffmpeg >/dev/null; then
+    ff=$(ffmpeg -nostats -hide_banner -stream_loop "$(awk -v d="$(soxi -D "$f")" 'BEGIN { print d < 0.4 ? 9 : 0 }')" \
+      -i "$f" -af ebur128=peak=true -f null - 2>&1 | awk '$1 == "I:" { i = $2 } $1 == "Peak:" { p = $2 } END { print i, p }')
+  fi
+  ends=$(sox "$f" -t dat - | awk '/^;/ { next } !n++ { first = $2 } { last = $2 } END { printf "%d %d", first * 32768, last * 32768 }')
+  printf '%-8s %6d %6.3f %7.2f %6.2f %8s %7s %6s %6s\n' "$n" "$(soxi -r "$f")" "$(soxi -D "$f")" \
+    "$lufs" "$peak" $ff $ends
+  echo "$lufs" >>"${TMPDIR:-/tmp}/sound_report.$$"
 done
+awk '{ if (NR == 1 || $1 < lo) lo = $1; if (NR == 1 || $1 > hi) hi = $1 }
+     END { printf "spread: %.2f LU (%.2f to %.2f LUFS)\n", hi - lo, lo, hi }' "${TMPDIR:-/tmp}/sound_report.$$"
+rm -f "${TMPDIR:-/tmp}/sound_report.$$"
