@@ -73,6 +73,13 @@ std::unique_ptr<Samples> loadWave(const std::string& path) {
 
 }  // namespace
 
+void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std::size_t frames) {
+  for (std::size_t i = 0; i < frames * kChannels; ++i) {
+    const int sample = sound[channels == 1 ? i / kChannels : i];
+    stereo[i] = static_cast<std::int16_t>(std::clamp(stereo[i] + sample, -32768, 32767));
+  }
+}
+
 // The card and the voices mixed into it, shared by the system and its outputs
 // so that it closes after the last of them. Voices and the card's state are
 // touched under the device's own lock, and voices also under the card's lock,
@@ -176,11 +183,7 @@ struct MixerDevice {
       if (!v.sound) continue;
       const auto perFrame = static_cast<std::size_t>(v.sound->channels);
       const std::size_t n = std::min(count / kChannels, v.sound->frames() - v.at);
-      const Sint16* in = v.sound->data.data() + v.at * perFrame;
-      for (std::size_t i = 0; i < n * kChannels; ++i) {
-        const Sint16 sample = in[perFrame == 1 ? i / kChannels : i];
-        out[i] = static_cast<Sint16>(std::clamp(out[i] + sample, -32768, 32767));
-      }
+      mixSound(out, v.sound->data.data() + v.at * perFrame, v.sound->channels, n);
       v.at += n;
       if (v.at >= v.sound->frames()) {
         lastEnded = Steady::now().time_since_epoch().count();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "app/base/clock.h"
@@ -9,6 +11,10 @@
 namespace sdl {
 
 struct MixerDevice;
+
+// Adds frames of a 16-bit sound, mono or stereo, into stereo samples: a mono
+// sound reaches both channels, and loud sounds together clip, never wrap.
+void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std::size_t frames);
 
 // The sound card through SDL's own audio: each output is a voice of a small
 // mixer, so several windows can sound at once. Sounds are read and converted

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "media/wav.h"
+#include "tests/support/bytes.h"
 #include "tools/loudness.h"
 
 namespace {
@@ -57,7 +58,7 @@ std::optional<Sound> load(const std::string& name) {
   if (!info || info->bitsPerSample != 16) return std::nullopt;
   Sound sound{name, *info, {}};
   for (std::size_t at = info->dataOffset; at + 1 < info->dataOffset + info->dataBytes; at += 2)
-    sound.samples.push_back(static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8)));
+    sound.samples.push_back(testing_support::get16(bytes, at));
   return sound;
 }
 

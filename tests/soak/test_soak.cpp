@@ -30,11 +30,7 @@ TEST(Soak, AHundredThousandLettersAndTenThousandRewardsKeepMemoryFlat) {
   int rewards = 0;
   std::size_t afterFirstTenth = 0;
   for (int i = 1; i <= kLetters; ++i) {
-    const std::int64_t at = env.windows.nowMs() + 10;
-    env.backend.type(at, frm, frm.Label1.caption());
-    env.windows.runUntil(at + 1);
-    for (int guard = 0; guard < 1000 && (frm.Eating || frm.Timer1.enabled()); ++guard)
-      env.windows.runUntil(env.windows.nowMs() + 50);
+    testing_support::eatShownLetter(env, frm);
     if (i % 10 == 0) {
       for (const auto& e : env.backend.record())
         rewards += e.what == What::Load && e.subject == "frmAllRight";

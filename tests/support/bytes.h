@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,30 @@ inline void put32(Bytes& b, std::uint32_t v) {
 inline void putText(Bytes& b, const std::string& s) {
   b.insert(b.end(), s.begin(), s.end());
 }
+
+// Overwrites the four bytes at `at`.
+inline void set32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline std::int16_t get16(const Bytes& b, std::size_t at) {
+  return static_cast<std::int16_t>(b[at] | (b[at + 1] << 8));
+}
+
+// The first n bytes of b in a block of exactly that size, so that the
+// sanitizer catches a read past them.
+class Exactly {
+ public:
+  Exactly(const Bytes& b, std::size_t n)
+      : copy_(std::make_unique<std::uint8_t[]>(n ? n : 1)), size_(n) {
+    std::copy_n(b.begin(), n, copy_.get());
+  }
+  operator std::span<const std::uint8_t>() const { return {copy_.get(), size_}; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> copy_;
+  std::size_t size_;
+};
 
 // A wave file's bytes: RIFF header, any extra chunk, "fmt ", then silent data.
 struct WavSpec {
@@ -50,9 +77,7 @@ inline Bytes waveBytes(const WavSpec& s, const Bytes& extraChunk = {}) {
   putText(b, "data");
   put32(b, s.declaredData ? s.declaredData : s.dataBytes);
   b.resize(b.size() + s.dataBytes, 0);
-  const auto riff = static_cast<std::uint32_t>(b.size() - 8);
-  for (int i = 0; i < 4; ++i)
-    b[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+  set32(b, 4, static_cast<std::uint32_t>(b.size() - 8));
   return b;
 }
 

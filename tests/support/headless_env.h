@@ -49,6 +49,11 @@ class GameFolder {
   std::string dir_;
 };
 
+// The opening is over and the first letter waits for its key: the talking
+// frog's sixteen 150 ms ticks, the 2 s rest, then both parts of the directions.
+constexpr std::int64_t kOpeningEnd =
+    16 * 150 + 2000 + GameFolder::kDirectionsMs + GameFolder::kDirections2Ms;
+
 // Records each picture file read, by name.
 class TracingPictureLoader : public media::PictureLoader {
  public:
@@ -96,5 +101,20 @@ struct HeadlessEnv {
   // When the occurrence-th matching entry was recorded; -1 if never.
   std::int64_t timeOf(const Pick& pick, int occurrence = 1) const;
 };
+
+// Types keys into the game window at atMs, then runs until that turn is over.
+template <class Game>
+void typeAndFinish(HeadlessEnv& env, Game& game, std::int64_t atMs, const std::string& keys) {
+  env.backend.type(atMs, game, keys);
+  env.windows.runUntil(atMs + 1);
+  for (int guard = 0; guard < 1000 && (game.Eating || game.Timer1.enabled()); ++guard)
+    env.windows.runUntil(env.windows.nowMs() + 50);
+}
+
+// Eats the letter shown, 10 ms from now.
+template <class Game>
+void eatShownLetter(HeadlessEnv& env, Game& game) {
+  typeAndFinish(env, game, env.windows.nowMs() + 10, game.Label1.caption());
+}
 
 }  // namespace testing_support

@@ -2,10 +2,8 @@
 // missing, broken or lying about their sizes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,12 +16,9 @@ using base::Rgb;
 using testing_support::Bytes;
 using testing_support::put16;
 using testing_support::put32;
+using testing_support::set32;
 
 namespace {
-
-void set32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 constexpr std::size_t kWidthAt = 18, kHeightAt = 22, kBitsAt = 28, kCompressionAt = 30,
                       kColoursAt = 46, kOffsetAt = 10, kHeaderSizeAt = 14;
@@ -107,11 +102,8 @@ void expectPixels(const std::optional<media::Picture>& pic, int width, int heigh
     for (int x = 0; x < width; ++x) EXPECT_EQ(pic->at(x, y), expected(x, y)) << x << "," << y;
 }
 
-// The decoder sees exactly these bytes, so the sanitizer catches any read past them.
 std::optional<media::Picture> decodeExactly(const Bytes& b, std::size_t n) {
-  auto copy = std::make_unique<std::uint8_t[]>(n ? n : 1);
-  if (n) std::memcpy(copy.get(), b.data(), n);
-  return media::decodeBmp({copy.get(), n});
+  return media::decodeBmp(testing_support::Exactly(b, n));
 }
 
 TEST(DecodeBmp, TwentyFourBitRowsEitherWayWithPadding) {

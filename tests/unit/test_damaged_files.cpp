@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -23,8 +24,7 @@ using testing_support::HeadlessEnv;
 
 namespace {
 
-constexpr std::int64_t kOpeningEnd =
-    16 * 150 + 2000 + GameFolder::kDirectionsMs + GameFolder::kDirections2Ms;
+using testing_support::kOpeningEnd;
 
 struct Outcome {
   std::vector<std::string> record;  // "time text", every line
@@ -38,13 +38,8 @@ Outcome playTenLetters(const std::string& dir) {
   game::FrmMain frm{env.services};
   env.windows.start(frm);
   env.windows.runUntil(kOpeningEnd + 100);
-  for (int i = 0; i < 10 && !frm.Label1.caption().empty(); ++i) {
-    const std::int64_t at = env.windows.nowMs() + 10;
-    env.backend.type(at, frm, frm.Label1.caption());
-    env.windows.runUntil(at + 1);
-    for (int guard = 0; guard < 1000 && (frm.Eating || frm.Timer1.enabled()); ++guard)
-      env.windows.runUntil(env.windows.nowMs() + 50);
-  }
+  for (int i = 0; i < 10 && !frm.Label1.caption().empty(); ++i)
+    testing_support::eatShownLetter(env, frm);
   env.backend.closeRequest(env.windows.nowMs() + 10, frm);
   Outcome out;
   if (env.windows.runUntil(env.windows.nowMs() + 100000)) out.endedAt = env.windows.nowMs();
@@ -62,7 +57,7 @@ Bytes readAll(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 Bytes with32(Bytes b, std::size_t at, std::uint32_t v) {
-  std::memcpy(b.data() + at, &v, 4);
+  testing_support::set32(b, at, v);
   return b;
 }
 bool isPicture(const std::string& name) {
@@ -144,58 +139,91 @@ const std::vector<Damage>& damages() {
   return all;
 }
 
-// Every file the game reads while it runs.
-std::vector<std::string> runTimeFiles() {
+// Opened in the run: "read f1.bmp", "sound FileName=A.wav".
+bool opens(const Outcome& run, const std::string& file) {
+  const std::string as = isPicture(file) ? " read " + file : " sound FileName=" + file;
+  return std::any_of(run.record.begin(), run.record.end(),
+                     [&](const std::string& line) { return line.ends_with(as); });
+}
+
+// The letters' sounds the run opens, each once, in order.
+std::vector<std::string> letterSounds(const Outcome& run) {
   std::vector<std::string> files;
-  for (int i = 1; i <= 7; ++i) files.push_back("f" + std::to_string(i) + ".bmp");
-  for (int i = 0; i <= 2; ++i) files.push_back("talk" + std::to_string(i) + ".bmp");
-  for (char c = 'A'; c <= 'Z'; ++c) files.push_back(std::string(1, c) + ".wav");
-  for (const char* name : {"ribbit.wav", "ribbit2.wav", "slurp2.wav", "yumdir.wav", "yumdir2.wav",
-                           "applp.wav", "goodjob.wav"})
-    files.push_back(name);
+  for (const std::string& line : run.record) {
+    const std::size_t at = line.find(" sound FileName=");
+    const std::string file = at == std::string::npos ? "" : line.substr(at + 16);
+    if (file.size() == 5 && std::find(files.begin(), files.end(), file) == files.end())
+      files.push_back(file);
+  }
   return files;
 }
 
-TEST(DamagedFiles, EachEndsAsTheGameExpectsAndNeverWaitsLonger) {
+// One row per file the game reads in a ten-letter game, so that the rows run
+// apart: every picture and fixed sound, and the letters' sounds by their
+// place among those the seeded generator chooses.
+struct DamagedFiles : ::testing::TestWithParam<std::string> {};
+
+TEST_P(DamagedFiles, EachEndsAsTheGameExpectsAndNeverWaitsLonger) {
   GameFolder intactFolder;
   const Outcome intact = playTenLetters(intactFolder.path());
   ASSERT_GT(intact.endedAt, 0);
   ASSERT_TRUE(intact.boxes.empty());
 
-  for (const std::string& file : runTimeFiles()) {
-    GameFolder missingFolder;
-    missingFolder.remove(file);
-    const Outcome missing = playTenLetters(missingFolder.path());
-    ASSERT_GT(missing.endedAt, 0) << file;
+  std::string file = GetParam();
+  if (file.starts_with("letter ")) {
+    const auto letters = letterSounds(intact);
+    const auto n = std::stoul(file.substr(7));
+    ASSERT_LE(n, letters.size()) << "the run says only " << letters.size() << " letters";
+    file = letters[n - 1];
+  }
+  ASSERT_TRUE(opens(intact, file)) << file << " is never opened: its damage could not show";
 
-    for (const auto& damage : damages()) {
-      SCOPED_TRACE(file + " as " + damage.name);
-      GameFolder folder;
-      damage.apply(folder.file(file), readAll(folder.file(file)));
-      const Outcome got = playTenLetters(folder.path());
-      ASSERT_GT(got.endedAt, 0) << "the close request did not end it";
-      switch (isPicture(file) ? damage.picture : damage.sound) {
-        case Expect::AsMissing:
-          EXPECT_EQ(got.record, missing.record);
-          EXPECT_EQ(got.boxes, missing.boxes);
-          break;
-        case Expect::AsInvalid:
-          EXPECT_EQ(got.record, missing.record);
-          EXPECT_EQ(got.boxes,
-                    (std::vector<std::string>{"ERROR:  481|Form_Load: \nInvalid picture"}));
-          break;
-        case Expect::AsIntact:
-          EXPECT_EQ(got.record, intact.record);
-          EXPECT_TRUE(got.boxes.empty());
-          break;
-        case Expect::NoLongerThanIntact:
-          EXPECT_TRUE(got.boxes.empty());
-          EXPECT_LE(got.endedAt, intact.endedAt);
-          EXPECT_GE(got.endedAt, missing.endedAt);
-          break;
-      }
+  GameFolder missingFolder;
+  missingFolder.remove(file);
+  const Outcome missing = playTenLetters(missingFolder.path());
+  ASSERT_GT(missing.endedAt, 0) << file;
+
+  for (const auto& damage : damages()) {
+    SCOPED_TRACE(file + " as " + damage.name);
+    GameFolder folder;
+    damage.apply(folder.file(file), readAll(folder.file(file)));
+    const Outcome got = playTenLetters(folder.path());
+    ASSERT_GT(got.endedAt, 0) << "the close request did not end it";
+    switch (isPicture(file) ? damage.picture : damage.sound) {
+      case Expect::AsMissing:
+        EXPECT_EQ(got.record, missing.record);
+        EXPECT_EQ(got.boxes, missing.boxes);
+        break;
+      case Expect::AsInvalid:
+        EXPECT_EQ(got.record, missing.record);
+        EXPECT_EQ(got.boxes,
+                  (std::vector<std::string>{"ERROR:  481|Form_Load: \nInvalid picture"}));
+        break;
+      case Expect::AsIntact:
+        EXPECT_EQ(got.record, intact.record);
+        EXPECT_TRUE(got.boxes.empty());
+        break;
+      case Expect::NoLongerThanIntact:
+        EXPECT_TRUE(got.boxes.empty());
+        EXPECT_LE(got.endedAt, intact.endedAt);
+        EXPECT_GE(got.endedAt, missing.endedAt);
+        break;
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    , DamagedFiles,
+    ::testing::Values("f1.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp",
+                      "talk0.bmp", "talk1.bmp", "talk2.bmp", "ribbit.wav", "ribbit2.wav",
+                      "slurp2.wav", "yumdir.wav", "yumdir2.wav", "applp.wav", "goodjob.wav",
+                      "letter 1", "letter 2", "letter 3", "letter 4", "letter 5", "letter 6",
+                      "letter 7", "letter 8", "letter 9", "letter 10"),
+    [](const auto& row) {
+      std::string name = row.param;
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+      return name;
+    });
 
 }  // namespace

@@ -16,8 +16,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-constexpr std::int64_t kOpeningEnd =
-    16 * 150 + 2000 + GameFolder::kDirectionsMs + GameFolder::kDirections2Ms;
+using testing_support::kOpeningEnd;
 
 struct TurnTest : ::testing::Test {
   GameFolder folder;
@@ -40,15 +39,10 @@ struct TurnTest : ::testing::Test {
     });
   }
 
-  // Types at atMs, then runs until the turn is over.
   void typeAndFinish(std::int64_t atMs, const std::string& keys) {
-    env.backend.type(atMs, frm, keys);
-    env.windows.runUntil(atMs + 1);
-    for (int guard = 0; guard < 1000 && (frm.Eating || frm.Timer1.enabled()); ++guard)
-      env.windows.runUntil(now() + 50);
+    testing_support::typeAndFinish(env, frm, atMs, keys);
   }
-
-  void eatShownLetter() { typeAndFinish(now() + 10, frm.Label1.caption()); }
+  void eatShownLetter() { testing_support::eatShownLetter(env, frm); }
 };
 
 TEST_F(TurnTest, AWholeTurnInOrder) {
@@ -162,6 +156,27 @@ TEST_F(TurnTest, NoLetterTwiceInARowAndEveryLetterComes) {
   EXPECT_EQ(frm.LettersEaten, 150);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 150 letters!");
   EXPECT_TRUE(env.backend.messageBoxes().empty());
+}
+
+// The letters come from a generator seeded by the clock at start-up: a game
+// started at the same time plays the same letters, one started later others.
+TEST(Letters, GamesStartedAtDifferentTimesPlayDifferentLetters) {
+  const auto letters = [](std::int64_t startMs) {
+    GameFolder folder;
+    HeadlessEnv env{folder.path()};
+    game::FrmMain frm{env.services};
+    env.windows.block(startMs);
+    env.windows.start(frm);
+    env.windows.runUntil(startMs + kOpeningEnd + 100);
+    std::string played;
+    for (int i = 0; i < 8; ++i) {
+      testing_support::eatShownLetter(env, frm);
+      played += frm.CurrentLetter;
+    }
+    return played;
+  };
+  EXPECT_EQ(letters(1234), letters(1234));
+  EXPECT_NE(letters(1234), letters(1235));
 }
 
 TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetter) {

@@ -475,15 +475,18 @@ TEST_F(SdlBackendTest, EventsForAWindowThatIsGoneAreDropped) {
 TEST_F(SdlBackendTest, ThePointerHidesOnceItRestsAndShowsWhenItMoves) {
   TestWindow w(*ws);
   paint(w);
-  backend->setPointerRest(50);
+  backend->setPointerRest(60000);
   SDL_Event move{};
   move.type = SDL_MOUSEMOTION;
   move.motion.windowID = windowId(w);
   SDL_PushEvent(&move);
   EXPECT_FALSE(backend->waitEvent(30));
+  const std::int64_t moved = backend->nowMs();  // at the latest
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  // Waiting on: it hides while the wait goes on to its end.
-  EXPECT_FALSE(backend->waitEvent(100));
+  // Resting until at most 100 ms from now, within a wait of 300: it hides
+  // while the wait goes on to its end.
+  backend->setPointerRest(backend->nowMs() - moved + 100);
+  EXPECT_FALSE(backend->waitEvent(300));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   SDL_PushEvent(&move);
   EXPECT_FALSE(backend->waitEvent(0));
