@@ -1,11 +1,12 @@
 #include <iostream>
+#include <system_error>
 
 #include "app/play.h"
 #include "app/sdl/platform.h"
 #include "app/single_instance.h"
 #include "media/asset_path.h"
 
-int main() {
+int main() try {
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;  // a game already runs on this screen: leave it be
   app::keepMemoryLow();
@@ -16,5 +17,11 @@ int main() {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;
   }
-  return app::play(*screen, dir);
+  // Before the screen closes: SDL's clean-up must not wait on a sound server
+  // that does not answer.
+  return sdl::endUnlessSoundHeld(app::play(*screen, dir));
+} catch (const std::system_error& e) {
+  // A thread the game needs could not be made (a limit on processes).
+  std::cerr << "yumble: cannot start: " << e.what() << "\n";
+  return 1;
 }

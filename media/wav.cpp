@@ -50,30 +50,49 @@ std::int64_t WavInfo::durationMs() const {
   return bytesPerSecond > 0 ? std::int64_t{dataBytes} * 1000 / bytesPerSecond : 0;
 }
 
+// Every chunk is walked to the end of the file, so that no part of it can
+// say something this check did not read: one format, one data chunk after
+// it, and no chunk claiming more bytes than the file holds.
 std::optional<WavInfo> parseWav(std::span<const std::uint8_t> b) {
   if (b.size() < 12 || !tagIs(b, 0, "RIFF") || !tagIs(b, 8, "WAVE")) return std::nullopt;
   std::optional<WavInfo> info;
+  bool formatSeen = false, dataSeen = false;
   std::size_t at = 12;
   while (at + 8 <= b.size()) {
     const std::uint32_t size = u32(b, at + 4);
     const std::size_t body = at + 8;
-    if (tagIs(b, at, "fmt ") && size >= 16 && body + 16 <= b.size()) {
+    if (size > b.size() - body) return std::nullopt;
+    if (tagIs(b, at, "fmt ")) {
+      if (formatSeen || size < 16) return std::nullopt;
+      formatSeen = true;
       info = readFormat(b, body, size);
       if (!info) return std::nullopt;
-    } else if (tagIs(b, at, "data") && info) {
-      // A data size beyond the end of the file counts only what is there, in
-      // whole frames.
-      const std::size_t present = std::min<std::size_t>(size, b.size() - body);
+    } else if (tagIs(b, at, "data")) {
+      if (!info || dataSeen) return std::nullopt;
+      dataSeen = true;
       const std::size_t frame = static_cast<std::size_t>(info->channels) * info->bitsPerSample / 8;
       info->dataOffset = body;
-      info->dataBytes = static_cast<std::uint32_t>(present - present % frame);
+      info->dataBytes = static_cast<std::uint32_t>(size - size % frame);
       if (info->durationMs() > kLongestSoundMs) return std::nullopt;
-      return info;
     }
-    if (size > b.size() - body) break;
     at = body + size + (size & 1);
   }
-  return std::nullopt;
+  // A last pad byte may be missing; anything more left over is not a chunk.
+  if (at < b.size() && b.size() - at > 1) return std::nullopt;
+  if (!dataSeen) return std::nullopt;
+  return info;
+}
+
+std::vector<std::int16_t> samples16(const WavInfo& info, std::span<const std::uint8_t> b) {
+  const std::size_t width = static_cast<std::size_t>(info.bitsPerSample) / 8;
+  std::vector<std::int16_t> out(info.dataBytes / width);
+  const std::uint8_t* in = b.data() + info.dataOffset;
+  for (std::size_t i = 0; i < out.size(); ++i, in += width) {
+    // The top sixteen bits of each little-endian sample; 8-bit ones are unsigned.
+    out[i] = width == 1 ? static_cast<std::int16_t>((in[0] - 128) * 256)
+                        : static_cast<std::int16_t>(in[width - 2] | (in[width - 1] << 8));
+  }
+  return out;
 }
 
 std::optional<WavInfo> readWavFile(const std::string& path) {

@@ -13,7 +13,7 @@ struct WavInfo {
   int sampleRate = 0;
   int channels = 0;
   int bitsPerSample = 0;
-  // Only the whole frames that are really in the file, whatever the header claims.
+  // Whole frames only.
   std::uint32_t dataBytes = 0;
   std::size_t dataOffset = 0;
 
@@ -28,15 +28,21 @@ inline constexpr int kMinSampleRate = 8000;
 inline constexpr int kMaxSampleRate = 192000;
 inline constexpr std::int64_t kLongestSoundMs = 60000;
 
-// Reads the header of a PCM wave file; nothing if it is not one, or if any of
-// its values is implausible (rate, channels, bits, block size, length).
+// Reads the header of a PCM wave file; nothing if it is not one, if any of
+// its values is implausible (rate, channels, bits, block size, length), or if
+// the file could be read two ways (two format or data chunks, a chunk longer
+// than the file).
 std::optional<WavInfo> parseWav(std::span<const std::uint8_t> bytes);
 // The same for a file, read with the sound files' size bound: nothing for a
 // file that is missing, not a regular file, too large or not a wave.
 std::optional<WavInfo> readWavFile(const std::string& path);
 
-// A wave file's bytes, for a player that parses them itself, with the header
-// already found plausible.
+// The samples of a file parseWav accepted, exactly those it checked, as
+// signed 16-bit values at the file's own rate, interleaved as in the file.
+// May throw std::bad_alloc.
+std::vector<std::int16_t> samples16(const WavInfo& info, std::span<const std::uint8_t> bytes);
+
+// A wave file's bytes with the header already found plausible.
 struct WaveFile {
   WavInfo info;
   std::vector<std::uint8_t> bytes;

@@ -20,18 +20,22 @@ void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std
 // mixer, so several windows can sound at once. Sounds are read and converted
 // to the card's format when opened; the card itself is taken at the first
 // sound and let go once nothing has played for idleRelease, so that a game
-// waiting for a key costs neither this program nor the sound server anything.
-// Where no card opens, SDL's dummy driver keeps real-time pacing, silently.
+// being played keeps one stream while a game left alone costs neither this
+// program nor the sound server anything. Where no card opens, SDL's dummy
+// driver keeps real-time pacing, silently. Nothing here waits on the sound
+// server: a server that does not answer leaves the game silent.
 class MixerAudio : public media::AudioSystem {
  public:
-  // Nothing if SDL's audio cannot start at all.
   static std::unique_ptr<MixerAudio> open(
-      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(1));
+      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(10));
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;
   // Whether the card is held now.
   bool holdsCard() const;
+  // Whether a card was left waiting on its server when the audio ended: the
+  // program must then end without SDL's clean-up, which would wait for it.
+  static bool cardLeftWaiting();
 
  private:
   MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device);

@@ -17,4 +17,9 @@ std::unique_ptr<toolkit::Backend> openScreen(std::string& why);
 // only when no device at all opens.
 std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock);
 
+// Ends the program at once with status when the sound card was left waiting
+// on a sound server that does not answer, as SDL's own clean-up would wait
+// for it for ever; otherwise returns status.
+int endUnlessSoundHeld(int status);
+
 }  // namespace sdl

@@ -13,5 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       info->channels >= 1 && info->channels <= 2 && info->dataOffset <= size &&
       info->dataBytes <= size - info->dataOffset && info->durationMs() <= media::kLongestSoundMs;
   if (!plausible) __builtin_trap();
+  // Exactly the checked samples are read, and no byte beyond them.
+  if (media::samples16(*info, {data, size}).size() * info->bitsPerSample / 8 != info->dataBytes)
+    __builtin_trap();
   return 0;
 }

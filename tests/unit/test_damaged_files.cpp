@@ -90,7 +90,7 @@ const std::vector<Damage>& damages() {
        [](auto& p, auto& b) {
          testing_support::writeFile(p, Bytes(b.begin(), b.begin() + b.size() / 2));
        },
-       Expect::AsInvalid, Expect::NoLongerThanIntact},
+       Expect::AsInvalid, Expect::AsMissing},
       {"random bytes",
        [](auto& p, auto& b) {
          std::mt19937 random(7);
@@ -134,7 +134,18 @@ const std::vector<Damage>& damages() {
        [](auto& p, auto& b) {
          testing_support::writeFile(p, with32(b, isPicture(p) ? 34 : 40, 0xffffffffu));
        },
-       Expect::AsIntact, Expect::AsIntact},
+       Expect::AsIntact, Expect::AsMissing},
+      // A sound that says two things: a second format chunk, at a tenth of
+      // the rate, before the data (a picture is left as it is).
+      {"a second header",
+       [](auto& p, auto& b) {
+         if (isPicture(p)) return;
+         Bytes two(b.begin(), b.begin() + 36);
+         two.insert(two.end(), b.begin() + 12, b.begin() + 36);
+         two.insert(two.end(), b.begin() + 36, b.end());
+         testing_support::writeFile(p, with32(with32(two, 48, 4410), 52, 8820));
+       },
+       Expect::AsIntact, Expect::AsMissing},
   };
   return all;
 }

@@ -237,13 +237,17 @@ TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
   EXPECT_EQ(info->durationMs(), 100);
 }
 
-TEST(WaveHeader, DataCutShortCountsOnlyWhatIsThere) {
-  auto info = media::parseWav(wave({.dataBytes = 8000, .declaredData = 16000}));
-  ASSERT_TRUE(info);
-  EXPECT_EQ(info->dataBytes, 8000u);
-  EXPECT_EQ(info->durationMs(), 500);
-  // In 8-bit mono a byte is a whole frame: exactly what is there counts.
-  info = media::parseWav(wave({.bits = 8, .dataBytes = 8001, .declaredData = 16000}));
+// What is played is what was checked: a file that could be read two ways is
+// no sound at all.
+TEST(WaveHeader, RefusesAFileThatSaysTwoThings) {
+  EXPECT_FALSE(media::parseWav(wave({.dataBytes = 8000, .declaredData = 16000})));
+  auto twice = wave({.rate = 8000});
+  const Bytes header(twice.begin() + 12, twice.begin() + 36), data(twice.begin() + 36, twice.end());
+  EXPECT_FALSE(media::parseWav(wave({.rate = 44100}, header)));  // two format chunks
+  twice.insert(twice.end(), data.begin(), data.end());
+  EXPECT_FALSE(media::parseWav(twice));  // two data chunks
+  // In 8-bit mono a byte is a whole frame: an odd count is exactly what counts.
+  const auto info = media::parseWav(wave({.bits = 8, .dataBytes = 8001}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->dataBytes, 8001u);
 }

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# A sound server that stops answering (SIGSTOP) before the game starts, while
+# a sound plays, or while the card is held in silence never holds the game:
+# the window shows and SIGTERM ends it. One that dies and comes back is heard
+# again at the next letter. The goal is half a second; the test allows more,
+# for a busy machine, and prints what it measured.
+# Usage: test_sound_server.sh BIN_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin sound_server "$@"
+LIMIT_MS=1000
+for tool in pulseaudio parec; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
+done
+
+start_x 1024 768
+mkdir -p "$E2E_WORK/pulse" "$E2E_WORK/home"
+start_pulse() {
+  rm -f "$E2E_WORK/pulse/native"
+  PULSE_RUNTIME_PATH=$E2E_WORK/pulse HOME=$E2E_WORK/home pulseaudio -n --daemonize=no \
+    --exit-idle-time=-1 --use-pid-file=no --log-target=file:"$E2E_WORK/pulse.log" \
+    -L "module-null-sink sink_name=capture" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$E2E_WORK/pulse/native" &
+  PULSE_PID=$!
+  E2E_PIDS+=("$PULSE_PID")
+  for _ in $(seq 100); do [ -S "$E2E_WORK/pulse/native" ] && return 0; sleep 0.05; done
+  fail "PulseAudio did not start"
+}
+start_pulse
+export SDL_AUDIODRIVER=pulseaudio PULSE_SERVER=unix:$E2E_WORK/pulse/native
+
+# stopped_at WHEN SECONDS: the server stops answering SECONDS after the
+# window shows (or before the start, for 0); SIGTERM must end the game.
+stopped_at() {
+  [ "$2" = 0 ] && kill -STOP "$PULSE_PID"
+  start_game
+  wait_window >/dev/null
+  sleep "$2"
+  kill -STOP "$PULSE_PID"
+  quit_with TERM $LIMIT_MS
+  kill -CONT "$PULSE_PID"
+  say "server stopped $1: SIGTERM ended it in $QUIT_MS ms"
+}
+stopped_at "before the start" 0
+stopped_at "during a sound" 1
+# The opening has ended, its last sound 2 s ago: the card is held, silent.
+stopped_at "during silence" 15
+grep -q "does not answer" "$E2E_WORK/game.log" || fail "the game did not say why it was silent"
+
+# The server dies while a letter is eaten and comes back: the next letter is heard.
+start_game
+wid=$(wait_window)
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+sleep 15
+kill -9 "$PULSE_PID"
+wait "$PULSE_PID" 2>/dev/null || true
+feed_one
+sleep 2
+start_pulse
+parec -d capture.monitor --raw --format=s16le --rate=44100 --channels=2 >"$E2E_WORK/heard.raw" &
+recorder=$!
+E2E_PIDS+=("$recorder")
+for _ in $(seq 50); do [ -s "$E2E_WORK/heard.raw" ] && break; sleep 0.1; done
+feed_one
+sleep 3
+kill "$recorder"
+wait "$recorder" 2>/dev/null || true
+loud=$(python3 -c \
+  'import sys, array; a = array.array("h", sys.stdin.buffer.read()); print(max(map(abs, a), default=0))' <"$E2E_WORK/heard.raw")
+say "after the restart, the loudest sample heard: $loud"
+[ "$loud" -gt 1000 ] || fail "no sound after the server came back"
+quit_with TERM $LIMIT_MS
+
+say PASS
