@@ -18,14 +18,16 @@ if [ "${1:-}" = --one ]; then
     (cd "$tmp/$name" && out=$raw source "$src/$name.sh")
     level=$EFFECT_LUFS
   else
-    level=$SPEECH_LUFS
+    level=$SPEECH_LUFS options=""
     if [[ $name =~ ^[A-Z]$ ]]; then
-      text=$(awk -v l="$name" '$1 == l { $1 = ""; sub(/^ /, ""); print }' "$src/letters.txt")
+      # A letter's line may end with options of its own for the voice (pacing).
+      text=$(awk -v l="$name" '$1 == l { for (i = 2; i <= NF; i++) if ($i !~ /=/) printf "%s%s", (i > 2 ? " " : ""), $i }' "$src/letters.txt")
+      options=$(awk -v l="$name" '$1 == l { for (i = 2; i <= NF; i++) if ($i ~ /=/) printf " %s", $i }' "$src/letters.txt")
     else
       text=$(grep -v '^#' "$src/$name.txt")
     fi
     [ -n "$text" ] || { echo "make_sounds.sh: no words for $name" >&2; exit 1; }
-    "$here/speak.sh" "$(grep -v '^#' "$src/voice.txt" | head -n 1)" "$text" "$raw"
+    "$here/speak.sh" "$(grep -v '^#' "$src/voice.txt" | head -n 1)$options" "$text" "$raw"
   fi
   finish "$raw" "$out" "$level"
   exit 0
