@@ -3,11 +3,12 @@
 #   speak.sh "ENGINE VOICE [stretch=S] [pitch=CENTS]" TEXT OUT.wav
 # ENGINE is festival, flite or espeak-ng; stretch > 1 speaks more slowly;
 # pitch shifts the finished voice up (or down) by hundredths of a semitone;
-# onset=MS:DB starts DB louder (or softer) and eases back over MS
-# milliseconds: a vowel that swells in is not heard as a consonant; voiced=MS:DB hums under the first MS
-# milliseconds at the voice's pitch, DB below its peak, for a "z" the
-# synthesiser left unvoiced; skip=MS leaves out the first MS milliseconds of
-# the voice (a glide into a vowel that is heard as a consonant).
+# and for one letter's name (letters.txt): skip=MS leaves out the first MS
+# milliseconds of the voice (a glide into a vowel, heard as a consonant);
+# onset=MS:DB starts DB louder (or softer) and eases back over MS ms (a vowel
+# that swells in is not heard as a consonant); voiced=MS:DB hums under the
+# first MS ms at the voice's pitch, DB below its peak (a "z" the synthesiser
+# left unvoiced, heard as an "s").
 set -euo pipefail
 read -r engine voice options <<<"$1"
 text=$2 out=$3
@@ -23,6 +24,8 @@ for opt in $options; do
   esac
 done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
+# start FILE: when the voice starts, in seconds: its first sample above 1%.
+start() { sox "$1" -t dat - | awk '!/^;/ && s == "" && ($2 > 0.01 || $2 < -0.01) { s = $1 } END { print s + 0 }'; }
 
 case $engine in
   festival)
@@ -48,31 +51,29 @@ case $engine in
 esac
 [[ -s $out ]] || { echo "speak.sh: $engine wrote nothing for '$text'" >&2; exit 1; }
 if [[ $skip != 0 ]]; then
-  start=$(sox "$out" -t dat - | awk '!/^;/ && s == "" && ($2 > 0.01 || $2 < -0.01) { s = $1 } END { print s + 0 }')
-  sox -V1 "$out" "$out.skip.wav" trim "$(awk -v s="$start" -v ms="$skip" 'BEGIN { print s + ms / 1000 }')" fade t 0.005
+  sox -R -V1 "$out" "$out.skip.wav" trim "$(awk -v s="$(start "$out")" -v ms="$skip" 'BEGIN { print s + ms / 1000 }')" \
+    fade t 0.005
   mv "$out.skip.wav" "$out"
 fi
 if [[ -n $onset ]]; then
-  # From the first sample above 1% of full scale, DB louder (or softer), easing
-  # back to as it was in a straight line of decibels over MS.
-  sox "$out" -t dat - | awk -v ms="${onset%%:*}" -v db="${onset#*:}" '
+  # From the voice's start, DB louder (or softer), easing back to as it was in
+  # a straight line of decibels over MS.
+  sox "$out" -t dat - | awk -v ms="${onset%%:*}" -v db="${onset#*:}" -v start="$(start "$out")" '
     /^;/ { print; next }
-    start == "" && ($2 > 0.01 || $2 < -0.01) { start = $1 }
     {
-      t = start == "" ? 0 : ($1 - start) * 1000
+      t = $1 < start ? 0 : ($1 - start) * 1000
       printf "%s %.9f\n", $1, $2 * 10 ^ ((t < ms ? db * (1 - t / ms) : 0) / 20)
-    }' | sox -V1 -t dat - -b 16 -e signed-integer "$out.onset.wav" norm -1
+    }' | sox -R -V1 -t dat - -b 16 -e signed-integer "$out.onset.wav" norm -1
   mv "$out.onset.wav" "$out"
 fi
 if [[ -n $voiced ]]; then
   # A low hum, pulsed like a voice at 105 Hz (the voices' own pitch, before
-  # any shift), from the first sample above 1% of full scale.
+  # any shift), from the voice's start.
   long=$(awk -v ms="${voiced%%:*}" 'BEGIN { print (ms + 40) / 1000 }')
-  start=$(sox "$out" -t dat - | awk '!/^;/ && s == "" && ($2 > 0.01 || $2 < -0.01) { s = $1 } END { print s }')
-  sox -V1 -n -r "$(soxi -r "$out")" -c 1 -b 16 "$out.hum.wav" synth "$long" sawtooth 105 \
-    lowpass 350 lowpass 350 fade h 0.01 "$long" 0.04 norm "${voiced#*:}" pad "${start:-0}"
-  sox -V1 "$out" "$out.peak.wav" norm -1
-  sox -V1 -m "$out.peak.wav" "$out.hum.wav" -b 16 "$out.voiced.wav" norm -1
+  sox -R -V1 -n -r "$(soxi -r "$out")" -c 1 -b 16 "$out.hum.wav" synth "$long" sawtooth 105 \
+    lowpass 350 lowpass 350 fade h 0.01 "$long" 0.04 norm "${voiced#*:}" pad "$(start "$out")"
+  sox -R -V1 "$out" "$out.peak.wav" norm -1
+  sox -R -V1 -m "$out.peak.wav" "$out.hum.wav" -b 16 "$out.voiced.wav" norm -1
   mv "$out.voiced.wav" "$out"
   rm -f "$out.hum.wav" "$out.peak.wav"
 fi
