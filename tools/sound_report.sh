@@ -7,8 +7,8 @@
 # ebur128 figures stand beside them (a sound shorter than 0.4 s is looped, as
 # ffmpeg gates whole 400 ms blocks only). start/end: the first and last sample;
 # onsets/s: sudden rises (the 1 ms envelope 6 dB over its recent mean, above
-# -45 dBFS, 15 ms apart) a second, from the first to the last: claps in the
-# applause.
+# -45 dBFS, 15 ms apart) a second, from the first to the last, for the
+# sounds other than speech: claps in the applause.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/sound_lib.sh"
@@ -29,7 +29,8 @@ for n in "${names[@]}"; do
       -i "$f" -af ebur128=peak=true -f null - 2>&1 | awk '$1 == "I:" { i = $2 } $1 == "Peak:" { p = $2 } END { print i, p }')
   fi
   ends=$(sox "$f" -t dat - | awk '/^;/ { next } !n++ { first = $2 } { last = $2 } END { printf "%d %d", first * 32768, last * 32768 }')
-  onsets=$(sox "$f" -t dat - | awk -v rate="$(soxi -r "$f")" '
+  onsets=-
+  [ -f "$here/../assets/sounds/$n.sh" ] && onsets=$(sox "$f" -t dat - | awk -v rate="$(soxi -r "$f")" '
     /^;/ { next }
     { s += $2 * $2; n++ }
     n == int(rate / 1000) {
