@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -38,7 +40,8 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes);
 // The drawings of a picture and the scale to fit them to, kept undecoded
 // until the picture is first shown: most pictures the game loads are replaced
 // before anyone sees them, and fitting one to a large screen takes
-// milliseconds. Once fitted, only the fitted pixels are kept.
+// milliseconds. Once fitted, only the fitted pixels are kept, shared with
+// every other picture read from the same bytes (see onScreen).
 struct LaterFit {
   std::span<const std::uint8_t> design;  // the design's own picture, checked
   std::span<const std::uint8_t> larger;  // the larger set's QOI bytes, or none
@@ -46,7 +49,7 @@ struct LaterFit {
   int set = 1;
   double scale = 1;
   std::once_flag done;
-  std::optional<Picture> fitted;
+  std::shared_ptr<const Picture> fitted;
 };
 
 // The design's own picture (nothing when it will not decode, whatever the
@@ -61,7 +64,15 @@ std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
                                       std::span<const std::uint8_t> larger, int set, double scale);
 
 // The picture as the screen shows it, fitted to the screen's scale the first
-// time it is asked for.
+// time it is asked for. The frog's frames are read afresh at every tick, but
+// the same bytes give the same pixels: the last few fitted pictures are
+// remembered by a hash of the bytes they came from (and the scale), so a
+// frame seen before costs a read and a hash. A changed file hashes
+// differently and is fitted anew.
 const Picture& onScreen(const Picture& p);
+
+// How many fitted pictures are remembered: the frog's seven eating frames
+// and three talking frames.
+inline constexpr std::size_t kFittedRemembered = 10;
 
 }  // namespace media

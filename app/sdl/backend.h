@@ -37,6 +37,16 @@ using toolkit::Size;
 using toolkit::toTwips;
 using toolkit::Window;
 
+// What a control showed at a window's last paint, to find what changed.
+struct Look {
+  bool shown = false;
+  SDL_Rect at{0, 0, 0, 0};  // in the window's pixels
+  PictureRef picture;       // kept, so that a new picture never shares its address
+  Rgb back, fore;
+  int border = 0, align = 0;
+  std::string caption;
+  Font font;
+};
 // The real screen: one borderless SDL window per Window, its pixels drawn in
 // memory from the Window's controls; keys, clicks and close requests become Events.
 class SdlBackend : public toolkit::Backend {
@@ -93,6 +103,12 @@ class SdlBackend : public toolkit::Backend {
     bool showAtPaint = false;  // shown, but not on screen before its first paint
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
+    // What the last paint drew, and on which pixels; a paint with none, or
+    // after the desktop lost what was shown, draws and sends the whole window.
+    std::vector<Look> looks;
+    SDL_Surface* paintedOn = nullptr;
+    Rgb paintedBack;
+    bool wholeNext = true;
     // Brings the window's pixels into memory while the game loads; anything
     // that touches or replaces them waits for it (see ready).
     std::jthread preparing;
@@ -124,6 +140,11 @@ class SdlBackend : public toolkit::Backend {
 
   // A control's box in the window's pixels, its container's corner at origin.
   SDL_Rect pixelsOf(const Control& c, double originX = 0, double originY = 0) const;
+  // The corner of a control's container inside its edge, in twips from the
+  // window's corner, worked out as drawing does.
+  std::pair<double, double> originOf(const Control* container) const;
+  std::vector<Look> looksOf(const Window& w) const;
+  static TextKey textKeyOf(const Label& label);
   std::jthread fitAhead(Native& n, const SDL_Rect& all) const;
   void showPainted(Native& n, SDL_Surface* to);
   void drawContents(Native& n, SDL_Surface* to, const Control* container, double originX,

@@ -61,11 +61,47 @@ void drawBevel(SDL_Surface* to, const SDL_Rect& b, int edge, const Bevel& v) {
   fill(to, v.innerBottomRight, b.x + b.w - o - i, b.y + o, i, b.h - 2 * o);
 }
 
+bool sameLook(const Look& a, const Look& b) {
+  return a.shown == b.shown && SDL_RectEquals(&a.at, &b.at) && a.picture == b.picture &&
+         a.back == b.back && a.fore == b.fore && a.border == b.border && a.align == b.align &&
+         a.caption == b.caption && a.font.name == b.font.name && a.font.points == b.font.points &&
+         a.font.weight == b.font.weight;
+}
+
+bool contains(const SDL_Rect& outer, const SDL_Rect& inner) {
+  return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+         inner.y + inner.h <= outer.y + outer.h;
+}
+
+// The areas of the window whose controls changed since the last paint, each
+// within the window, none inside another; empty when nothing did.
+std::vector<SDL_Rect> changedAreas(const std::vector<Look>& before, const std::vector<Look>& now,
+                                   const SDL_Rect& all) {
+  std::vector<SDL_Rect> areas;
+  auto add = [&](const Look& look) {
+    SDL_Rect seen;
+    if (look.shown && SDL_IntersectRect(&look.at, &all, &seen)) areas.push_back(seen);
+  };
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (!sameLook(before[i], now[i])) add(before[i]), add(now[i]);
+  std::vector<SDL_Rect> kept;
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    bool inside = false;
+    for (std::size_t j = 0; j < areas.size() && !inside; ++j)
+      inside = j != i && contains(areas[j], areas[i]) &&
+               (!contains(areas[i], areas[j]) || j < i);  // of two equal areas, keep one
+    if (!inside) kept.push_back(areas[i]);
+  }
+  return kept;
+}
+
 }  // namespace
 
 // Drawn straight into the window's own pixels, which X shows as they are: a
 // few pictures and labels need no graphics card, nor a second copy of each
-// picture in a renderer's format.
+// picture in a renderer's format. Once the window is on screen, only the
+// areas of the controls that changed are drawn again and sent to X: the frog
+// and the letter at each tick, not the whole screen.
 void SdlBackend::paint(Window& w) {
   Native* n = find(w);
   if (!n || !n->sdl) return;
@@ -76,20 +112,89 @@ void SdlBackend::paint(Window& w) {
     return;
   }
   const SDL_Rect all{0, 0, to->w, to->h};
+  std::vector<Look> looks = looksOf(w);
+  std::vector<SDL_Rect> changed;
+  if (!n->showAtPaint && !n->wholeNext && to == n->paintedOn && w.backColor() == n->paintedBack &&
+      looks.size() == n->looks.size())
+    changed = changedAreas(n->looks, looks, all);
+  // Asked to paint with nothing changed: what lay above the window has gone.
+  const bool whole = changed.empty();
   const std::jthread fitter = fitAhead(*n, all);
   SDL_SetClipRect(to, nullptr);
-  fill(to, w.backColor(), 0, 0, to->w, to->h);
-  drawContents(*n, to, nullptr, 0, 0, all);
+  if (whole) {
+    fill(to, w.backColor(), 0, 0, to->w, to->h);
+    drawContents(*n, to, nullptr, 0, 0, all);
+  } else {
+    for (const SDL_Rect& area : changed) {
+      SDL_SetClipRect(to, nullptr);
+      fill(to, w.backColor(), area.x, area.y, area.w, area.h);
+      drawContents(*n, to, nullptr, 0, 0, area);
+    }
+  }
   if (n->showAtPaint)
     showPainted(*n, to);
-  else if (SDL_UpdateWindowSurface(n->sdl) != 0)
+  else if (whole && SDL_UpdateWindowSurface(n->sdl) != 0)
     warn("SDL_UpdateWindowSurface");
+  else if (!whole && SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(),
+                                                  static_cast<int>(changed.size())) != 0)
+    warn("SDL_UpdateWindowSurfaceRects");
+  n->wholeNext = false;
+  n->paintedOn = to;
+  n->paintedBack = w.backColor();
 
-  // Keep only what this picture of the window used.
+  // Keep only what the window now shows: what this paint drew, and what it
+  // left standing.
+  for (const Look& look : looks) {
+    if (!look.shown || !SDL_HasIntersection(&look.at, &all)) continue;
+    if (auto it = n->pictures.find(look.picture.get()); it != n->pictures.end())
+      it->second.used = true;
+  }
+  for (const Control* c : w.controls())
+    if (auto* label = dynamic_cast<const Label*>(c); label && label->shown())
+      if (auto it = n->texts.find(textKeyOf(*label)); it != n->texts.end()) it->second.used = true;
+  n->looks = std::move(looks);
   std::erase_if(n->pictures, [](const auto& item) { return !item.second.used; });
   std::erase_if(n->texts, [](const auto& item) { return !item.second.used; });
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
+}
+
+std::pair<double, double> SdlBackend::originOf(const Control* container) const {
+  if (!container) return {0, 0};
+  auto [x, y] = originOf(container->container());
+  double edge = 0;
+  if (auto* box = dynamic_cast<const PictureBox*>(container); box && box->border() != Border::None)
+    edge = toTwips(PictureBox::kSunkenBorderPixels);
+  return {x + container->left() + edge, y + container->top() + edge};
+}
+
+std::vector<Look> SdlBackend::looksOf(const Window& w) const {
+  std::vector<Look> looks;
+  looks.reserve(w.controls().size());
+  for (const Control* c : w.controls()) {
+    Look& look = looks.emplace_back();
+    look.shown = c->shown();
+    if (!look.shown) continue;
+    const auto [x, y] = originOf(c->container());
+    look.at = pixelsOf(*c, x, y);
+    if (auto* box = dynamic_cast<const PictureBox*>(c)) {
+      look.picture = box->picture();
+      look.back = box->backColor();
+      look.border = static_cast<int>(box->border());
+    } else if (auto* label = dynamic_cast<const Label*>(c)) {
+      look.caption = label->caption();
+      look.font = label->font();
+      look.fore = label->foreColor();
+      look.align = static_cast<int>(label->alignment());
+    }
+  }
+  return looks;
+}
+
+SdlBackend::TextKey SdlBackend::textKeyOf(const Label& label) {
+  const Font& f = label.font();
+  const Rgb c = label.foreColor();
+  return {label.caption(), f.name, f.points, f.weight, (c.r << 16) | (c.g << 8) | c.b};
 }
 
 SDL_Rect SdlBackend::pixelsOf(const Control& c, double originX, double originY) const {
@@ -214,7 +319,7 @@ SdlBackend::Cached* SdlBackend::pictureSurface(Native& n, const PictureRef& pict
 SdlBackend::Cached* SdlBackend::textSurface(Native& n, const Label& label) {
   const Font& f = label.font();
   const Rgb c = label.foreColor();
-  TextKey key{label.caption(), f.name, f.points, f.weight, (c.r << 16) | (c.g << 8) | c.b};
+  const TextKey key = textKeyOf(label);
   auto it = n.texts.find(key);
   if (it == n.texts.end()) {
     TTF_Font* font = this->font(f);

@@ -136,10 +136,12 @@ void SdlBackend::translate(const SDL_Event& e) {
           case SDL_WINDOWEVENT_RESTORED:
             // Shown by us or shown again by the desktop.
             bringForward(*n);
+            n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
           case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SIZE_CHANGED:
+            n->wholeNext = true;  // X lost what was shown there
             push(Event::Kind::Expose, n->window);
             break;
           default:

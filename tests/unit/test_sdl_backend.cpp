@@ -332,6 +332,35 @@ TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
   EXPECT_GT(pixels(w).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
 }
 
+TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUntilTheWindowIsExposed) {
+  TestWindow w(*ws);
+  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
+  box.setPicture(solid(50, 50, kRed));
+  paint(w);
+  SDL_Surface* s = SDL_GetWindowSurface(sdlWindow(w.caption()));
+  const SDL_Rect mark{150, 50, 10, 10};  // a spot no control changes
+  SDL_SetClipRect(s, nullptr);
+  SDL_FillRect(s, &mark, SDL_MapRGB(s->format, 0, 0, 255));
+  box.setPicture(solid(50, 50, kGreen));
+  ws->paintDirty();
+  EXPECT_EQ(pixels(w).count(kGreen, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(pixels(w).count(kBlue, 150, 50, 160, 60), 100);
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = windowId(w);
+  e.window.event = SDL_WINDOWEVENT_EXPOSED;
+  SDL_PushEvent(&e);
+  box.setPicture(solid(50, 50, kRed));  // a change in the same paint sends all the same
+  ws->pumpOnce();
+  EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
+  // Asked to paint with nothing changed: something above it went away.
+  SDL_SetClipRect(s, nullptr);
+  SDL_FillRect(s, &mark, SDL_MapRGB(s->format, 0, 0, 255));
+  w.invalidate();
+  ws->paintDirty();
+  EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
+}
+
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
   TestWindow w(*ws);
   paint(w);
