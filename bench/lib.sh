@@ -9,14 +9,18 @@ begin_bench() {
   trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 }
 
-# Xvfb at 1280x1024 with a black root and no window manager; sets DISPLAY.
+# Xvfb at 1280x1024 (or SIZE) with a black root and no window manager; sets
+# DISPLAY. BENCH_DISPLAY picks its number, else the first free one.
 # A desktop's X server lives as long as the session: its panel and window
 # manager stay connected. Left alone, Xvfb starts afresh each time its last
 # client leaves, and whichever program comes next pays for the new keyboard
 # map (about 17 ms of waiting in SDL_Init), so -noreset keeps it alive as a
 # desktop would.
-start_xvfb() {  # workdir
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -noreset -nolisten tcp 3>"$1/display" 2>/dev/null &
+start_xvfb() {  # workdir [size]
+  rm -f "$1/display"
+  Xvfb ${BENCH_DISPLAY:+:$BENCH_DISPLAY} -displayfd 3 -screen 0 "${2:-1280x1024}x24" -br -noreset \
+    -nolisten tcp 3>"$1/display" 2>/dev/null &
+  xvfb=$!
   pids+=($!)
   for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.05; done
   export DISPLAY=:$(cat "$1/display")

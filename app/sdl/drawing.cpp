@@ -35,6 +35,30 @@ void blit(SDL_Surface* from, SDL_Surface* to, int x, int y) {
   if (SDL_BlitSurface(from, nullptr, to, &at) != 0) warn("SDL_BlitSurface");
 }
 
+// A picture's three bytes a pixel onto a window of four, within the window's
+// clip: a plain loop does it several times faster than SDL's general blit,
+// and the frog's box at 4K is over a million pixels at every tick.
+void copyPicture(SDL_Surface* from, SDL_Surface* to, int x, int y) {
+  const SDL_PixelFormat& f = *to->format;
+  if (from->format->format != SDL_PIXELFORMAT_RGB24 || f.BytesPerPixel != 4 || f.Rloss || f.Gloss ||
+      f.Bloss || SDL_MUSTLOCK(to))
+    return blit(from, to, x, y);
+  const SDL_Rect at{x, y, from->w, from->h};
+  SDL_Rect area;
+  if (!SDL_IntersectRect(&at, &to->clip_rect, &area)) return;
+  const Uint32 alpha = f.Amask;
+  for (int row = 0; row < area.h; ++row) {
+    const Uint8* in = static_cast<const Uint8*>(from->pixels) +
+                      static_cast<std::size_t>(area.y - y + row) * from->pitch + (area.x - x) * 3;
+    auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(to->pixels) +
+                                          static_cast<std::size_t>(area.y + row) * to->pitch) +
+                area.x;
+    for (int i = 0; i < area.w; ++i, in += 3)
+      out[i] = (Uint32{in[0]} << f.Rshift) | (Uint32{in[1]} << f.Gshift) |
+               (Uint32{in[2]} << f.Bshift) | alpha;
+  }
+}
+
 SDL_Rect intersection(const SDL_Rect& a, const SDL_Rect& b) {
   SDL_Rect out{0, 0, 0, 0};
   if (!SDL_IntersectRect(&a, &b, &out)) return SDL_Rect{0, 0, 0, 0};
@@ -289,7 +313,7 @@ void SdlBackend::drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& bo
   if (innerClip.w <= 0 || innerClip.h <= 0) return;
   if (box.picture() && clipTo(to, innerClip))
     if (Cached* pic = pictureSurface(n, box.picture()))
-      blit(pic->surface.get(), to, inner.x, inner.y);
+      copyPicture(pic->surface.get(), to, inner.x, inner.y);
   drawContents(n, to, &box, originX + box.left() + edgeTwips, originY + box.top() + edgeTwips,
                innerClip);
 }

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The CPU a game session costs, Yumble beside Tux Typing in one run: a key
+# every 1.5 s for 60 s, at each screen size (800x600 and 3840x2160 unless
+# given), on a private Xvfb of that size and a private PulseAudio with a null
+# sink. Counted from /proc/PID/stat (user + system time) for the program, the
+# X server and the sound server over the 60 s. Yumble is typed the letter it
+# shows (read from its timed build's log) and the figure is per eaten letter;
+# Tux Typing is started in its Fish Cascade (Easy, Short Words) and typed the
+# alphabet in turn, per key. Runs alternate between the two; medians.
+# Usage: bench/play_cpu.sh [BUILD_DIR] [RUNS] [SIZE...]   (run `make` first)
+set -euo pipefail
+
+build=$(realpath "${1:-build}")
+runs=${2:-1}
+shift $(($# > 2 ? 2 : $#))
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(800x600 3840x2160)
+here=$(dirname "$(realpath "$0")")
+bin=$build/bin
+tuxtype=/usr/games/tuxtype
+[ -x "$bin/yumble_timed" ] || { echo "build first: $bin/yumble_timed is missing" >&2; exit 2; }
+[ -x "$tuxtype" ] || { echo "tuxtype is missing (apt-get install tuxtype)" >&2; exit 2; }
+
+. "$here/lib.sh"
+begin_bench
+start_pulse "$work"
+mkdir -p "$work/home"
+results=$work/results
+seconds=60
+keys=40  # one every 1.5 s
+hz=$(getconf CLK_TCK)
+opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1 + 1}')
+
+cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+stop() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
+  kill -9 "$1" 2>/dev/null || true
+}
+now() { date +%s%N; }
+# Sleeps until key i of the session is due (start in ns).
+due() { # start i
+  local left=$((($1 + $2 * seconds * 1000000000 / keys - $(now)) / 1000000))
+  [ "$left" -gt 0 ] && sleep "$(awk -v ms="$left" 'BEGIN {print ms / 1000}')" || true
+}
+
+# One session: counts the CPU of the program, the X server and the sound
+# server while `type_key I` is called every 1.5 s, then appends
+# "name size program_ms x_ms sound_ms count" where count is what the figure is per.
+session() {  # name size pid count_command
+  local name=$1 size=$2 pid=$3 counter=$4 p0 x0 s0 n0 start i
+  p0=$(cpu "$pid") x0=$(cpu "$xvfb") s0=$(cpu "$pulse") n0=$($counter)
+  start=$(now)
+  for i in $(seq 0 $((keys - 1))); do
+    due "$start" "$i"
+    type_key "$i"
+  done
+  due "$start" "$keys"
+  echo "$name $size $(cpu "$pid") $p0 $(cpu "$xvfb") $x0 $(cpu "$pulse") $s0 $(($($counter) - n0))" |
+    awk -v hz="$hz" '{f = 1000 / hz; print $1, $2, ($3 - $4) * f, ($5 - $6) * f, ($7 - $8) * f, $9}' \
+      >>"$results"
+}
+
+run_yumble() {  # size
+  local log=$work/yumble.log pid wid
+  rm -f "$log"
+  SDL_AUDIODRIVER=pulseaudio "$bin/yumble_timed" "$log" >/dev/null 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  until grep -q first-paint "$log" 2>/dev/null; do sleep 0.05; done
+  sleep "$opening"
+  wid=$(xdotool search --sync --name '^Yumble$' | head -1)
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  eaten() { grep -c ' score ' "$log" || true; }
+  type_key() { xdotool key "$(awk '$2 == "letter" {l = $3} END {print tolower(l)}' "$log")"; }
+  session yumble "$1" "$pid" eaten
+  stop "$pid"
+}
+
+run_tuxtype() {  # size
+  local width=${1%x*} pid wid
+  HOME=$work/home SDL_AUDIODRIVER=pulse "$tuxtype" >/dev/null 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  sleep 5
+  # Its menus stand at the same place on any screen: Fish Cascade, Easy, Short Words.
+  xdotool mousemove $((width / 2 - 20)) 128 click 1
+  sleep 1.5
+  xdotool mousemove $((width / 2 - 20)) 128 click 1
+  sleep 1.5
+  xdotool mousemove $((width / 2)) 45 click 1
+  sleep 3
+  xdotool mousemove 0 0
+  wid=$(xdotool search --name 'Tux Typing' | head -1)
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  letters=abcdefghijklmnopqrstuvwxyz
+  typed() { echo 0; }
+  type_key() { xdotool key "${letters:$(($1 % 26)):1}"; }
+  session tuxtype "$1" "$pid" typed
+  stop "$pid"
+}
+
+for size in "${sizes[@]}"; do
+  start_xvfb "$work" "$size"
+  for run in $(seq "$runs"); do
+    echo "$size: run $run of $runs..." >&2
+    run_yumble "$size"
+    sleep 1
+    run_tuxtype "$size"
+    sleep 1
+  done
+  stop "$xvfb"
+done
+
+python3 - "$results" "$keys" "$seconds" <<'PY'
+import statistics, sys
+rows = [l.split() for l in open(sys.argv[1])]
+keys, session = int(sys.argv[2]), int(sys.argv[3])
+def med(name, size, i):
+    xs = [float(r[i]) for r in rows if r[0] == name and r[1] == size]
+    return statistics.median(xs) if xs else float("nan")
+sizes = list(dict.fromkeys(r[1] for r in rows))
+print(f"{'CPU, ms (median)':34} {'Yumble':>9} {'Tux Typing':>11} {'ratio':>7}")
+for size in sizes:
+    eaten = med("yumble", size, 5)
+    print(f"{size}: Yumble ate {eaten:.0f} letters, Tux Typing was typed {keys} keys in {session} s")
+    totals = {}
+    for title, i in (("program", 2), ("X server", 3), ("sound server", 4)):
+        y, t = med("yumble", size, i), med("tuxtype", size, i)
+        totals[title] = (y, t)
+        print(f"  {title + ' per letter/key':32} {y / eaten:9.1f} {t / keys:11.1f} {y / eaten / (t / keys) if t else float('nan'):7.2f}")
+    y = sum(v[0] for v in totals.values()); t = sum(v[1] for v in totals.values())
+    print(f"  {'all three, the whole session':32} {y:9.0f} {t:11.0f} {y / t if t else float('nan'):7.2f}")
+PY
