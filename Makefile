@@ -1,25 +1,39 @@
-# The two commands: `make run` and `make test`. Each installs what is missing,
-# builds the program with its pictures and sounds, then runs it or tests it.
+# The two commands: `make run` and `make test`. Each installs what is missing
+# (tools/packages.txt), builds, then runs the game or tests it: `make run` only
+# what the game needs, `make test` the test tools and every test too.
 # `make check` is the quick loop while editing: no end-to-end tests.
+# Warnings are errors here; `make run WERROR=OFF` for a compiler that is newer
+# than the one the code was tried with.
 
 BUILD := build
 SANITIZED := build-sanitize
 FUZZ := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS := $(shell nproc 2>/dev/null || echo 2)
+WERROR ?= ON
+CONFIG := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DYUMBLE_WERROR=$(WERROR)
 
-.PHONY: all deps build run test check format-check test-sanitized deb fuzz clean
+.PHONY: all deps-run deps game build run test check format-check test-sanitized deb fuzz clean
 
 all: build
 
+deps-run:
+	@bash tools/install-deps.sh run
+
 deps:
-	@bash tools/install-deps.sh
+	@bash tools/install-deps.sh test
+
+# The game and the files it reads, nothing else. A build folder configured
+# for the tests keeps them, unbuilt.
+game: deps-run
+	cmake -S . -B $(BUILD) $(CONFIG) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+	cmake --build $(BUILD) -j $(JOBS) --target yumble
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(CONFIG) -DBUILD_TESTING=ON -DYUMBLE_LONG_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: game
 	$(BUILD)/bin/yumble
 
 # Everything: formatting; unit, asset, soak, package and end-to-end tests;
@@ -41,7 +55,8 @@ format-check: deps
 
 # The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitized: deps
-	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DYUMBLE_SANITIZE=ON -DYUMBLE_SOUNDS=OFF
+	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DYUMBLE_WERROR=$(WERROR) -DYUMBLE_SANITIZE=ON \
+	  -DYUMBLE_SOUNDS=OFF
 	cmake --build $(SANITIZED) -j $(JOBS) --target unit_tests
 	cd $(SANITIZED) && ctest -L unit --output-on-failure -j $(JOBS)
 
@@ -53,7 +68,7 @@ deb: deps
 # starting from the seeds in tests/fuzz/corpus/. Inputs it finds go to
 # $(FUZZ)/corpus/, anything that breaks to $(FUZZ)/findings/.
 fuzz: deps
-	cmake -S . -B $(FUZZ) -DYUMBLE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(FUZZ) -DYUMBLE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ $(CONFIG)
 	cmake --build $(FUZZ) -j $(JOBS)
 	@for t in bitmap qoi wave; do \
 	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/findings && \

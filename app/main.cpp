@@ -10,7 +10,7 @@ int main() try {
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;  // a game already runs on this screen: leave it be
   app::keepMemoryLow();
-  const std::string dir = media::programDirectory();
+  const std::string dir = media::dataDirectory(media::programDirectory(), YUMBLE_INSTALLED_DATA);
   std::string why;
   auto screen = sdl::openScreen(why);
   if (!screen) {

@@ -12,4 +12,13 @@ std::string programDirectory() {
   return exe.parent_path().string();
 }
 
+std::string dataDirectory(const std::string& programDir, const std::string& installed) {
+  std::error_code ec;
+  const auto data = std::filesystem::path(programDir) / installed;
+  if (!installed.empty() && std::filesystem::is_directory(data, ec)) {
+    return data.lexically_normal().string();
+  }
+  return programDir;
+}
+
 }  // namespace media
