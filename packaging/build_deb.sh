@@ -26,12 +26,13 @@ case $out/ in
   "$src"/*) rel=${out#"$src"/}; excludes+=("--exclude=./${rel%%/*}") ;;
 esac
 
-rm -rf "$out/src" "$out"/yumble*_*.deb "$out"/yumble*_*.ddeb "$out"/yumble_*.buildinfo \
+rm -rf "$out/src" "$out/build.log" "$out"/yumble*_*.deb "$out"/yumble*_*.ddeb "$out"/yumble_*.buildinfo \
   "$out"/yumble_*.changes
 mkdir "$out/src"
 tar -C "$src" "${excludes[@]}" -cf - . | tar -C "$out/src" -xf -
 
 cd "$out/src"
-dpkg-buildpackage -b -us -uc -j"$jobs"
+# The log shows, among the rest, the tests the build ran.
+dpkg-buildpackage -b -us -uc -j"$jobs" 2>&1 | tee "$out/build.log"
 # dpkg-buildpackage writes next to the source folder, which is OUT_DIR.
 ls "$out"/yumble_*.deb

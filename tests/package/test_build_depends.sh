@@ -26,6 +26,11 @@ grep -qx "$engine" <<<"$build_depends" && grep -qx "$engine" <(tagged run) ||
   fail "the voice engine $engine (assets/sounds/voice.txt) is not marked run and deb"
 echo "[build_depends] $(wc -l <<<"$build_depends") Build-Depends, as tools/packages.txt says; voice $engine"
 
+# No made-up web addresses: a field the project has no address for is left out.
+placeholders=$(grep -rlEi --exclude-dir=.git --exclude-dir='build*' --exclude-dir='obj-*' \
+  '\bexample\.(com|org|net)\b|yumble\.org' "$src" || true)
+[ -z "$placeholders" ] || fail "placeholder web addresses in: $placeholders"
+
 # No root, no sudo: the missing package is named and apt-get is not tried.
 work=$(mktemp -d "${TMPDIR:-/tmp}/yumble-deps.XXXXXX")
 trap 'rm -rf "$work"' EXIT

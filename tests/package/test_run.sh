@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The package unpacked into an empty folder plays: started through its link
-# in usr/games, the program finds its files in usr/lib/yumble and the frog is
-# painted. A second start while it runs exits 0 at once, opens no window and
+# The package unpacked into an empty folder plays: started through a link in
+# another folder, the program in usr/games finds its files in
+# usr/share/games/yumble and the frog is painted. A second start while it runs exits 0 at once, opens no window and
 # leaves the game alone; once the game has ended a new one starts again, and
 # nothing was written into the installed tree.
 # Usage: test_run.sh DEB_DIR
@@ -33,12 +33,14 @@ talking_frog() {
   [ -z "$(window_titled "ERROR:  53")" ] || fail "$1: a picture was not found"
 }
 
+mkdir "$E2E_WORK/elsewhere"
+ln -s "$root/usr/games/yumble" "$E2E_WORK/elsewhere/yumble"
 start_x 1024 768
-start_game
+start_game "$E2E_WORK/elsewhere"
 wid=$(wait_window)
 talking_frog "installed"
 shot installed >/dev/null
-say "installed: the window appears and the frog is painted"
+say "installed, started through a link: the window appears and the frog is painted"
 
 status=0
 timeout 10 "$root/usr/games/yumble" >"$E2E_WORK/second.log" 2>&1 || status=$?

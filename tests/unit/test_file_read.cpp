@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "media/asset_path.h"
 #include "media/file_read.h"
 #include "tests/support/headless_env.h"
 
@@ -44,6 +45,15 @@ TEST_F(FileRead, AFileThatCannotBeOpenedFails) {
   std::ofstream(path("secret")) << "x";
   std::filesystem::permissions(path("secret"), std::filesystem::perms::none);
   EXPECT_FALSE(media::readRegularFile(path("secret"), 10));
+}
+
+// Installed, the files live apart from the program; in a build, beside it.
+TEST_F(FileRead, TheFilesAreInTheInstalledFolderWhereItExistsElseBesideTheProgram) {
+  const std::string games = path("games");
+  std::filesystem::create_directory(games);
+  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), games);
+  std::filesystem::create_directories(path("share/games/yumble"));
+  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), path("share/games/yumble"));
 }
 
 }  // namespace
