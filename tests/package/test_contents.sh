@@ -80,6 +80,7 @@ grep -q '<project_license>GPL-3.0-or-later</project_license>' \
 grep -Eq '^ *[0-9]+/[0-9]+ Test +#[0-9]+: (Sounds|Pictures)' "$deb_dir/build.log" &&
   grep -Eq '^100% tests passed, 0 tests failed out of [0-9]{2,}' "$deb_dir/build.log" ||
   fail "the package build did not run and pass the unit and asset tests ($deb_dir/build.log)"
+! grep -Eq -- ' -Werror( |$)' "$deb_dir/build.log" || fail "the package build turns warnings into errors"
 
 # lintian, pedantic and with the informational tags: nothing but the overrides
 # in debian/, each with its reason.
