@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The built packages, the program's and its pictures' and sounds': their files,
-# dependencies, size, and what lintian, desktop-file-validate and appstreamcli
-# make of them.
+# The built packages (the program, its pictures and sounds): their files, dependencies,
+# size, and what lintian, desktop-file-validate and appstreamcli make of them.
 # Usage: test_contents.sh DEB_DIR BIN_DIR   (BIN_DIR: the source build's run-time files)
 set -euo pipefail
 deb_dir=${1:?usage: $0 DEB_DIR BIN_DIR} bin_dir=${2:?usage: $0 DEB_DIR BIN_DIR}
@@ -12,8 +11,7 @@ for tool in dpkg-deb lintian desktop-file-validate appstreamcli identify; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
 done
 debs=("$deb_dir"/yumble_*_*.deb "$deb_dir"/yumble-data_*_all.deb)
-[ ${#debs[@]} = 2 ] && [ -f "${debs[0]}" ] && [ -f "${debs[1]}" ] ||
-  fail "expected one yumble_*.deb and one yumble-data_*_all.deb in $deb_dir"
+[ ${#debs[@]} = 2 ] && [ -f "${debs[0]}" ] && [ -f "${debs[1]}" ] || fail "no yumble and yumble-data .deb"
 deb=${debs[0]}
 root=$(mktemp -d "${TMPDIR:-/tmp}/yumble-deb.XXXXXX")
 trap 'rm -rf "$root"' EXIT
@@ -21,9 +19,8 @@ dpkg-deb -x "$deb" "$root"
 [ ! -e "$root/usr/share/games" ] || fail "pictures or sounds in the program's package"
 dpkg-deb -x "${debs[1]}" "$root"
 
-# Debian's layout: the program in /usr/games, every file it reads in
-# /usr/share/games/yumble (the data package), the same files the build makes
-# beside its program.
+# Debian's layout: the program in /usr/games, every file it reads in /usr/share/games/yumble
+# (the data package), the same files the build makes beside its program.
 data=$root/usr/share/games/yumble
 [ -x "$root/usr/games/yumble" ] && [ ! -L "$root/usr/games/yumble" ] || fail "no program in /usr/games"
 runtime_files() { (cd "$1" && find . -type f ! -perm -u+x | sort); }
@@ -48,8 +45,7 @@ grep -q 'frog.svg' "$svg" && fail "the scalable icon still links to frog.svg"
 man=$root/usr/share/man/man6/yumble.6.gz
 [ -s "$man" ] || fail "no manual page yumble.6.gz"
 files=$(zcat "$man" | sed -n '/^\.SH FILES/,/^\.SH /p')
-for f in /usr/games/yumble '/usr/share/games/yumble/\*.bmp' '/usr/share/games/yumble/\*.qoi' \
-  '/usr/share/games/yumble/\*.wav'; do
+for f in /usr/games/yumble '/usr/share/games/yumble/\*.'{bmp,qoi,wav}; do
   grep -q "^\.I $f" <<<"$files" || fail "the manual page's FILES lack $f"
 done
 

@@ -8,12 +8,12 @@
 set -euo pipefail
 deb_dir=$(cd "${1:?usage: $0 DEB_DIR}" && pwd)
 debs=("$deb_dir"/yumble_*.deb "$deb_dir"/yumble-data_*.deb)
-[ -f "${debs[0]}" ] && [ -f "${debs[1]}" ] ||
-  { echo "[package-run] FAIL: no yumble_*.deb and yumble-data_*.deb in $deb_dir" >&2; exit 1; }
 root=$deb_dir/unpacked
 rm -rf "$root"
 mkdir "$root"
-for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
+for deb in "${debs[@]}"; do
+  dpkg-deb -x "$deb" "$root" || { echo "[package-run] FAIL: cannot unpack $deb" >&2; exit 1; }
+done
 
 # The package has no test tools; the build beside it has.
 CLOSE_REQUEST_TOOL=$deb_dir/../tools/close_request
