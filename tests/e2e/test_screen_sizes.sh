@@ -4,12 +4,15 @@
 # and the notice line are s times their 800x600 size, the frog and letter s
 # times as far from the top-left corner, the stop sign from the top-right one,
 # the notice line from the bottom. The stop sign still ends the game.
+# At 1920x1080 the opening too: while the frog talks there is no stop sign;
+# arranged, the talking frog is gone, the eating frog, the notice line and the
+# first letter "A" are there.
 # Usage: test_screen_sizes.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin screen_sizes "$@"
+command -v tesseract >/dev/null || fail "tesseract is missing (tools/install-deps.sh installs it)"
 
 RED='r > 0.6 && g < 0.3 && b < 0.3'
-DARK='r < 0.3 && g < 0.3 && b < 0.3'
 # Edges drawn at a higher resolution are sharper, so the pictures are measured
 # by all they cover, their soft edges included.
 INKED='r < 0.94 || g < 0.94 || b < 0.94'
@@ -59,12 +62,35 @@ for size in 800x600 1920x1080 3840x2160; do
   wid=$(wait_window)
   read -r x y w h <<<"$(geometry "$wid")"
   [ "$x $y $w $h" = "0 0 $SCREEN_W $SCREEN_H" ] || fail "$size: the window is at $x $y ${w}x$h"
+  TALKING="$(px 4) $(px 70) $(px 60) $(px 332)"
+  if [ "$size" = 1920x1080 ]; then
+    # While the frog talks (seen on the left of a screenshot), that screenshot
+    # shows no stop sign.
+    # shellcheck disable=SC2086
+    count=$(wait_pixels 10 2000 $TALKING "$GREENISH")
+    [ "$count" -ge 2000 ] || fail "no talking frog ($count green-ish pixels at its left)"
+    cp "$E2E_WORK/poll.png" "$SHOTS/talking.png"
+    [ "$(count_pixels "$SHOTS/talking.png" $((SCREEN_W - $(px 48))) 0 "$(px 48)" "$(px 48)" "$RED")" = 0 ] ||
+      fail "the stop sign shows before the screen is arranged"
+  fi
   # Arranged (the talking frog gone), then the letter after the first directions.
   count=$(wait_pixels 20 300 $((SCREEN_W - $(px 48))) 0 "$(px 48)" "$(px 48)" "$RED")
   [ "$count" -ge 300 ] || fail "$size: no stop sign ($count red pixels)"
   count=$(wait_pixels 20 1500 "$(px 95)" "$(px 140)" "$(px 125)" "$(px 160)" "$DARK")
   [ "$count" -ge 1500 ] || fail "$size: no letter ($count dark pixels)"
   measure "$(shot "$size")"
+  if [ "$size" = 1920x1080 ]; then
+    png=$SHOTS/$size.png
+    # shellcheck disable=SC2086
+    [ "$(count_pixels "$png" $TALKING "$GREENISH")" = 0 ] || fail "the talking frog is still in sight"
+    count=$(count_pixels "$png" "$(px 217)" "$(px 86)" "$(px 250)" "$(px 256)" "$GREENISH")
+    [ "$count" -ge 5000 ] || fail "no eating frog beside the letter ($count green-ish pixels)"
+    read -r x y w h <<<"$LETTER"
+    convert "$png" -crop "${w}x$h+$x+$y" +repage -bordercolor white -border 30 "$E2E_WORK/letter.png"
+    letter=$(timeout 60 tesseract "$E2E_WORK/letter.png" - --psm 10 2>/dev/null | tr -dc 'A-Za-z')
+    [ "$letter" = A ] || fail "the first letter reads \"$letter\", not \"A\""
+    say "$size: the talking frog gave way to the eating frog, the notice line and the letter A"
+  fi
   if [ "$size" = 800x600 ]; then
     FROG1=$FROG LETTER1=$LETTER STOP1=$STOP NOTICE1=$NOTICE
   else
