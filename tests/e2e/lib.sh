@@ -190,6 +190,8 @@ count_pixels() {
 
 PURE_GREEN='r == 0 && g == 1 && b == 0'
 GREENISH='g > r + 0.1 && g > b + 0.1'
+# The score line's colour.
+PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 
 # wait_pixels SECONDS MIN X Y W H FX: waits until a screenshot has at least
 # MIN such pixels in the area; prints the count of the last one taken.
@@ -299,6 +301,20 @@ ALPHABET=abcdefghijklmnopqrstuvwxyz
 # the frog eats, and are ignored.
 feed_one() {
   timeout 20 xdotool type --delay 5 "$ALPHABET" || fail "xdotool type failed"
+}
+
+# eats_a_letter WHAT: the alphabet typed, the letter shown is eaten: the
+# score line changes.
+eats_a_letter() {
+  local area same=0
+  area="${SCREEN_W}x$(px 70)+0+$(px 350)"
+  timeout 20 import -window root -crop "$area" "$E2E_WORK/score-before.png"
+  feed_one
+  sleep 1.5
+  timeout 20 import -window root -crop "$area" "$E2E_WORK/score-after.png"
+  timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
+    null: 2>/dev/null || same=$?
+  [ "$same" = 1 ] || fail "$1, a typed letter was not eaten (the score did not change)"
 }
 
 # play_until_reward WID: eats letters until the reward window shows; prints its id.

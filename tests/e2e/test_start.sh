@@ -3,10 +3,23 @@
 # paints its title and the talking frog, once on a bare X server, once under
 # a window manager; it ends with status 0 on a close request on the bare
 # server, on a click on the stop sign under the manager. A second start on
-# the same screen leaves the game be. (SIGTERM: test_signals.sh.)
+# the same screen leaves the game be. (SIGTERM: test_signals.sh.) Without a
+# display it says so in one line and exits 1 at once.
 # Usage: test_start.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin start "$@"
+
+no_display() {
+  local status=0
+  timeout 20 env "$@" "$BIN_DIR/yumble" >"$E2E_WORK/out" 2>"$E2E_WORK/err" || status=$?
+  [ "$status" = 1 ] || fail "with $*: exit status $status, not 1"
+  [ ! -s "$E2E_WORK/out" ] && [ "$(wc -l <"$E2E_WORK/err")" = 1 ] ||
+    fail "with $*: expected one line on stderr, got: $(cat "$E2E_WORK/out" "$E2E_WORK/err")"
+  say "with $*: $(cat "$E2E_WORK/err")"
+}
+no_display -u DISPLAY -u WAYLAND_DISPLAY
+# A display that nobody serves.
+no_display -u WAYLAND_DISPLAY DISPLAY=:250
 
 check_start() {
   local mode=$1 wid geo frame count status
