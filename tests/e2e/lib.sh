@@ -265,15 +265,16 @@ reward_centred() {
     fail "reward window at $x $y ${w}x$h, not centred on ${SCREEN_W}x${SCREEN_H}"
 }
 
-# wait_reward_gone SECONDS: fails unless the reward window closes by itself in time.
+# wait_reward_gone SECONDS [TITLE]: fails unless the reward window (or the
+# window titled TITLE) closes in time.
 wait_reward_gone() {
-  local n
+  local n title=${2:-Form1}
   for n in $(seq $(($1 * 5))); do
-    [ -z "$(window_titled Form1)" ] && return 0
-    game_running || fail "the program ended during the reward"
+    [ -z "$(window_titled "$title")" ] && return 0
+    game_running || fail "the program ended while \"$title\" was up"
     sleep 0.2
   done
-  fail "the reward window stayed"
+  fail "the window \"$title\" stayed"
 }
 
 DARK='r < 0.3 && g < 0.3 && b < 0.3'

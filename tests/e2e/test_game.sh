@@ -3,9 +3,9 @@
 # and over eats whatever letter is shown; the purple score line counts up;
 # after the 10th, 20th and 30th letters the reward window opens centred and on
 # top, flashes and closes by itself; the game is painted again where it was,
-# and goes on. Under a window manager: the reward shows centred and on top, a
-# close request while it is up closes the reward only, and the game still
-# eats letters afterwards.
+# and goes on; after an error box mid-game it takes the keys again. Under a
+# window manager: the reward shows centred and on top, a close request while
+# it is up closes the reward only, and the game still eats letters afterwards.
 # Usage: test_game.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin game "$@"
@@ -51,11 +51,15 @@ repainted() {
     fail "$2: the game window was not repainted where the reward was ($count white pixels)"
 }
 
-# --- On a bare X server: three rewards.
+# --- On a bare X server: an error box, then three rewards. The game plays
+# from a copy of its files, one of which goes missing for a while.
+GAME_DIR=$E2E_WORK/game
+mkdir "$GAME_DIR"
+cp -a "$BIN_DIR"/*.bmp "$BIN_DIR"/*.qoi "$BIN_DIR"/*.wav "$BIN_DIR/yumble" "$GAME_DIR/"
 start_x 1280 800
 # The score line's box.
 SCORE="$(px 8) $(px 376) $(px 584) $(px 62)"
-start_game
+start_game "$GAME_DIR"
 wid=$(wait_window)
 wait_arranged
 sleep 5 # the second part of the directions
@@ -80,6 +84,16 @@ for round in $(seq 150); do
     score_reads 1
     letters_seen=1
     say "first letter eaten: the score line is purple and reads right"
+    # A frame gone while the frog eats: once its error box is dismissed, the
+    # game has the keys again, though no window manager hands them back.
+    mv "$GAME_DIR/f5.bmp" "$E2E_WORK/"
+    feed_one
+    mb=$(wait_titled "ERROR:  53" 10) || fail "no error box for a frame gone while eating"
+    mv "$E2E_WORK/f5.bmp" "$GAME_DIR/"
+    press_return_in "$mb"
+    wait_reward_gone 5 "ERROR:  53"
+    eats_a_letter "after an error box on a bare X server"
+    say "after an error box the game takes the keys again"
   fi
   rw=$(wait_titled Form1 2) || continue
 
