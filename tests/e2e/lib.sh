@@ -193,15 +193,16 @@ GREENISH='g > r + 0.1 && g > b + 0.1'
 # The score line's colour.
 PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 
-# wait_pixels SECONDS MIN X Y W H FX: waits until a screenshot has at least
-# MIN such pixels in the area; prints the count of the last one taken.
+# wait_pixels SECONDS MIN X Y W H FX: waits until a screenshot of the area has
+# at least MIN such pixels; prints the count of the last one taken.
 wait_pixels() {
   local secs=$1 min=$2 n count=0
-  shift 2
   for n in $(seq $((secs * 2))); do
-    timeout 20 import -window root "$E2E_WORK/poll.png" 2>/dev/null || true
+    rm -f "$E2E_WORK/poll.png"
+    timeout 20 import -window root -crop "${5}x${6}+${3}+${4}" +repage "$E2E_WORK/poll.png" \
+      2>/dev/null || true
     if [ -s "$E2E_WORK/poll.png" ]; then
-      count=$(count_pixels "$E2E_WORK/poll.png" "$@")
+      count=$(count_pixels "$E2E_WORK/poll.png" 0 0 "$5" "$6" "$7")
       [ "$count" -ge "$min" ] && break
     fi
     sleep 0.5
