@@ -5,7 +5,10 @@
 #   for both), resident memory once the opening is over (RSS and PSS), and
 #   wake-ups per second while waiting for a key, silent on SDL's dummy sound
 #   driver and on a private PulseAudio server with a null sink, together with
-#   that server's CPU share over the same seconds.
+#   that server's CPU share over the same seconds. Beside them the SDL
+#   floor (bench/floor.cpp: SDL alone showing a picture of the game's first
+#   screen, then a font and a sound), and at the end bench/play_cpu.sh, the
+#   CPU of a 60-second game at 800x600 and 3840x2160 (PLAY=0 leaves it out).
 # Usage: bench/compare.sh [BUILD_DIR] [RUNS]   (run `make` first; as root it
 # installs tuxtype and pulseaudio when missing)
 set -euo pipefail
@@ -61,7 +64,10 @@ settle() { sleep 1; }  # the X server tidies up after the last program
 measure() {  # name driver command...
   local name=$1 driver=$2 pid s p0 p1 paint
   shift 2
-  paint=$(env HOME="$work/home" SDL_AUDIODRIVER="$driver" \
+  # SDL 1.2, which Tux Typing is built on, names the PulseAudio driver "pulse".
+  local sdl_driver=$driver
+  [ "$name" = tuxtype ] && [ "$driver" = pulseaudio ] && sdl_driver=pulse
+  paint=$(env HOME="$work/home" SDL_AUDIODRIVER="$sdl_driver" \
     python3 "$here/first_paint.py" "$work/pid" "$@" 2>>"$work/$name.err" </dev/null) || paint=nan
   pid=$(cat "$work/pid")
   pids+=("$pid")
@@ -82,10 +88,19 @@ measure() {  # name driver command...
   settle
 }
 
+# The floor's picture: the game's first screen, as X shows it.
+SDL_AUDIODRIVER=dummy python3 "$here/first_paint.py" "$work/pid" "$yumble" >/dev/null 2>&1
+sleep 1
+import -window root BMP3:"$work/first.bmp"
+stop "$(cat "$work/pid")"
+settle
+floor=("$build/bin/sdl_floor" "$work/first.bmp" "$(fc-match -f '%{file}' 'Comic Neue:bold')" "$build/bin/ribbit.wav")
+
 for run in $(seq "$runs"); do
   echo "run $run of $runs..." >&2
   for driver in dummy pulseaudio; do
     measure yumble "$driver" "$yumble" >/dev/null 2>&1
+    measure floor "$driver" "${floor[@]}" >/dev/null 2>&1
     measure tuxtype "$driver" "$tuxtype" >/dev/null 2>&1
   done
 done
@@ -102,19 +117,28 @@ def column(name, i=0):
 def median(xs):
     return statistics.median(xs) if xs else math.nan
 figures = [
-    ("exec to first real paint (ms)", "paint", 0, "at most 0.5"),
-    ("RSS after the opening (MB)", "mem", 0, "at most 0.6"),
+    ("exec to first real paint (ms)", "paint", 0, "1.1x the floor"),
+    ("RSS after the opening (MB)", "mem", 0, "the floor + 3 MiB"),
     ("PSS after the opening (MB)", "mem", 1, ""),
     ("wake-ups/s waiting, dummy driver", "dummy.wakeups", 0, "at most 1/s"),
     ("wake-ups/s waiting, PulseAudio", "pulseaudio.wakeups", 0, "at most 1/s"),
     ("sound server CPU while waiting (%)", "server", 0, "0.0 %"),
 ]
-print(f"{'figure (median)':38} {'Yumble':>9} {'Tux Typing':>11} {'ratio':>7}  goal")
+print(f"{'figure (median)':38} {'Yumble':>9} {'SDL floor':>9} {'ratio':>6} {'Tux Typing':>11} {'ratio':>6}  goal")
 for title, file, i, goal in figures:
-    y, t = median(column(f"yumble.{file}", i)), median(column(f"tuxtype.{file}", i))
-    ratio = f"{y / t:7.2f}" if t else "      -"
-    print(f"{title:38} {y:9.2f} {t:11.2f} {ratio}  {goal}")
+    y, f, t = (median(column(f"{n}.{file}", i)) for n in ("yumble", "floor", "tuxtype"))
+    rf = f"{y / f:6.2f}" if f else "     -"
+    rt = f"{y / t:6.2f}" if t else "     -"
+    print(f"{title:38} {y:9.2f} {f:9.2f} {rf} {t:11.2f} {rt}  {goal}")
 runs = column("yumble.paint")
 print("Yumble first paints (ms): " + " ".join(f"{x:.0f}" for x in runs))
+print("SDL floor first paints (ms): " + " ".join(f"{x:.0f}" for x in column("floor.paint")))
 print("Tux Typing first paints (ms): " + " ".join(f"{x:.0f}" for x in column("tuxtype.paint")))
 PY
+
+if [ "${PLAY:-1}" != 0 ]; then
+  echo
+  stop "$xvfb"
+  stop "$pulse"
+  "$here/play_cpu.sh" "$build" 1
+fi
