@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 #include <vector>
 
 #include "app/sdl/log.h"
@@ -56,10 +57,13 @@ toolkit::Screen startingScreen() {
     if (SDL_GetDisplayBounds(i, &b) == 0) monitors.push_back({b.x, b.y, b.w, b.h});
   }
   if (monitors.empty()) warn("SDL_GetDisplayBounds");
-  // Where the pointer cannot be read (Wayland) it reads as 0,0, most likely
-  // on the primary monitor anyway.
-  toolkit::Point pointer;
-  SDL_GetGlobalMouseState(&pointer.x, &pointer.y);
+  // Where the pointer cannot be read (Wayland), the primary monitor until the
+  // compositor shows the window on one (see translate).
+  std::optional<toolkit::Point> pointer;
+  if (std::string_view(SDL_GetCurrentVideoDriver()) == "x11") {
+    pointer.emplace();
+    SDL_GetGlobalMouseState(&pointer->x, &pointer->y);
+  }
   return toolkit::chooseScreen(monitors, pointer, 0);
 }
 
@@ -77,29 +81,48 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   // the watcher.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   backend->signals_ = std::make_unique<QuitSignals>([b = backend.get()] { b->askToQuit(); });
-  // Only a desktop will do: never the console or an off-screen stand-in.
-  if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("DISPLAY") ? "x11" : "wayland");
+  // Only a desktop will do: never the console or an off-screen stand-in. On a
+  // Wayland desktop its own driver comes first, since only through it can the
+  // game ask the compositor to hold back its shortcuts; X11 (Xwayland) is the
+  // fall-back.
+  const bool wayland = !named && std::getenv("WAYLAND_DISPLAY");
+  if (!named) SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland ? "wayland" : "x11");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // The game holds the keyboard, so a window manager's shortcuts cannot take
   // a child out of it; an error box above it still gets the keys, which the
   // window system sends to the topmost modal window.
   SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "1");
+  // A full-screen window stays on screen: SDL would otherwise let Alt+Tab
+  // through by minimising it, or minimise it when another window takes the
+  // keyboard.
+  SDL_SetHint(SDL_HINT_ALLOW_ALT_TAB_WHILE_GRABBED, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // A close request reaches the window it was meant for, and only once.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  // The window's own pixels, shown straight through X, with no GL behind them.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  forgiveLateWakeUps();
-  // The game takes only the letters on the keys, which no keyboard composes;
-  // the locale's table of compose sequences, thousands of lines that X reads
-  // when SDL opens the input method, would cost a fifth of the start-up.
-  setenv("XCOMPOSEFILE", "/dev/null", 0);
   // SDL speaks to the session's message bus where there is one. Where there
   // is none, the bus library would try to start one for it, forking the game
   // to do so; the game needs no bus of its own.
   setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
   // Fonts are looked up while SDL reaches the display.
   backend->fonts_ = std::make_unique<FontFinder>();
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+  int started = wayland ? SDL_Init(SDL_INIT_VIDEO) : -1;
+  if (started != 0 && (!wayland || std::getenv("DISPLAY"))) {
+    if (wayland) {
+      std::cerr << "yumble: no Wayland (" << SDL_GetError() << "); trying X11\n";
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    }
+    forgiveLateWakeUps();
+    // The game takes only the letters on the keys, which no keyboard
+    // composes; the locale's table of compose sequences, thousands of lines
+    // that X reads when SDL opens the input method, would cost a fifth of the
+    // start-up. (Wayland's keyboard library reads no such empty file.)
+    setenv("XCOMPOSEFILE", "/dev/null", 0);
+    // The window's own pixels, shown straight through X, with no GL behind
+    // them. Wayland has no such way: there SDL shows them through GL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    started = SDL_Init(SDL_INIT_VIDEO);
+  }
+  if (started != 0) {
     const char* display = std::getenv(std::getenv("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY");
     why =
         "cannot reach the display '" + std::string(display ? display : "") + "': " + SDL_GetError();

@@ -124,7 +124,8 @@ void SdlBackend::translate(const SDL_Event& e) {
             // anyone drag a window with Alt held, so put it back. A manager
             // that insists on its own place (beside a panel) is let be.
             const SDL_Rect place = placeOf(*n->window);
-            if (e.window.data1 == place.x && e.window.data2 == place.y) {
+            if ((SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN) ||
+                (e.window.data1 == place.x && e.window.data2 == place.y)) {
               n->putBack = 0;
             } else if (n->putBack < 3) {
               ++n->putBack;

@@ -62,7 +62,16 @@ bool SdlBackend::realise(Native& n) {
       SDL_FreeSurface(icon);
     }
   }
-  if (!n.popup) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
+  // The desktop's own full screen covers its panels and docks, which keep an
+  // ordinary window off them. Where nothing manages windows (bare X) that
+  // state does nothing, and the window placed over the monitor is the screen.
+  const toolkit::Rect& b = screen_.bounds;
+  if (!n.popup && place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
+      x11::desktopManages(n.sdl) && SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
+    warn("SDL_SetWindowFullscreen");
+  // On Wayland the compositor holds back its shortcuts only for the window
+  // with the keyboard, so every window of the game asks.
+  if (!n.popup || !x11::isX11(n.sdl)) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
   return true;
 }
 
@@ -137,6 +146,12 @@ void SdlBackend::showWindow(Window& w) {
 // manager gives the focus to a window it does not manage, so a window kept
 // above the others that wants the keys takes them itself.
 void SdlBackend::bringForward(Native& n) {
+  // A compositor may have forgotten its grant while the window was hidden:
+  // ask again, as a window newly shown.
+  if (SDL_GetWindowKeyboardGrab(n.sdl) && !x11::isX11(n.sdl)) {
+    SDL_SetWindowKeyboardGrab(n.sdl, SDL_FALSE);
+    SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
+  }
   SDL_RaiseWindow(n.sdl);
   if (!n.popup)
     focusTopWindow();
@@ -163,6 +178,8 @@ void SdlBackend::moveWindow(Window& w) {
       prepare(*n);
     return;
   }
+  // The desktop places a full-screen window.
+  if (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN) return;
   ready(*n);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(n->sdl, &oldWidth, &oldHeight);

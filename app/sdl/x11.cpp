@@ -24,10 +24,54 @@ bool isX11(SDL_Window* window) {
 #endif
 }
 
+bool desktopManages(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  if (!wmInfo(window, info)) return true;
+  // The manager names a window of its own on the root window, and that
+  // window names itself; a stale name left by one that has gone does not.
+  Display* display = info.info.x11.display;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  auto named = [&](::Window on) -> ::Window {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ::Window found = None;
+    if (XGetWindowProperty(display, on, check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                           &after, &data) == Success &&
+        type == XA_WINDOW && format == 32 && count == 1)
+      found = *reinterpret_cast<::Window*>(data);
+    if (data) XFree(data);
+    return found;
+  };
+  const ::Window manager = named(DefaultRootWindow(display));
+  if (manager == None) return false;
+  // An error (the window is gone) must not reach SDL's handler, which ends the program.
+  XSync(display, False);
+  int (*previous)(Display*, XErrorEvent*) =
+      XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  const bool alive = named(manager) == manager;
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  return alive;
+#else
+  static_cast<void>(window);
+  return true;
+#endif
+}
+
 bool showWithoutWaiting(SDL_Window* window, Uint32 background) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   if (!wmInfo(window, info)) return false;
+  if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
+    // The state a window asks for before it is mapped is the one it starts in.
+    const Atom state = XInternAtom(info.info.x11.display, "_NET_WM_STATE", False);
+    const Atom full = XInternAtom(info.info.x11.display, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(info.info.x11.display, info.info.x11.window, state, XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<const unsigned char*>(&full), 1);
+  }
   XSetWindowBackground(info.info.x11.display, info.info.x11.window, background);
   XMapRaised(info.info.x11.display, info.info.x11.window);
   return true;

@@ -9,12 +9,18 @@ namespace sdl::x11 {
 // Whether the window is an X11 one, which the program shows itself.
 bool isX11(SDL_Window* window);
 
+// Whether something manages the desktop's windows: a Wayland compositor
+// always does; on X11 a window manager that says so (_NET_SUPPORTING_WM_CHECK).
+bool desktopManages(SDL_Window* window);
+
 // Asks for the window to be shown, with X filling it with `background`
 // wherever nothing is drawn, and returns at once: the request goes with the
 // next ones the program sends. SDL waits until the window is on screen, and
 // a window manager that keeps new windows hidden (while it shows the desktop)
 // would hold the program in that wait for ever. The window counts as shown
-// once SDL hears that it is. False where the window is not an X11 one.
+// once SDL hears that it is. A window in SDL's full-screen state is mapped
+// in the desktop's full-screen state, not placed first and enlarged later.
+// False where the window is not an X11 one.
 bool showWithoutWaiting(SDL_Window* window, Uint32 background);
 
 }  // namespace sdl::x11
