@@ -159,10 +159,8 @@ void FrmMain::Timer2_Timer() {
 // Arranges the screen for play and speaks the directions around the first letter.
 void FrmMain::Timer3_Timer() {
   toolkit::guarded(ws_, "Timer3_Timer: ", [&] {
-    picStop.setTop(top());
-    picStop.setLeft(scaleWidth() - picStop.width());
+    placeCorners();
     picStop.setVisible(true);
-    lblCopyright.setTop(scaleHeight() - lblCopyright.height());
     lblCopyright.setVisible(true);
     Picture2.setLeft(-30000);
     Picture1.setLeft(1000);
@@ -187,6 +185,21 @@ void FrmMain::Timer3_Timer() {
     MMControl1.setWait(true);
     MMControl1.command("Play");
     Timer3.setEnabled(false);
+  });
+}
+
+void FrmMain::placeCorners() {
+  picStop.setTop(top());
+  picStop.setLeft(scaleWidth() - picStop.width());
+  lblCopyright.setTop(scaleHeight() - lblCopyright.height());
+}
+
+// The desktop gave the window a size of its own: it fills that, the stop
+// sign and the notice in their corners of it.
+void FrmMain::Form_Resize() {
+  toolkit::guarded(ws_, "Form_Resize: ", [&] {
+    ws_.maximise(*this);
+    if (picStop.visible()) placeCorners();
   });
 }
 

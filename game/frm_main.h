@@ -17,6 +17,7 @@ class FrmMain : public toolkit::Window {
 
   void Form_Load() override;
   void Form_KeyPress(std::int16_t& KeyAscii) override;
+  void Form_Resize() override;
   void Form_Unload(int& Cancel) override;
 
   void picStop_Click();
@@ -50,6 +51,8 @@ class FrmMain : public toolkit::Window {
 
  private:
   void Yumble();
+  // The stop sign in the top-right corner, the notice along the bottom.
+  void placeCorners();
   void SetCurrentLetter();
 
   std::string asset(const std::string& name) const;

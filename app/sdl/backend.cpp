@@ -133,8 +133,10 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
     SDL_Quit();
     return nullptr;
   }
+  backend->onX11_ = std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
   SDL_StartTextInput();
   backend->screen_ = screen ? *screen : startingScreen();
+  backend->picturesScale_ = backend->screen_.scale;
   return backend;
 }
 

@@ -93,6 +93,7 @@ class SdlBackend : public toolkit::Backend {
     bool used = false;
     PictureRef keepAlive;  // a picture's address stays its own while cached
     int drop = 0;          // text: how far below the label's top it is drawn
+    PictureRef refitted;   // the picture fitted again for a screen the desktop changed
   };
   using TextKey = std::tuple<std::string, std::string, double, int, int>;
   struct Native {
@@ -132,6 +133,9 @@ class SdlBackend : public toolkit::Backend {
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
+  // The desktop decides where a full-screen window goes and how large it is:
+  // the designs follow what it gave.
+  void adoptSize(Native& n, int width, int height);
   void bringForward(Native& n);
   void askToQuit();
   // Hides the pointer if it has rested long enough; the time until it will
@@ -158,6 +162,8 @@ class SdlBackend : public toolkit::Backend {
   TTF_Font* font(const Font& f);
 
   toolkit::Screen screen_;
+  double picturesScale_ = 1;  // the scale the pictures are fitted to
+  bool onX11_ = true;         // SDL's driver is X11's, not Wayland's
   std::unique_ptr<FontFinder> fonts_;
   bool fontsChecked_ = false;
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size

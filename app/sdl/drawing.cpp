@@ -343,7 +343,17 @@ void SdlBackend::drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& bo
 SdlBackend::Cached* SdlBackend::pictureSurface(Native& n, const PictureRef& picture) {
   auto it = n.pictures.find(picture.get());
   if (it == n.pictures.end()) {
-    const media::Picture& p = media::onScreen(*picture);
+    const media::Picture* shown = &media::onScreen(*picture);
+    PictureRef refitted;
+    // Fitted for the screen the game started on, which the desktop changed.
+    if (screen_.scale != picturesScale_ && shown->width > 0 && shown->height > 0) {
+      const double ratio = screen_.scale / picturesScale_;
+      refitted = std::make_shared<const media::Picture>(
+          media::resample(*shown, std::max(1, static_cast<int>(std::lround(shown->width * ratio))),
+                          std::max(1, static_cast<int>(std::lround(shown->height * ratio)))));
+      shown = refitted.get();
+    }
+    const media::Picture& p = *shown;
     if (p.width <= 0 || p.height <= 0 ||
         p.pixels.size() < static_cast<std::size_t>(p.width) * p.height)
       return nullptr;
@@ -355,7 +365,9 @@ SdlBackend::Cached* SdlBackend::pictureSurface(Native& n, const PictureRef& pict
       warn("SDL_CreateRGBSurfaceWithFormatFrom");
       return nullptr;
     }
-    it = n.pictures.emplace(picture.get(), Cached{std::move(s), p.width, p.height, false, picture})
+    it = n.pictures
+             .emplace(picture.get(),
+                      Cached{std::move(s), p.width, p.height, false, picture, 0, refitted})
              .first;
   }
   it->second.used = true;
@@ -389,7 +401,8 @@ SdlBackend::Cached* SdlBackend::textSurface(Native& n, const Label& label) {
     // one-em baseline keeps the big letter level with the frog's mouth.
     const int em = static_cast<int>(std::lround(f.points * screen_.scale * 96.0 / 72.0));
     const int drop = std::max(0, em - TTF_FontAscent(font));
-    it = n.texts.emplace(key, Cached{std::move(s), width, height, false, nullptr, drop}).first;
+    it = n.texts.emplace(key, Cached{std::move(s), width, height, false, nullptr, drop, nullptr})
+             .first;
   }
   it->second.used = true;
   return &it->second;

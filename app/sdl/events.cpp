@@ -72,6 +72,22 @@ SdlBackend::Native* SdlBackend::findSdl(Uint32 windowId) {
   return nullptr;
 }
 
+void SdlBackend::adoptSize(Native& n, int width, int height) {
+  toolkit::Rect real{screen_.bounds.x, screen_.bounds.y, width, height};
+  SDL_Rect monitor;
+  if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(n.sdl), &monitor) == 0)
+    real.x = monitor.x, real.y = monitor.y;
+  if (real == screen_.bounds) return;
+  screen_ = {real, toolkit::scaleFor(real)};
+  // Pictures and text are drawn afresh at the new scale.
+  for (auto& other : windows_) {
+    ready(*other);
+    other->pictures.clear();
+    other->texts.clear();
+  }
+  push(Event::Kind::Resize, n.window);
+}
+
 void SdlBackend::push(Event::Kind kind, Window* w) {
   if (w) pending_.push_back(Event{kind, w});
 }
@@ -140,8 +156,11 @@ void SdlBackend::translate(const SDL_Event& e) {
             n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
-          case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (!n->popup && (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN))
+              adoptSize(*n, e.window.data1, e.window.data2);
+            [[fallthrough]];
+          case SDL_WINDOWEVENT_EXPOSED:
             n->wholeNext = true;  // X lost what was shown there
             push(Event::Kind::Expose, n->window);
             break;

@@ -47,9 +47,12 @@ bool SdlBackend::realise(Native& n) {
   if (n.sdl) return true;
   const Window& w = *n.window;
   Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
-  // A window manager keeps ordinary windows behind a full-screen one, so a
-  // window that must stay on top is one it does not manage.
-  if (n.popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_POPUP_MENU;
+  // An X window manager keeps ordinary windows behind a full-screen one, so a
+  // window that must stay on top is one it does not manage. A Wayland
+  // compositor places a window itself: one kept above is the game's child
+  // (see showWindow), which compositors show centred over it. (SDL's Wayland
+  // popups are menus, which weston refuses, ending the connection.)
+  if (n.popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | (onX11_ ? SDL_WINDOW_POPUP_MENU : 0);
   const SDL_Rect place = placeOf(w);
   n.sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
   if (!n.sdl) {
@@ -71,7 +74,7 @@ bool SdlBackend::realise(Native& n) {
     warn("SDL_SetWindowFullscreen");
   // On Wayland the compositor holds back its shortcuts only for the window
   // with the keyboard, so every window of the game asks.
-  if (!n.popup || !x11::isX11(n.sdl)) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
+  if (!n.popup || !onX11_) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
   return true;
 }
 
@@ -139,6 +142,15 @@ void SdlBackend::showWindow(Window& w) {
     return;
   }
   SDL_ShowWindow(n->sdl);
+  if (n->popup && !onX11_) {
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+      Native& owner = **it;
+      if (owner.sdl && !owner.popup && (SDL_GetWindowFlags(owner.sdl) & SDL_WINDOW_SHOWN)) {
+        if (SDL_SetWindowModalFor(n->sdl, owner.sdl) != 0) warn("SDL_SetWindowModalFor");
+        break;
+      }
+    }
+  }
   bringForward(*n);
 }
 
@@ -148,7 +160,7 @@ void SdlBackend::showWindow(Window& w) {
 void SdlBackend::bringForward(Native& n) {
   // A compositor may have forgotten its grant while the window was hidden:
   // ask again, as a window newly shown.
-  if (SDL_GetWindowKeyboardGrab(n.sdl) && !x11::isX11(n.sdl)) {
+  if (SDL_GetWindowKeyboardGrab(n.sdl) && !onX11_) {
     SDL_SetWindowKeyboardGrab(n.sdl, SDL_FALSE);
     SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
   }

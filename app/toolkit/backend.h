@@ -14,8 +14,10 @@ class Window;
 
 struct Event {
   // Press and Release are the left mouse button's; Quit is the system asking
-  // the whole program to end (a signal, or the desktop logging out).
-  enum class Kind { Key, Press, Release, Close, Expose, Quit };
+  // the whole program to end (a signal, or the desktop logging out). Resize:
+  // the desktop gave the full-screen window a size other than the monitor's
+  // it was made for; screen() is the new one.
+  enum class Kind { Key, Press, Release, Close, Expose, Resize, Quit };
   Kind kind = Kind::Key;
   Window* window = nullptr;   // none for Quit
   std::int16_t keyAscii = 0;  // Key: the typed character's code

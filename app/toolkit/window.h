@@ -163,6 +163,7 @@ class Window {
   virtual void Form_Load() {}
   virtual void Form_KeyPress(std::int16_t& /*KeyAscii*/) {}
   virtual void Form_Unload(int& /*Cancel*/) {}
+  virtual void Form_Resize() {}
 
   WindowSystem& system() const { return system_; }
   const std::string& name() const { return name_; }

@@ -276,6 +276,10 @@ void WindowSystem::dispatch(const Event& e) {
     case Event::Kind::Expose:
       w->invalidate();
       break;
+    case Event::Kind::Resize:
+      w->Form_Resize();
+      w->invalidate();
+      break;
     case Event::Kind::Close:
       unload(*inputTarget(w));
       break;

@@ -107,12 +107,24 @@ void HeadlessBackend::sleepMs(std::int64_t ms) {
   now_ = quitComes ? quitAt_ : now_ + ms;
 }
 
+void HeadlessBackend::resizeScreen(std::int64_t atMs, Window& w, Size screen) {
+  schedule(atMs, Event{Event::Kind::Resize, &w, 0, screen.width, screen.height});
+}
+
+Event HeadlessBackend::delivered(Event e) {
+  if (e.kind == Event::Kind::Resize) {
+    screen_.bounds = {0, 0, e.x, e.y};
+    screen_.scale = toolkit::scaleFor(screen_.bounds);
+  }
+  return e;
+}
+
 std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {
   const bool pending = !input_.empty();
   if (pending && input_.front().first <= now_) {
     Event e = input_.front().second;
     input_.pop_front();
-    return e;
+    return delivered(e);
   }
   if (timeoutMs == 0) return std::nullopt;
   if (timeoutMs < 0 && !pending)
@@ -121,7 +133,7 @@ std::optional<Event> HeadlessBackend::waitEvent(std::int64_t timeoutMs) {
     now_ = input_.front().first;
     Event e = input_.front().second;
     input_.pop_front();
-    return e;
+    return delivered(e);
   }
   now_ += timeoutMs;
   return std::nullopt;

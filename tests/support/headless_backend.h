@@ -65,6 +65,8 @@ class HeadlessBackend : public toolkit::Backend {
   void press(std::int64_t atMs, Window& w, int x, int y);
   void release(std::int64_t atMs, Window& w, int x, int y);
   void closeRequest(std::int64_t atMs, Window& w);
+  // The desktop gives w's screen another size.
+  void resizeScreen(std::int64_t atMs, Window& w, Size screen);
   // The system asks the program to end (a signal): even a sleep ends there.
   void quit(std::int64_t atMs);
 
@@ -104,6 +106,7 @@ class HeadlessBackend : public toolkit::Backend {
 
  private:
   void schedule(std::int64_t atMs, Event e);
+  Event delivered(Event e);
 
   toolkit::Screen screen_;
   std::int64_t now_ = 0;

@@ -92,6 +92,12 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   env.windows.runUntil(60000);
   EXPECT_EQ(env.count({What::Tick, "frmMain.Timer3"}), 1u);
   EXPECT_TRUE(boxes().empty());
+
+  // The desktop gives the window another size: the corners follow it.
+  env.backend.resizeScreen(60001, frm, {800, 600});
+  env.windows.runUntil(60002);
+  EXPECT_EQ(frm.picStop.left(), 800 * 15 - 480);
+  EXPECT_EQ(frm.lblCopyright.top(), 600 * 15 - 270);
 }
 
 // A croak longer than the talking and the pause is cut off by the directions.
