@@ -324,9 +324,10 @@ play_until_reward() {
   local rw="" n
   [ -n "$WM" ] || timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
   for n in $(seq 60); do
-    # Each round eats one letter, then waits for the next one to be said.
+    # Each round eats one letter; keys typed while the next one is said are
+    # taken after it, so a second is enough to see whether the reward came.
     feed_one
-    for _ in $(seq 10); do
+    for _ in $(seq 5); do
       rw=$(window_titled Form1)
       [ -n "$rw" ] && break 2
       sleep 0.2

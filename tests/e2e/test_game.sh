@@ -95,7 +95,7 @@ for round in $(seq 150); do
     eats_a_letter "after an error box on a bare X server"
     say "after an error box the game takes the keys again"
   fi
-  rw=$(wait_titled Form1 2) || continue
+  rw=$(wait_titled Form1 1) || continue
 
   rewards=$((rewards + 1))
   reward_centred "$rw"
