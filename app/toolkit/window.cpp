@@ -18,6 +18,12 @@ Control::Control(Window& window, std::string name, Control* container, double le
   window_.controls_.push_back(this);
 }
 
+Control::~Control() {
+  std::erase(window_.controls_, this);
+  window_.system().controlGone(*this);
+  window_.invalidate();
+}
+
 void Control::changed() const {
   window_.invalidate();
 }
@@ -111,6 +117,11 @@ Timer::Timer(Window& window, std::string name, int intervalMs, bool enabled)
     : window_(window), name_(std::move(name)), interval_(intervalMs) {
   window_.timers_.push_back(this);
   setEnabled(enabled);
+}
+
+Timer::~Timer() {
+  std::erase(window_.timers_, this);
+  window_.system().timerGone(*this);
 }
 
 void Timer::setEnabled(bool on) {

@@ -36,7 +36,8 @@ class Control {
  public:
   Control(Window& window, std::string name, Control* container, double left, double top,
           double width, double height);
-  virtual ~Control() = default;
+  // Leaves its window, which may live on: nothing then draws or clicks it.
+  virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
@@ -127,6 +128,8 @@ class PictureBox : public Control {
 class Timer {
  public:
   Timer(Window& window, std::string name, int intervalMs, bool enabled);
+  // Leaves its window, which may live on and tick its other timers.
+  ~Timer();
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;
 

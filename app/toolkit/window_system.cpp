@@ -195,6 +195,14 @@ void WindowSystem::windowMoved(Window& w) {
   backend_.moveWindow(w);
 }
 
+void WindowSystem::controlGone(const Control& c) {
+  if (pressed_ == &c) pressed_ = nullptr;
+}
+
+void WindowSystem::timerGone(Timer& t) {
+  std::replace(ticking_.begin(), ticking_.end(), &t, static_cast<Timer*>(nullptr));
+}
+
 void WindowSystem::timerChanged(Timer& t) {
   tell(t.enabled() ? Happening::Kind::Enable : Happening::Kind::Disable, &t.window_, &t);
 }
@@ -215,10 +223,14 @@ void WindowSystem::deliverDueTicks() {
     tell(Happening::Kind::Tick, &next->window_, next);
     if (!next->onTick) continue;
     next->ticking_ = true;
+    ticking_.push_back(next);
     struct Done {
-      Timer* t;
-      ~Done() { t->ticking_ = false; }
-    } done{next};
+      std::vector<Timer*>& ticking;
+      ~Done() {
+        if (Timer* t = ticking.back()) t->ticking_ = false;
+        ticking.pop_back();
+      }
+    } done{ticking_};
     next->onTick();
   }
 }

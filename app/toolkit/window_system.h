@@ -71,6 +71,9 @@ class WindowSystem : public base::Clock {
   // Called by windows and timers when they change.
   void windowMoved(Window& w);
   void timerChanged(Timer& t);
+  // A control or timer is going away while its window may live on.
+  void controlGone(const Control& c);
+  void timerGone(Timer& t);
   // A window object is going away, loaded or not.
   void released(Window& w);
 
@@ -100,6 +103,7 @@ class WindowSystem : public base::Clock {
   std::vector<Window*> modal_;
   Window* startup_ = nullptr;
   PictureBox* pressed_ = nullptr;  // where the left button went down
+  std::vector<Timer*> ticking_;    // whose handlers run, innermost last; none if gone
   std::mt19937_64 rng_{0x59756d626c65ULL};
   std::function<double()> randomSource_;
   bool ended_ = false;

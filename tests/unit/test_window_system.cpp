@@ -311,6 +311,30 @@ TEST_F(Loop, ClosingAWindowRepaintsTheWindowBeneath) {
   EXPECT_EQ(backend.paints(main), paintsBeforeClose + 1);
 }
 
+// A control and a timer may go before their window, which ticks and paints on.
+TEST_F(Loop, AControlAndATimerThatGoBeforeTheirWindowAreForgotten) {
+  auto gone = box(main, "gone", 0, 0, 10, 10);
+  auto goneTimer = std::make_unique<toolkit::Timer>(main, "Gone", 100, true);
+  toolkit::Timer stays(main, "Stays", 100, true);
+  Times ticks;
+  recordTicks(stays, ticks);
+  Strings painted;
+  backend.onPaint = [&](const toolkit::Window& w) {
+    for (const toolkit::Control* c : w.controls()) painted.push_back(c->name());
+  };
+  windows.start(main);
+  windows.runUntil(150);
+  gone.reset();
+  goneTimer.reset();
+  main.invalidate();
+  painted = {"-"};
+  windows.runUntil(350);
+  EXPECT_EQ(painted, Strings{"-"}) << "painted with the box gone";
+  EXPECT_EQ(backend.paints(main), 2);
+  EXPECT_EQ(main.timers().size(), 1U);
+  EXPECT_EQ(ticks, (Times{100, 200, 300}));
+}
+
 // ---- Clicks --------------------------------------------------------------------
 
 TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
