@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <iostream>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -260,13 +261,19 @@ std::jthread SdlBackend::fitAhead(Native& n, const SDL_Rect& all) const {
     if (SDL_HasIntersection(&at, &all)) unfitted.push_back(box->picture());
   }
   if (unfitted.empty()) return {};
-  return std::jthread([unfitted] {
+  auto fit = [unfitted] {
     try {
       for (const PictureRef& p : unfitted) static_cast<void>(media::onScreen(*p));
     } catch (const std::exception&) {
       // Out of memory: drawing the picture tries again.
     }
-  });
+  };
+  try {
+    return std::jthread(fit);
+  } catch (const std::system_error&) {
+    // No thread to be had: drawing fits each picture in turn.
+    return {};
+  }
 }
 
 // A window's first paint goes on screen with the window itself: X fills it

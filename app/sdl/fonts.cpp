@@ -1,5 +1,7 @@
 #include "app/sdl/fonts.h"
 
+#include <system_error>
+
 namespace sdl {
 namespace {
 
@@ -54,7 +56,13 @@ constexpr const char* kRules = R"(<?xml version="1.0"?>
 
 }  // namespace
 
-FontFinder::FontFinder() : loader_([this] { load(); }) {}
+FontFinder::FontFinder() {
+  try {
+    loader_ = std::thread([this] { load(); });
+  } catch (const std::system_error&) {
+    load();  // no thread to be had: here, then
+  }
+}
 
 void FontFinder::load() {
   // The rules come before the fonts are listed, as they also choose file

@@ -48,7 +48,7 @@ class FontFinder {
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
-  std::thread loader_;  // last, so it starts once the rest is in place
+  std::thread loader_;
 };
 
 }  // namespace sdl
