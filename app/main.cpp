@@ -7,12 +7,14 @@
 #include "media/asset_path.h"
 
 int main() try {
+  // One game per user and screen: a second start has called on the first,
+  // which comes to the front, and leaves it be.
   const auto oneGame = app::claimThisScreen();
-  if (!oneGame.claimed()) return 0;  // a game already runs on this screen: leave it be
+  if (!oneGame.claimed()) return 0;
   app::keepMemoryLow();
   const std::string dir = media::dataDirectory(media::programDirectory(), YUMBLE_INSTALLED_DATA);
   std::string why;
-  auto screen = sdl::openScreen(why);
+  auto screen = sdl::openScreen(why, oneGame.calls());
   if (!screen) {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;

@@ -1,5 +1,6 @@
 #include "app/sdl/backend.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -70,17 +71,17 @@ toolkit::Screen startingScreen() {
 }  // namespace
 
 std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
-                                               std::optional<toolkit::Screen> screen) {
+                                               std::optional<toolkit::Screen> screen, int calls) {
   const bool named = std::getenv("SDL_VIDEODRIVER") != nullptr;
   if (!named && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
     why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     return nullptr;
   }
   std::unique_ptr<SdlBackend> backend(new SdlBackend());
-  // Before SDL starts any thread, so that all of them leave the signals to
-  // the watcher.
+  // Before any thread starts, so that all of them leave the signals to the
+  // watcher, which starts once SDL's event queue is there to take its word.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  backend->signals_ = std::make_unique<QuitSignals>([b = backend.get()] { b->askToQuit(); });
+  backend->signals_ = std::make_unique<QuitSignals>();
   // Only a desktop will do: never the console or an off-screen stand-in. On a
   // Wayland desktop its own driver comes first, since only through it can the
   // game ask the compositor to hold back its shortcuts; X11 (Xwayland) is the
@@ -137,6 +138,9 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   SDL_StartTextInput();
   backend->screen_ = screen ? *screen : startingScreen();
   backend->picturesScale_ = backend->screen_.scale;
+  backend->comeForwardEvent_ = SDL_RegisterEvents(1);
+  backend->signals_->watch([b = backend.get()] { b->askToQuit(); }, calls,
+                           [b = backend.get()] { b->askToComeForward(); });
   return backend;
 }
 
@@ -155,22 +159,33 @@ std::int64_t SdlBackend::nowMs() {
   return static_cast<std::int64_t>(SDL_GetTicks64());
 }
 
-// A quit signal rings the bell too, so the wait ends at once.
+// A quit signal rings the bell too, so the wait ends at once. A second start
+// of the game is answered meanwhile, a slice at most after it asks.
 void SdlBackend::sleepUntil(base::Bell& bell, std::int64_t ms) {
   {
     std::lock_guard lock(sleepMutex_);
     if (quit_) return;
     waitingOn_ = &bell;
   }
-  static_cast<void>(bell.waitFor(ms));
+  constexpr std::int64_t kSliceMs = 100;
+  const std::int64_t end = nowMs() + ms;
+  for (std::int64_t left = ms; left > 0 && !bell.waitFor(std::min(left, kSliceMs));
+       left = end - nowMs())
+    if (comeForwardAsked_.exchange(false)) comeForward();
   std::lock_guard lock(sleepMutex_);
   waitingOn_ = nullptr;
 }
 
 void SdlBackend::sleepMs(std::int64_t ms) {
-  if (ms <= 0) return;
-  std::unique_lock lock(sleepMutex_);
-  sleeper_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return quit_.load(); });
+  const std::int64_t end = nowMs() + ms;
+  for (std::int64_t left = ms; left > 0 && !quit_; left = end - nowMs()) {
+    {
+      std::unique_lock lock(sleepMutex_);
+      sleeper_.wait_for(lock, std::chrono::milliseconds(left),
+                        [this] { return quit_ || comeForwardAsked_; });
+    }
+    if (comeForwardAsked_.exchange(false)) comeForward();
+  }
 }
 
 // On the signal watcher's thread: the flag and the bell end any wait of the
@@ -185,6 +200,18 @@ void SdlBackend::askToQuit() {
   SDL_Event e{};
   e.type = SDL_QUIT;
   if (SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
+}
+
+// On the watcher's thread too: the main thread brings the windows forward.
+void SdlBackend::askToComeForward() {
+  {
+    std::lock_guard lock(sleepMutex_);
+    comeForwardAsked_ = true;
+  }
+  sleeper_.notify_all();
+  SDL_Event e{};
+  e.type = comeForwardEvent_;
+  if (comeForwardEvent_ != static_cast<Uint32>(-1) && SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
 }
 
 std::uint64_t SdlBackend::clockSeed() {

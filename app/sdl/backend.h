@@ -52,9 +52,12 @@ struct Look {
 class SdlBackend : public toolkit::Backend {
  public:
   // Nothing, with the reason in why, when no display can be reached. It plays
-  // on the monitor it starts on, unless given another screen (tests).
+  // on the monitor it starts on, unless given another screen (tests). A
+  // connection to the listening socket `calls` brings the game's windows to
+  // the front, with the keyboard.
   static std::unique_ptr<SdlBackend> create(std::string& why,
-                                            std::optional<toolkit::Screen> screen = {});
+                                            std::optional<toolkit::Screen> screen = {},
+                                            int calls = -1);
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
   SdlBackend& operator=(const SdlBackend&) = delete;
@@ -138,6 +141,9 @@ class SdlBackend : public toolkit::Backend {
   void adoptSize(Native& n, int width, int height);
   void bringForward(Native& n);
   void askToQuit();
+  void askToComeForward();
+  // To the front, with the keyboard, as a second start of the game asks.
+  void comeForward();
   // Hides the pointer if it has rested long enough; the time until it will
   // have, or -1 when it is hidden already.
   std::int64_t restPointer();
@@ -176,6 +182,8 @@ class SdlBackend : public toolkit::Backend {
   base::Bell* waitingOn_ = nullptr;  // the bell a waited sound rings
   std::atomic<bool> quit_{false};
   std::unique_ptr<QuitSignals> signals_;
+  Uint32 comeForwardEvent_ = static_cast<Uint32>(-1);
+  std::atomic<bool> comeForwardAsked_{false};
   std::int64_t pointerRestMs_ = 3000;
   std::int64_t pointerMovedAt_ = 0;
   bool pointerHidden_ = false;

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "app/sdl/keys.h"
+#include "app/sdl/x11.h"
 
 namespace sdl {
 namespace {
@@ -156,6 +157,13 @@ void SdlBackend::translate(const SDL_Event& e) {
             n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
+          case SDL_WINDOWEVENT_LEAVE:
+            // SDL has just let the keyboard go (see x11::holdKeyboard); the
+            // window with the focus takes it back at once.
+            if (SDL_Window* focused = SDL_GetKeyboardFocus();
+                focused && SDL_GetWindowKeyboardGrab(focused))
+              static_cast<void>(x11::holdKeyboard(focused));
+            break;
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!n->popup && (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN))
               adoptSize(*n, e.window.data1, e.window.data2);
@@ -173,6 +181,7 @@ void SdlBackend::translate(const SDL_Event& e) {
       pending_.push_back(Event{Event::Kind::Quit});
       break;
     default:
+      if (e.type == comeForwardEvent_ && comeForwardAsked_.exchange(false)) comeForward();
       break;
   }
 }

@@ -10,8 +10,8 @@
 
 namespace sdl {
 
-std::unique_ptr<toolkit::Backend> openScreen(std::string& why) {
-  return SdlBackend::create(why);
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls) {
+  return SdlBackend::create(why, {}, calls);
 }
 
 std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock) {

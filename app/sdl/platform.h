@@ -10,8 +10,10 @@
 // What start-up takes from the SDL platform, without SDL in sight.
 namespace sdl {
 
-// The real screen; nothing, with the reason in why, when no display can be reached.
-std::unique_ptr<toolkit::Backend> openScreen(std::string& why);
+// The real screen; nothing, with the reason in why, when no display can be
+// reached. A connection to the listening socket `calls` (if not -1) brings
+// the game to the front, with the keyboard.
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls = -1);
 
 // The sound card, or SDL's silent dummy device where there is none; nothing
 // only when no device at all opens.

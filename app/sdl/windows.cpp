@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <system_error>
 
 #include "app/sdl/log.h"
 #include "app/sdl/x11.h"
@@ -72,9 +73,10 @@ bool SdlBackend::realise(Native& n) {
   if (!n.popup && place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
       x11::desktopManages(n.sdl) && SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
     warn("SDL_SetWindowFullscreen");
-  // On Wayland the compositor holds back its shortcuts only for the window
-  // with the keyboard, so every window of the game asks.
-  if (!n.popup || !onX11_) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
+  // Every window that takes the keys holds the keyboard while it has them. On
+  // Wayland the compositor holds back its shortcuts only for the window with
+  // the keyboard, so every window of the game asks.
+  if (!n.popup || w.takesFocus() || !onX11_) SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
   return true;
 }
 
@@ -98,6 +100,9 @@ void SdlBackend::focusTopWindow() {
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     Native& n = **it;
     if (!n.sdl || n.popup || !(SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_SHOWN)) continue;
+    // SDL forgets a window's hold on the keyboard when another window of the
+    // program takes it (a box): ask again, for when the focus is back.
+    SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
     // Refused where the desktop alone decides (Wayland); nothing to do then.
     static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
     return;
@@ -116,7 +121,7 @@ void SdlBackend::prepare(Native& n) {
   }
   auto* pixels = static_cast<char*>(s->pixels);
   const auto bytes = static_cast<std::size_t>(s->pitch) * static_cast<std::size_t>(s->h);
-  n.preparing = std::jthread([pixels, bytes] {
+  auto populate = [pixels, bytes] {
     constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     auto* start = pixels + (page - reinterpret_cast<std::uintptr_t>(pixels) % page) % page;
@@ -128,7 +133,12 @@ void SdlBackend::prepare(Native& n) {
       volatile char* p = pixels + at;
       *p = *p;
     }
-  });
+  };
+  try {
+    n.preparing = std::jthread(populate);
+  } catch (const std::system_error&) {
+    populate();  // no thread to be had: here, then
+  }
 }
 
 void SdlBackend::showWindow(Window& w) {
@@ -169,6 +179,17 @@ void SdlBackend::bringForward(Native& n) {
     focusTopWindow();
   else if (n.window->takesFocus())
     static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
+}
+
+// A window manager may have hidden the game (show desktop, another desktop):
+// it is asked to show it, as a taskbar would, and once it has, the game takes
+// the keyboard (see translate). Windows above it stay above.
+void SdlBackend::comeForward() {
+  for (auto& n : windows_) {
+    if (!n->sdl || !n->window->isVisible()) continue;
+    if (!n->popup) x11::activate(n->sdl);
+    if (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_SHOWN) bringForward(*n);
+  }
 }
 
 void SdlBackend::hideWindow(Window& w) {

@@ -82,4 +82,37 @@ bool showWithoutWaiting(SDL_Window* window, Uint32 background) {
 #endif
 }
 
+void activate(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  if (!wmInfo(window, info)) return;
+  ::Display* display = info.info.x11.display;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = info.info.x11.window;
+  e.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = 2;  // from a pager or taskbar: the user asked for it
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(display);
+#else
+  static_cast<void>(window);
+#endif
+}
+
+bool holdKeyboard(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  if (!wmInfo(window, info)) return false;
+  // Keys still go to whichever of the program's windows has the focus.
+  return XGrabKeyboard(info.info.x11.display, info.info.x11.window, True, GrabModeAsync,
+                       GrabModeAsync, CurrentTime) == GrabSuccess;
+#else
+  static_cast<void>(window);
+  return false;
+#endif
+}
+
 }  // namespace sdl::x11

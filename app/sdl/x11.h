@@ -23,4 +23,16 @@ bool desktopManages(SDL_Window* window);
 // False where the window is not an X11 one.
 bool showWithoutWaiting(SDL_Window* window, Uint32 background);
 
+// Asks the window manager to show the window, raise it and give it the
+// focus, as a taskbar does; nothing where none runs or the window is not an
+// X11 one.
+void activate(SDL_Window* window);
+
+// Takes the keyboard for the window again. SDL lets go of it whenever the
+// pointer leaves a window that is not in its full-screen state (for the
+// sake of one desktop's title bars), though the window keeps the focus: the
+// reward or a box appearing under the pointer is enough. False where the
+// window is not an X11 one or X refuses.
+bool holdKeyboard(SDL_Window* window);
+
 }  // namespace sdl::x11

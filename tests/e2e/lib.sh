@@ -57,7 +57,7 @@ free_display() {
   fail "no free display in $range"
 }
 
-# start_x WIDTH HEIGHT [openbox]: a fresh X server on a free display.
+# start_x WIDTH HEIGHT [openbox|xfwm4]: a fresh X server on a free display.
 start_x() {
   local w=$1 h=$2 wm=${3:-}
   stop_processes
@@ -92,15 +92,31 @@ start_x() {
   SCREEN_W=$w SCREEN_H=$h WM=$wm
   SCALE=$(scale_for "$w" "$h")
   REWARD_W=$(px 420) REWARD_H=$(px 487)
-  if [ "$wm" = openbox ]; then
-    openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
-    WM_PID=$!
-    E2E_PIDS+=("$WM_PID")
+  unset DBUS_SESSION_BUS_ADDRESS
+  case $wm in
+    openbox)
+      openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
+      E2E_PIDS+=($!)
+      ;;
+    xfwm4)
+      # With its panel; both need a session bus, and keep their settings here.
+      dbus-daemon --session --fork --address="unix:path=$E2E_WORK/bus" --print-pid \
+        >"$E2E_WORK/bus.pid" || fail "no session bus"
+      E2E_PIDS+=("$(cat "$E2E_WORK/bus.pid")")
+      export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/bus"
+      XDG_CONFIG_HOME="$E2E_WORK/config" xfwm4 >"$E2E_WORK/xfwm4.log" 2>&1 &
+      E2E_PIDS+=($!)
+      XDG_CONFIG_HOME="$E2E_WORK/config" xfce4-panel >"$E2E_WORK/panel.log" 2>&1 &
+      E2E_PIDS+=($!)
+      ;;
+  esac
+  if [ -n "$wm" ]; then
     for n in $(seq 100); do
-      timeout 5 wmctrl -m >/dev/null 2>&1 && break
+      timeout 5 wmctrl -m >/dev/null 2>&1 &&
+        { [ "$wm" != xfwm4 ] || [ -n "$(window_titled xfce4-panel)" ]; } && break
       sleep 0.1
     done
-    timeout 5 wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
+    timeout 5 wmctrl -m >/dev/null 2>&1 || fail "$wm did not start"
   fi
   say "X server $DISPLAY ${w}x${h}${wm:+ with $wm}"
 }
@@ -154,6 +170,9 @@ wait_titled() {
   done
   return 1
 }
+
+# Whether another program could take the keyboard now.
+keyboard_free() { timeout 5 "${KEYBOARD_FREE_TOOL:-$BIN_DIR/../tools/keyboard_free}"; }
 
 game_running() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
 
@@ -219,7 +238,7 @@ geometry() {
 
 # close_request WID: asks the program's window to close, as a user would.
 close_request() {
-  if [ "$WM" = openbox ]; then
+  if [ -n "$WM" ]; then
     timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
   else
     # No window manager: send the request a desktop's tools would, with the

@@ -4,9 +4,10 @@
 # close, next window, lower) reach the game instead, which stays on screen, on
 # the same desktop, and still eats letters. Started while openbox shows the
 # desktop, the game shows once the desktop is switched back, and SIGTERM ends
-# it promptly whether it ever showed or not.
+# it promptly whether it ever showed or not. The same holds while the reward is
+# up, under openbox and under xfwm4 with its panel.
 # When the desktop's own tools hide the game and show it again, it takes the
-# keyboard back without a click.
+# keyboard back without a click; so it does when a second start calls on it.
 # Usage: test_child_lock.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin child_lock "$@"
@@ -20,17 +21,24 @@ wid=$(wait_window)
 wait_arranged
 desktop=$(timeout 5 xdotool get_desktop)
 
-for keys in super+d ctrl+alt+Right ctrl+alt+Down shift+alt+Right super+F2 alt+Escape \
-  alt+Tab "alt+space c" alt+F4 super+shift+Left; do
-  # shellcheck disable=SC2086
-  timeout 5 xdotool key --delay 100 $keys || fail "xdotool key $keys failed"
-  sleep 0.5
-  game_running || { wait_exit 1; fail "the program ended (status $GAME_STATUS) after $keys"; }
-  viewable "$wid" || fail "the game is off the screen after $keys"
-  [ "$(timeout 5 xdotool get_desktop)" = "$desktop" ] || fail "$keys switched the desktop"
-  [ "$(timeout 5 xdotool get_desktop_for_window "$wid" 2>/dev/null)" = "$desktop" ] ||
-    fail "$keys sent the game to another desktop"
-done
+# shortcuts_leave_game WID PAUSE KEYS...: each leaves the game on screen, on its desktop.
+shortcuts_leave_game() {
+  local wid=$1 pause=$2 keys
+  shift 2
+  for keys in "$@"; do
+    # shellcheck disable=SC2086
+    timeout 5 xdotool key --delay 100 $keys || fail "xdotool key $keys failed"
+    sleep "$pause"
+    game_running || { wait_exit 1; fail "the program ended (status $GAME_STATUS) after $keys"; }
+    viewable "$wid" || fail "$WM: the game is off the screen after $keys"
+    [ "$(timeout 5 xdotool get_desktop)" = "$desktop" ] || fail "$WM: $keys switched the desktop"
+    [ "$(timeout 5 xdotool get_desktop_for_window "$wid" 2>/dev/null)" = "$desktop" ] ||
+      fail "$WM: $keys sent the game to another desktop"
+  done
+}
+
+shortcuts_leave_game "$wid" 0.5 super+d ctrl+alt+Right ctrl+alt+Down shift+alt+Right super+F2 \
+  alt+Escape alt+Tab "alt+space c" alt+F4 super+shift+Left
 shot after-shortcuts >/dev/null
 say "the shortcuts left the game on screen, on desktop $desktop"
 
@@ -51,10 +59,41 @@ viewable "$wid" || fail "the game did not come back when the desktop was switche
 sleep 2 # the next letter is said
 eats_a_letter "shown again by the desktop"
 say "hidden and shown again by the desktop, it took the keyboard back"
+
+# Hidden again, a second start brings it back with the keyboard, and ends.
+timeout 5 wmctrl -k on || fail "wmctrl -k on failed"
+sleep 1
+timeout 10 "$BIN_DIR/yumble" || fail "a second start ended with status $?"
+for _ in $(seq 20); do viewable "$wid" && ! keyboard_free && break; sleep 0.25; done
+viewable "$wid" || fail "a second start did not bring the game back"
+[ "$(timeout 5 xdotool getwindowfocus)" = "$wid" ] || fail "brought back, the game has no focus"
+keyboard_free && fail "brought back, the game did not take the keyboard"
+say "a second start brought the game back with the keyboard, and ended"
 close_request "$wid"
 wait_exit 15
 [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after a close request"
 say "a close request from the desktop still ends it"
+
+# The same during the reward, which stays its whole time (6.7 s: 3.5 s, then
+# applause and praise), and no other program can take the keyboard meanwhile;
+# under xfwm4 with its panel too.
+for wm in openbox xfwm4; do
+  start_x 1024 768 $wm
+  start_game
+  wid=$(wait_window)
+  desktop=$(timeout 5 xdotool get_desktop)
+  play_until_reward "$wid" >/dev/null
+  shown=$(date +%s%N)
+  keyboard_free && fail "$wm: another program could take the keyboard during the reward"
+  shortcuts_leave_game "$wid" 0.2 super+d ctrl+alt+Right alt+space alt+F4 ctrl+alt+d ctrl+alt+t \
+    alt+F3
+  [ -n "$(window_titled Form1)" ] || fail "$wm: the shortcuts ended the reward early"
+  shot "$wm-reward-shortcuts" >/dev/null
+  wait_reward_gone 15
+  [ $((($(date +%s%N) - shown) / 1000000)) -ge 5500 ] || fail "$wm: the reward was cut short"
+  viewable "$wid" || fail "$wm: the game is off the screen after the reward"
+  say "$wm: the shortcuts reached the game during the reward, which ran its time"
+done
 
 # Started while the desktop is shown: it shows once the desktop is switched back.
 start_x 1024 768 openbox

@@ -1,38 +1,53 @@
-// One game at a time: the claim on a screen's name.
+// One game at a time: the claim on a user's screen.
 #include "app/single_instance.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 namespace {
 
-// A name no other test or running game uses.
-std::string testName(const std::string& display) {
-  return app::instanceName(static_cast<unsigned>(getpid()), "test-" + display);
-}
+// A runtime folder of the test's own, made as the desktop makes one.
+struct RuntimeDir {
+  std::string path;
+  RuntimeDir() {
+    char name[] = "/tmp/yumble-claim-XXXXXX";
+    path = mkdtemp(name);
+  }
+  ~RuntimeDir() { std::filesystem::remove_all(path); }
+  app::SingleInstance claim(const std::string& display) const {
+    return app::SingleInstance(getuid(), display, path, path);
+  }
+};
 
-TEST(SingleInstance, OneClaimPerNameUntilItsHolderLetsGo) {
-  auto first = std::make_unique<app::SingleInstance>(testName(":7"));
+TEST(SingleInstance, OneClaimPerScreenUntilItsHolderLetsGo) {
+  const RuntimeDir dir;
+  auto first = std::make_unique<app::SingleInstance>(getuid(), ":7", dir.path);
   EXPECT_TRUE(first->claimed());
-  EXPECT_FALSE(app::SingleInstance(testName(":7")).claimed());
-  EXPECT_TRUE(app::SingleInstance(testName(":8")).claimed()) << "another display is free";
+  EXPECT_FALSE(dir.claim(":7").claimed());
+  EXPECT_TRUE(dir.claim(":8").claimed()) << "another display is free";
   first.reset();
-  EXPECT_TRUE(app::SingleInstance(testName(":7")).claimed()) << "nothing stays behind";
+  EXPECT_TRUE(dir.claim(":7").claimed()) << "nothing stays behind";
 }
 
 TEST(SingleInstance, AnotherProcessHoldsItUntilItIsKilled) {
-  const std::string name = testName(":9");  // before the fork: the child has another pid
+  const RuntimeDir dir;
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const app::SingleInstance held(name);
+    const auto held = dir.claim(":9");
     const char answer = held.claimed() ? 'y' : 'n';
     if (write(ready[1], &answer, 1) != 1) _exit(1);
     pause();
@@ -41,25 +56,61 @@ TEST(SingleInstance, AnotherProcessHoldsItUntilItIsKilled) {
   char answer = 0;
   ASSERT_EQ(read(ready[0], &answer, 1), 1);
   EXPECT_EQ(answer, 'y');
-  EXPECT_FALSE(app::SingleInstance(name).claimed());
+  EXPECT_FALSE(dir.claim(":9").claimed());
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
   close(ready[0]);
   close(ready[1]);
-  EXPECT_TRUE(app::SingleInstance(name).claimed()) << "a killed game left its claim";
+  EXPECT_TRUE(dir.claim(":9").claimed()) << "a killed game left its claim";
 }
 
-TEST(SingleInstance, NamesTellUsersAndDisplaysApart) {
-  EXPECT_NE(app::instanceName(1000, ":0"), app::instanceName(1001, ":0"));
-  EXPECT_NE(app::instanceName(1000, ":0"), app::instanceName(1000, ":1"));
-  EXPECT_NE(app::instanceName(1, ":10"), app::instanceName(11, ":0"));
+// The refused start has called on the holder, which hears it on its socket.
+TEST(SingleInstance, ASecondStartCallsOnTheGameThatHoldsTheScreen) {
+  const RuntimeDir dir;
+  const auto held = dir.claim(":5");
+  ASSERT_GE(held.calls(), 0);
+  pollfd call{held.calls(), POLLIN, 0};
+  EXPECT_EQ(poll(&call, 1, 0), 0) << "nobody has called yet";
+  EXPECT_FALSE(dir.claim(":5").claimed());
+  EXPECT_EQ(poll(&call, 1, 5000), 1);
+}
+
+TEST(SingleInstance, ScreensAreNamedHoweverTheDisplayIsWritten) {
+  EXPECT_EQ(app::screenName(":0"), app::screenName(":0.0"));
+  EXPECT_EQ(app::screenName(":0"), app::screenName("unix:0"));
+  EXPECT_NE(app::screenName(":0"), app::screenName(":0.1"));
+  EXPECT_NE(app::screenName(":0"), app::screenName(":10"));
+  EXPECT_NE(app::screenName(":0"), app::screenName("far:0"));
+  EXPECT_NE(app::screenName("wayland-0", true), app::screenName("wayland-0"));
 }
 
 TEST(SingleInstance, AVeryLongDisplayNameStillMakesAClaim) {
-  const std::string name = testName(std::string(300, 'x'));
-  const app::SingleInstance held(name);
+  const RuntimeDir dir;
+  const std::string name = ":" + std::string(300, 'x');
+  const auto held = dir.claim(name);
   EXPECT_TRUE(held.claimed());
-  EXPECT_FALSE(app::SingleInstance(name).claimed());
+  EXPECT_GE(held.calls(), 0);
+  EXPECT_FALSE(dir.claim(name).claimed());
+}
+
+// Another account can neither see the claim nor stop the game with one of
+// its own: a runtime folder others may enter is not used, and a spare folder
+// someone else made is not trusted; the game then plays.
+TEST(SingleInstance, NoOtherAccountCanStopTheGame) {
+  const RuntimeDir everyones, spare;
+  chmod(everyones.path.c_str(), 0777);
+  const app::SingleInstance first(getuid(), ":3", everyones.path, spare.path);
+  EXPECT_TRUE(std::filesystem::is_directory(spare.path + "/yumble-" + std::to_string(getuid())));
+  EXPECT_FALSE(app::SingleInstance(getuid(), ":3", everyones.path, spare.path).claimed());
+  if (getuid() != 0) GTEST_SKIP() << "only root can make a folder another account owns";
+  const RuntimeDir squatted;
+  const std::string theirs = squatted.path + "/yumble-" + std::to_string(getuid());
+  ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+  ASSERT_EQ(chown(theirs.c_str(), 54321, 54321), 0);
+  const int lock = open((theirs + "/yumble-:3.lock").c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  EXPECT_TRUE(app::SingleInstance(getuid(), ":3", "", squatted.path).claimed());
+  close(lock);
 }
 
 }  // namespace
