@@ -12,7 +12,6 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin child_lock "$@"
 
-
 viewable() { timeout 5 xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 
 start_x 1024 768 openbox

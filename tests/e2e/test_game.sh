@@ -89,6 +89,7 @@ for round in $(seq 150); do
     mv "$GAME_DIR/f5.bmp" "$E2E_WORK/"
     feed_one
     mb=$(wait_titled "ERROR:  53" 10) || fail "no error box for a frame gone while eating"
+    keyboard_free && fail "another program could take the keyboard under the error box"
     mv "$E2E_WORK/f5.bmp" "$GAME_DIR/"
     press_return_in "$mb"
     wait_reward_gone 5 "ERROR:  53"
