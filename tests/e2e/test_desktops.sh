@@ -17,10 +17,13 @@ e2e_begin desktops "$@"
 W=1024 H=768 RAN=() SKIPPED=()
 MARKS=$E2E_WORK/marks # what a desktop's shortcuts leave behind
 mkdir -p "$MARKS"
-grab() { timeout 20 import -window root "$1"; }
-press() { timeout 5 xdotool key --delay 60 "$@"; }
-typed() { timeout 20 xdotool type --delay 5 "$1"; }
-click_at() { timeout 5 xdotool mousemove "$1" "$2" click 1; }
+# Keys, clicks and screenshots go through our X server unless a desktop says otherwise.
+x_input() {
+  grab() { timeout 20 import -window root "$1"; }
+  press() { timeout 5 xdotool key --delay 60 "$@"; }
+  typed() { timeout 20 xdotool type --delay 5 "$1"; }
+  click_at() { timeout 5 xdotool mousemove "$1" "$2" click 1; }
+}
 
 # seen SECONDS MIN X Y W H FX: until a screenshot has MIN such pixels there.
 seen() {
@@ -37,13 +40,16 @@ seen() {
 stop_sign_whole() { seen "$1" "$(px 300)" $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" 'r > 0.6 && g < 0.3 && b < 0.3'; }
 
 # The reward's colours change ten times a second and nothing else moves: what
-# differs between three screenshots is the reward window, as "x y w h".
+# differs between three screenshots is the reward window, as "x y w h". (The
+# pointer a nested compositor draws rests in the top-left corner, where no
+# reward reaches.)
 reward_box() {
   grab "$E2E_WORK/r1.png" && sleep 0.25 && grab "$E2E_WORK/r2.png" && sleep 0.25 &&
     grab "$E2E_WORK/r3.png" || return 0
   timeout 60 convert "$E2E_WORK/r1.png" "$E2E_WORK/r2.png" -compose difference -composite \
     \( "$E2E_WORK/r2.png" "$E2E_WORK/r3.png" -compose difference -composite \) -compose lighten \
-    -composite -threshold 0 -bordercolor black -border 1 -format '%@' info: 2>/dev/null |
+    -composite -threshold 0 -fill black -draw 'rectangle 0,0 40,40' -bordercolor black -border 1 \
+    -format '%@' info: 2>/dev/null |
     awk -F '[x+]' 'NF == 4 && $1 > 1 { print $3 - 1, $4 - 1, $1, $2 }'
 }
 
@@ -140,6 +146,8 @@ start_mutter() {
   # Nested, it shows one monitor the size of its window.
   for _ in $(seq 50); do [ -n "$(window_titled mutter)" ] && break || sleep 0.1; done
   read -r _ _ SCREEN_W SCREEN_H <<<"$(geometry "$(window_titled mutter)")"
+  # Nested, it takes no pointer from xdotool: a quit signal ends the game.
+  click_at() { kill -TERM "$GAME_PID" && ENDED_BY=SIGTERM; }
 }
 # A copy: the packaged program carries a capability a sandbox may refuse.
 start_kwin() {
@@ -186,6 +194,7 @@ sway_resize() {
 # it shows the reward centred (on Wayland the compositor places it).
 try() {
   NAME=$1 HOLDS=$3 CENTRES=$4
+  x_input
   case " ${YUMBLE_DESKTOPS:-xfwm4 sway} " in
     *" all "* | *" $NAME "*) ;;
     *) SKIPPED+=("$NAME (not asked for)") && return 0 ;;
@@ -212,11 +221,13 @@ try() {
 # each desktop's own; weston's harmless ones only (Super+K would end the game).
 try openbox openbox yes yes super+d ctrl+alt+Right alt+Tab alt+space Escape alt+F4
 try xfwm4 xfwm4 yes yes ctrl+alt+d ctrl+alt+Right alt+Tab alt+space Escape alt+F4 alt+F3 Escape
-try weston weston no no super+s super+Tab alt+Tab ctrl+alt+Right
 try mutter mutter yes no super+h alt+Tab super+Page_Down ctrl+alt+Down alt+F4 super+Up
 try kwin kwin_wayland yes yes super+d alt+Tab ctrl+F2 alt+F4 alt+F3 Escape meta+Page_Up
 try sway sway yes yes "-M logo -k d -m logo" "-M alt -k Tab -m alt" "-M logo -k f -m logo" \
   "-M logo -k 2 -m logo" "-M logo -M shift -k q -m shift -m logo"
+# Last: after the reward weston leaves the game below its panel, without the
+# keyboard, so this run fails there (see the README).
+try weston weston no no super+s super+Tab alt+Tab ctrl+alt+Right
 
 say "ran: ${RAN[*]:-none}"
 say "skipped: ${SKIPPED[*]:-none}"
