@@ -2,9 +2,10 @@
 """Records the null sink's monitor until stdin closes, then prints each sound
 that began after at least 40 ms of silence: the time its first non-silent
 sample reached this recorder (CLOCK_MONOTONIC, ms, as the program's log) and
-how long it was heard (ms).
+how long it was heard (ms), and the longest quiet stretch within its first
+WINDOW ms (an underrun shows as one).
 
-Usage: sink_onsets.py SOURCE < control   (PULSE_SERVER names the server)
+Usage: sink_onsets.py SOURCE [WINDOW] < control   (PULSE_SERVER names the server)
 
 Each block read from parec is stamped when it arrives, and a sample inside it
 is dated back from that stamp by the samples that follow it; so the times
@@ -17,6 +18,7 @@ import sys
 import time
 
 RATE, QUIET_GAP = 44100, 0.04
+WINDOW = float(sys.argv[2]) / 1000 if len(sys.argv) > 2 else 0
 recorder = subprocess.Popen(
     ["parec", "-d", sys.argv[1], "--raw", "--format=s16le", "--channels=1",
      f"--rate={RATE}", "--latency-msec=2"], stdout=subprocess.PIPE)
@@ -30,12 +32,16 @@ while True:
         break
 recorder.terminate()
 
-onset, last_sound, odd = None, -1.0, b""
+# Quiet stretches are counted in samples, so that a block the recorder itself
+# was late for does not count as one.
+onset, last_sound, odd, hole = None, -1.0, b"", 0.0
+k, last_k, onset_k = 0, 0, 0
 for arrived, data in blocks:
     data = odd + data
     usable = len(data) - len(data) % 2
     data, odd = data[:usable], data[usable:]
     if data == bytes(usable):
+        k += usable // 2
         continue
     samples = memoryview(data).cast("h")
     n = len(samples)
@@ -45,8 +51,11 @@ for arrived, data in blocks:
         t = arrived - (n - i) / RATE
         if t - last_sound > QUIET_GAP:
             if onset is not None:
-                print(f"{onset * 1000:.3f} {(last_sound - onset) * 1000:.0f}")
-            onset = t
-        last_sound = t
+                print(f"{onset * 1000:.3f} {(last_sound - onset) * 1000:.0f} {hole * 1000:.1f}")
+            onset, hole, onset_k = t, 0.0, k + i
+        elif (k + i - onset_k) / RATE <= WINDOW:
+            hole = max(hole, (k + i - last_k) / RATE)
+        last_sound, last_k = t, k + i
+    k += n
 if onset is not None:
-    print(f"{onset * 1000:.3f} {(last_sound - onset) * 1000:.0f}")
+    print(f"{onset * 1000:.3f} {(last_sound - onset) * 1000:.0f} {hole * 1000:.1f}")

@@ -2,11 +2,13 @@
 # The delay from a key to its slurp reaching the sound server: the game's
 # timed build runs on a private PulseAudio null sink, the sink's monitor is
 # recorded, and each eaten letter's key (from the program's log) is matched
-# with the first sound after it. Each letter is typed after a few silent
-# seconds, so the sound device has been let go and must come back in time.
-# Prints the median and worst over LETTERS letters (default 20), and how long
-# each slurp was heard beside the file's length (a clipped start shows there).
-# Usage: bench/sound_latency.sh [BUILD_DIR] [LETTERS]   (run `make` first)
+# with the first sound after it. A letter is typed every GAP seconds (default
+# 1.5, a child's pace; 12 lets the card go between letters). Prints the median
+# and worst over LETTERS letters (default 20), how many slurps were heard
+# whole, and the sound server's CPU per letter. With BUSY=2, two busy loops
+# run meanwhile, and a plain SDL player (bench/plain_player.cpp, the same
+# buffer) plays the slurp as many times after the game, for comparison.
+# Usage: [GAP=S] [BUSY=N] bench/sound_latency.sh [BUILD_DIR] [LETTERS]   (run `make` first)
 set -euo pipefail
 
 build=$(realpath "${1:-build}")
@@ -30,7 +32,14 @@ start_xvfb "$work"
 start_pulse "$work"
 
 # The recorder runs until its stdin, fd 4 here, is closed.
-exec 4> >(python3 "$here/sink_onsets.py" bench.monitor >"$work/onsets")
+# A slurp is heard whole when no quiet stretch within it is longer than the
+# file's own longest, and a millisecond.
+window=$(python3 -c 'import sys, wave; w = wave.open(sys.argv[1]); print(w.getnframes() * 1000 // w.getframerate())' "$bin/slurp2.wav")
+if [ "${RECORD:-1}" = 1 ]; then
+  exec 4> >(python3 "$here/sink_onsets.py" bench.monitor "$window" >"$work/onsets")
+else
+  exec 4>/dev/null
+fi
 recorder=$!
 
 log=$work/timing.log
@@ -43,35 +52,62 @@ sleep "$opening"
 
 wid=$(xdotool search --sync --name '^Yumble$' | head -1)
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
+for _ in $(seq "${BUSY:-0}"); do
+  (while :; do :; done) 4>&- &
+  pids+=($!)
+done
+cpu() { awk '{print $14 + $15}' "/proc/$pulse/stat"; }
 eaten() { grep -c ' score ' "$log" || true; }
+cpu0=$(cpu)
 for _ in $(seq $((letters * 3))); do
   [ "$(eaten)" -ge "$letters" ] && break
   xdotool type --delay 15 abcdefghijklmnopqrstuvwxyz
-  sleep 3.5
+  sleep "${GAP:-1.5}"
 done
+awk -v t=$(($(cpu) - cpu0)) -v n="$(eaten)" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN {printf "sound server CPU per letter: %.1f ms (%d letters)\n", t * 1000 / hz / n, n}'
 kill "$game"
 exec 4>&-
 wait "$recorder" 2>/dev/null || sleep 1
+[ "${RECORD:-1}" = 1 ] || exit 0
 
-python3 - "$log" "$work/onsets" "$(soxi -D "$bin/slurp2.wav")" <<'PY'
-import statistics, sys
+if [ "${BUSY:-0}" -gt 0 ]; then
+  gap_ms=$(awk -v g="${GAP:-1.5}" 'BEGIN {print g * 1000}')
+  (sleep $((letters * gap_ms / 1000 + 3)) | python3 "$here/sink_onsets.py" bench.monitor "$window" \
+    >"$work/plain") &
+  plain=$!
+  sleep 1.5
+  SDL_AUDIODRIVER=pulseaudio "$bin/plain_player" "$bin/slurp2.wav" "$letters" "$gap_ms" >/dev/null
+  wait "$plain"
+fi
+
+python3 - "$log" "$work/onsets" "$(soxi -D "$bin/slurp2.wav")" "$bin/slurp2.wav" \
+  "$work/plain" "$letters" <<'PY'
+import statistics, sys, wave, array, os
+w = wave.open(sys.argv[4])
+a = array.array("h", w.readframes(w.getnframes()))[::w.getnchannels()]
+loud = [i for i, x in enumerate(a) if abs(x) >= 8]
+own_hole = max(b - a for a, b in zip(loud, loud[1:])) * 1000 / w.getframerate()
+whole = lambda hole: hole <= own_hole + 1
 log = [l.split(" ", 2) for l in open(sys.argv[1]).read().splitlines()]
 onsets = [tuple(map(float, l.split())) for l in open(sys.argv[2])]
 slurp_ms = float(sys.argv[3]) * 1000
 # The eating key is the first one after a letter shows that names it.
-lat, heard, letter = [], [], None
+lat, heard, holes, eaten, letter = [], [], [], 0, None
 for t, kind, *rest in log:
     detail = rest[0] if rest else ""
     if kind == "letter":
         letter = detail.strip()
     elif kind == "key" and letter and chr(int(detail)).upper() == letter:
         letter = None
+        eaten += 1
         # A null sink renders ahead of time, so the sound may reach it a hair
         # before the key's line is written.
-        after = [(o, length) for o, length in onsets if float(t) - 5 < o < float(t) + 400]
+        after = [o for o in onsets if float(t) - 5 < o[0] < float(t) + 400]
         if after:
             lat.append(after[0][0] - float(t))
             heard.append(after[0][1])
+            holes.append(after[0][2])
 if not lat:
     sys.exit("no slurp was heard")
 print(f"letters eaten with a slurp heard: {len(lat)}")
@@ -80,4 +116,9 @@ print(f"key to slurp at the sink: median {statistics.median(lat):.1f} ms, "
 print(f"slurp heard for: median {statistics.median(heard):.0f} ms, shortest {min(heard):.0f} ms "
       f"(the file lasts {slurp_ms:.0f} ms)")
 print("each (ms): " + " ".join(f"{x:.0f}" for x in lat))
+print(f"slurps heard whole: {sum(map(whole, holes))} of {eaten} letters eaten"
+      f" (longest quiet within a slurp: {max(holes):.1f} ms, the file's own {own_hole:.1f} ms)")
+if os.path.exists(sys.argv[5]):
+    plain = [float(l.split()[2]) for l in open(sys.argv[5])]
+    print(f"plain SDL player, slurps heard whole: {sum(map(whole, plain))} of {sys.argv[6]} plays")
 PY

@@ -20,14 +20,16 @@ void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std
 // mixer, so several windows can sound at once. Sounds are read and converted
 // to the card's format when opened; the card itself is taken at the first
 // sound and let go once nothing has played for idleRelease, so that a game
-// being played keeps one stream while a game left alone costs neither this
-// program nor the sound server anything. Where no card opens, SDL's dummy
-// driver keeps real-time pacing, silently. Nothing here waits on the sound
-// server: a server that does not answer leaves the game silent.
+// waiting for a key costs neither this program nor the sound server anything.
+// A second, by measurement: an open stream costs the sound server about as
+// much each second as opening one does, so holding it longer between a
+// child's letters only costs more (bench/sound_latency.sh, RECORD=0). Where no card opens, SDL's
+// dummy driver keeps real-time pacing, silently. Nothing here waits on the sound server: a server
+// that does not answer leaves the game silent.
 class MixerAudio : public media::AudioSystem {
  public:
   static std::unique_ptr<MixerAudio> open(
-      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(10));
+      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(1));
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;

@@ -1,0 +1,41 @@
+// A plain SDL player to hold the game's sound beside: one device kept open
+// with the game's buffer size, the same sound queued every GAP_MS, so that an
+// underrun figure has a floor to be compared with.
+// Usage: plain_player FILE.wav TIMES GAP_MS
+#include <SDL.h>
+
+#include <cstdlib>
+#include <iostream>
+
+int main(int argc, char** argv) {
+  if (argc != 4 || SDL_Init(SDL_INIT_AUDIO) != 0) {
+    std::cerr << "usage: plain_player FILE.wav TIMES GAP_MS (" << SDL_GetError() << ")\n";
+    return 2;
+  }
+  SDL_AudioSpec want{}, file{};
+  want.freq = 44100;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  Uint8* data = nullptr;
+  Uint32 length = 0;
+  if (!SDL_LoadWAV(argv[1], &file, &data, &length)) return std::cerr << SDL_GetError() << "\n", 1;
+  SDL_AudioCVT cvt;
+  SDL_BuildAudioCVT(&cvt, file.format, file.channels, file.freq, want.format, want.channels,
+                    want.freq);
+  cvt.len = static_cast<int>(length);
+  cvt.buf = static_cast<Uint8*>(SDL_malloc(length * static_cast<Uint32>(cvt.len_mult)));
+  SDL_memcpy(cvt.buf, data, length);
+  SDL_ConvertAudio(&cvt);
+  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (!device) return std::cerr << SDL_GetError() << "\n", 1;
+  SDL_PauseAudioDevice(device, 0);
+  for (int i = 0; i < std::atoi(argv[2]); ++i) {
+    std::cout << SDL_GetTicks64() << " play" << std::endl;
+    SDL_QueueAudio(device, cvt.buf, static_cast<Uint32>(cvt.len_cvt));
+    SDL_Delay(static_cast<Uint32>(std::atoi(argv[3])));
+  }
+  SDL_CloseAudioDevice(device);
+  SDL_Quit();
+  return 0;
+}
