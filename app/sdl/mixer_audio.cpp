@@ -167,7 +167,12 @@ struct MixerDevice {
   // the server at shutdown, what it touches stays.
   void startThread() {
     try {
-      std::thread([this, keep = weakSelf.lock()] { watch(); }).detach();
+      // SDL keeps per-thread state (its error text) for any thread that
+      // calls it; only its own threads free that by themselves.
+      std::thread([this, keep = weakSelf.lock()] {
+        watch();
+        SDL_TLSCleanup();
+      }).detach();
       threadStarted = true;
     } catch (const std::system_error& e) {
       std::cerr << "yumble: no sound: cannot start the sound card's thread: " << e.what() << "\n";
