@@ -104,7 +104,16 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   // is none, the bus library would try to start one for it, forking the game
   // to do so; the game needs no bus of its own.
   setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
-  // Fonts are looked up while SDL reaches the display.
+  // The game takes only the letters on the keys, which no keyboard
+  // composes; the locale's table of compose sequences, thousands of lines
+  // that X reads when SDL opens the input method, would cost a fifth of the
+  // start-up. (Wayland's keyboard library reads no such empty file.)
+  if (!wayland) setenv("XCOMPOSEFILE", "/dev/null", 0);
+  // The desktop's mixer shows the game with its menu entry's icon.
+  setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
+  // Fonts are looked up while SDL reaches the display. The environment is
+  // changed only above, before this thread starts: setenv may move the table
+  // that a getenv on another thread is reading.
   backend->fonts_ = std::make_unique<FontFinder>();
   int started = wayland ? SDL_Init(SDL_INIT_VIDEO) : -1;
   if (started != 0 && (!wayland || std::getenv("DISPLAY"))) {
@@ -113,11 +122,6 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
       SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     }
     forgiveLateWakeUps();
-    // The game takes only the letters on the keys, which no keyboard
-    // composes; the locale's table of compose sequences, thousands of lines
-    // that X reads when SDL opens the input method, would cost a fifth of the
-    // start-up. (Wayland's keyboard library reads no such empty file.)
-    setenv("XCOMPOSEFILE", "/dev/null", 0);
     // The window's own pixels, shown straight through X, with no GL behind
     // them. Wayland has no such way: there SDL shows them through GL.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

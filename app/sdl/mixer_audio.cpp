@@ -222,8 +222,6 @@ struct MixerDevice {
       SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Yumble");
       SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Yumble");
       SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
-      // The desktop's mixer shows the game with its menu entry's icon.
-      setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
       startThread();
       return;
     }
