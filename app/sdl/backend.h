@@ -136,6 +136,7 @@ class SdlBackend : public toolkit::Backend {
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
+  Native* topOrdinaryWindow();
   // The desktop decides where a full-screen window goes and how large it is:
   // the designs follow what it gave.
   void adoptSize(Native& n, int width, int height);

@@ -97,16 +97,22 @@ void SdlBackend::destroyWindow(Window& w) {
 // Where no window manager runs, the keyboard goes nowhere once the window
 // that had it is gone; hand it to the topmost ordinary window.
 void SdlBackend::focusTopWindow() {
+  Native* n = topOrdinaryWindow();
+  if (!n) return;
+  // SDL forgets a window's hold on the keyboard when another window of the
+  // program takes it (a box): ask again, for when the focus is back.
+  SDL_SetWindowKeyboardGrab(n->sdl, SDL_TRUE);
+  // Refused where the desktop alone decides (Wayland); nothing to do then.
+  static_cast<void>(SDL_SetWindowInputFocus(n->sdl));
+}
+
+// The topmost shown window that is not kept above the others: the game's.
+SdlBackend::Native* SdlBackend::topOrdinaryWindow() {
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     Native& n = **it;
-    if (!n.sdl || n.popup || !(SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_SHOWN)) continue;
-    // SDL forgets a window's hold on the keyboard when another window of the
-    // program takes it (a box): ask again, for when the focus is back.
-    SDL_SetWindowKeyboardGrab(n.sdl, SDL_TRUE);
-    // Refused where the desktop alone decides (Wayland); nothing to do then.
-    static_cast<void>(SDL_SetWindowInputFocus(n.sdl));
-    return;
+    if (n.sdl && !n.popup && (SDL_GetWindowFlags(n.sdl) & SDL_WINDOW_SHOWN)) return &n;
   }
+  return nullptr;
 }
 
 // A new window's pixels are fresh memory, which the system hands over a page
@@ -152,15 +158,9 @@ void SdlBackend::showWindow(Window& w) {
     return;
   }
   SDL_ShowWindow(n->sdl);
-  if (n->popup && !onX11_) {
-    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
-      Native& owner = **it;
-      if (owner.sdl && !owner.popup && (SDL_GetWindowFlags(owner.sdl) & SDL_WINDOW_SHOWN)) {
-        if (SDL_SetWindowModalFor(n->sdl, owner.sdl) != 0) warn("SDL_SetWindowModalFor");
-        break;
-      }
-    }
-  }
+  if (n->popup && !onX11_)
+    if (Native* owner = topOrdinaryWindow(); owner && SDL_SetWindowModalFor(n->sdl, owner->sdl))
+      warn("SDL_SetWindowModalFor");
   bringForward(*n);
 }
 
