@@ -36,8 +36,8 @@ opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" | awk '{s += 
 window=10
 hz=$(getconf CLK_TCK)
 
-switches() {  # per thread of $1: its id and its context switches so far
-  for t in /proc/"$1"/task/*; do
+switches() {  # per thread of $1 and its children: its id and its context switches so far
+  for t in $(family "$1" | sed 's|.*|/proc/&/task/*|'); do
     awk -v t="${t##*/}" '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print t, s}' "$t/status" 2>/dev/null || true
   done
 }
@@ -74,8 +74,7 @@ measure() {  # name driver command...
   [ "$driver" = dummy ] && echo "$paint" >>"$work/$name.paint"
   sleep "$opening"
   if [ "$driver" = dummy ]; then
-    awk '/^Rss:/ {r = $2} /^Pss:/ {p = $2} END {print r / 1024, p / 1024}' \
-      "/proc/$pid/smaps_rollup" >>"$work/$name.mem"
+    program_memory "$pid" >>"$work/$name.mem"
   fi
   p0=$(cpu "$pulse")
   s=$(switched "$pid" "$window")

@@ -39,3 +39,23 @@ start_pulse() {  # workdir
   for _ in $(seq 100); do [ -S "$1/pulse/native" ] && break; sleep 0.05; done
   export PULSE_SERVER=unix:$1/pulse/native
 }
+
+# A program with the processes it started: Yumble plays its sounds from a
+# sound host process of its own, whose cost is the program's too.
+family() { echo "$1"; pgrep -P "$1" 2>/dev/null || true; }
+# CPU ticks of a program and its children, those already ended and reaped
+# (a sound host that was replaced) included.
+program_cpu() {  # pid
+  local p t
+  t=$(awk '{print $14 + $15 + $16 + $17}' "/proc/$1/stat")
+  for p in $(pgrep -P "$1" 2>/dev/null); do
+    t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$t"
+}
+# Resident memory of a program and its children, in MiB: RSS and PSS.
+program_memory() {  # pid
+  local p
+  for p in $(family "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null || true; done |
+    awk '/^Rss:/ {r += $2} /^Pss:/ {p += $2} END {print r / 1024, p / 1024}'
+}

@@ -2,8 +2,8 @@
 # The CPU a game session costs, Yumble beside Tux Typing in one run: a key
 # every 1.5 s for 60 s, at each screen size (800x600 and 3840x2160 unless
 # given), on a private Xvfb of that size and a private PulseAudio with a null
-# sink. Counted from /proc/PID/stat (user + system time) for the program, the
-# X server and the sound server over the 60 s. Yumble is typed the letter it
+# sink. Counted from /proc/PID/stat (user + system time) for the program (with
+# its sound host process), the X server and the sound server over the 60 s. Yumble is typed the letter it
 # shows (read from its timed build's log) and the figure is per eaten letter;
 # Tux Typing is started in its Fish Cascade (Easy, Short Words) and typed the
 # alphabet in turn, per key. Runs alternate between the two; medians.
@@ -31,7 +31,7 @@ keys=40  # one every 1.5 s
 hz=$(getconf CLK_TCK)
 opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1 + 1}')
 
-cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+cpu() { program_cpu "$1"; }
 stop() {
   kill "$1" 2>/dev/null || true
   for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done

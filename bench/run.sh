@@ -5,6 +5,7 @@
 #   score line, and the spacing of the 50 ms eating ticks.
 # Usage: bench/run.sh [BUILD_DIR] [LETTERS]   (run `make` first)
 set -euo pipefail
+. "$(dirname "$(realpath "$0")")/lib.sh"
 
 build=$(realpath "${1:-build}")
 letters=${2:-12}
@@ -36,10 +37,10 @@ echo "exec to first painted frame: $(( (first - start) / 1000000 )) ms"
 # The opening: 16 talking ticks, a 2 s pause, then both parts of the directions.
 opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
 sleep "$opening"
-echo "resident memory after the opening: $(awk '/VmRSS/ {print $2, $3}' /proc/$game/status)"
+echo "resident memory after the opening, with the sound host (RSS PSS, MiB): $(program_memory "$game")"
 
 ticks=$(getconf CLK_TCK)
-cpu() { awk '{print $14 + $15}' "/proc/$game/stat"; }
+cpu() { program_cpu "$game"; }
 c0=$(cpu); sleep 20; c1=$(cpu)
 echo "CPU while waiting for a key: $(awk -v a="$c0" -v b="$c1" -v hz="$ticks" 'BEGIN {printf "%.2f", (b - a) * 100 / hz / 20}')% of a core (20 s)"
 
