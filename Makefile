@@ -49,7 +49,7 @@ test: format-check build
 	@status=0; \
 	nice -n 19 $(MAKE) test-sanitized fuzz FUZZ_SECONDS=$(or $(TEST_FUZZ_SECONDS),20) \
 	  >$(BUILD)/beside.log 2>&1 & beside=$$!; \
-	(cd $(BUILD) && ctest --output-on-failure --repeat until-pass:2 -j $(JOBS)) || status=$$?; \
+	(cd $(BUILD) && ctest --output-on-failure --repeat until-pass:2 -j $$(($(JOBS) + 2))) || status=$$?; \
 	if wait $$beside; then \
 	  grep -E '^(100% tests passed|Total Test time|Done [0-9]+ runs)' $(BUILD)/beside.log || true; \
 	else \

@@ -57,35 +57,44 @@ free_display() {
   fail "no free display in $range"
 }
 
-# start_x WIDTH HEIGHT [openbox|xfwm4]: a fresh X server on a free display.
-start_x() {
-  local w=$1 h=$2 wm=${3:-}
-  stop_processes
+# launch_x WIDTH HEIGHT: Xvfb on the first free display of the range, or any;
+# fails if it ends before its socket is there.
+launch_x() {
   : >"$E2E_WORK/display"
-  local chosen
+  local chosen n
   chosen=$(free_display)
   if [ -n "$chosen" ]; then
     echo "$chosen" >"$E2E_WORK/display"
-    Xvfb ":$chosen" -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
+    Xvfb ":$chosen" -screen 0 "${1}x${2}x24" -nolisten tcp -noreset \
       >"$E2E_WORK/xvfb.log" 2>&1 &
   else
-    Xvfb -displayfd 3 -screen 0 "${w}x${h}x24" -nolisten tcp -noreset \
+    Xvfb -displayfd 3 -screen 0 "${1}x${2}x24" -nolisten tcp -noreset \
       3>"$E2E_WORK/display" >"$E2E_WORK/xvfb.log" 2>&1 &
   fi
   XVFB_PID=$!
   E2E_PIDS+=("$XVFB_PID")
-  local n
-  for n in $(seq 100); do
-    [ -s "$E2E_WORK/display" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
+  local try
+  for try in $(seq 200); do
+    # Ready once its socket is there and the display's lock names this server.
+    n=$(head -1 "$E2E_WORK/display")
+    [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] &&
+      [ "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" = "$XVFB_PID" ] && return 0
+    kill -0 "$XVFB_PID" 2>/dev/null || return 1
     sleep 0.1
   done
-  [ -s "$E2E_WORK/display" ] || fail "Xvfb gave no display number"
-  # A chosen display is ready once its socket is there.
-  for n in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$(head -1 "$E2E_WORK/display")" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
-    sleep 0.1
+  fail "Xvfb gave no display"
+}
+
+# start_x WIDTH HEIGHT [openbox|xfwm4]: a fresh X server on a free display.
+start_x() {
+  local w=$1 h=$2 wm=${3:-}
+  stop_processes
+  local attempt
+  # Two scripts at once may choose the same free display: the one whose X
+  # server loses takes the next.
+  for attempt in 1 2 3; do
+    launch_x "$w" "$h" && break
+    [ "$attempt" -lt 3 ] || fail "Xvfb did not start: $(cat "$E2E_WORK/xvfb.log")"
   done
   export DISPLAY=":$(head -1 "$E2E_WORK/display")"
   unset WAYLAND_DISPLAY
