@@ -112,11 +112,25 @@ bool contains(const SDL_Rect& outer, const SDL_Rect& inner) {
          inner.y + inner.h <= outer.y + outer.h;
 }
 
-// The areas of the window whose controls changed since the last paint, each
-// within the window, none inside another; empty when nothing did.
+// What of `area` lies outside `hole`: up to four bands.
+void subtract(const SDL_Rect& area, const SDL_Rect& hole, std::vector<SDL_Rect>& out) {
+  SDL_Rect h;
+  if (!SDL_IntersectRect(&area, &hole, &h)) return out.push_back(area);
+  auto add = [&](int x, int y, int w, int ht) {
+    if (w > 0 && ht > 0) out.push_back({x, y, w, ht});
+  };
+  add(area.x, area.y, area.w, h.y - area.y);
+  add(area.x, h.y + h.h, area.w, area.y + area.h - h.y - h.h);
+  add(area.x, h.y, h.x - area.x, h.h);
+  add(h.x + h.w, h.y, area.x + area.w - h.x - h.w, h.h);
+}
+
+// The areas of the window whose controls changed since the last paint, and
+// those in `also`, each within the window, none inside another; empty when
+// there are none.
 std::vector<SDL_Rect> changedAreas(const std::vector<Look>& before, const std::vector<Look>& now,
-                                   const SDL_Rect& all) {
-  std::vector<SDL_Rect> areas;
+                                   const SDL_Rect& all, std::vector<SDL_Rect> also) {
+  std::vector<SDL_Rect> areas = std::move(also);
   auto add = [&](const Look& look) {
     SDL_Rect seen;
     if (look.shown && SDL_IntersectRect(&look.at, &all, &seen)) areas.push_back(seen);
@@ -153,9 +167,22 @@ void SdlBackend::paint(Window& w) {
   const SDL_Rect all{0, 0, to->w, to->h};
   std::vector<Look> looks = looksOf(w);
   std::vector<SDL_Rect> changed;
-  if (!n->showAtPaint && !n->wholeNext && to == n->paintedOn && w.backColor() == n->paintedBack &&
-      looks.size() == n->looks.size())
-    changed = changedAreas(n->looks, looks, all);
+  if (!n->showAtPaint && !n->wholeNext && to == n->paintedOn && looks.size() == n->looks.size()) {
+    // A new colour for the window shows only where no picture box covers it
+    // (a box paints all of its own): the reward flashes ten times a second.
+    std::vector<SDL_Rect> open;
+    if (w.backColor() != n->paintedBack) {
+      open.push_back(all);
+      for (std::size_t i = 0; i < looks.size(); ++i)
+        if (!w.controls()[i]->container() && dynamic_cast<const PictureBox*>(w.controls()[i]) &&
+            looks[i].shown) {
+          std::vector<SDL_Rect> left;
+          for (const SDL_Rect& r : open) subtract(r, looks[i].at, left);
+          open = std::move(left);
+        }
+    }
+    changed = changedAreas(n->looks, looks, all, std::move(open));
+  }
   // Asked to paint with nothing changed: what lay above the window has gone.
   const bool whole = changed.empty();
   const std::jthread fitter = fitAhead(*n, all);

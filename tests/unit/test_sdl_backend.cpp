@@ -359,6 +359,14 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUntilTheWindowIsExposed) {
   w.invalidate();
   ws->paintDirty();
   EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
+  // A new colour for the window is drawn around the box, which covers its own.
+  const SDL_Rect inBox{10, 10, 10, 10};
+  SDL_FillRect(s, &inBox, SDL_MapRGB(s->format, 0, 0, 255));
+  w.setBackColor(kYellow);
+  ws->paintDirty();
+  const Pixels p = pixels(w);
+  EXPECT_EQ(p.count(kBlue, 10, 10, 20, 20), 100);
+  EXPECT_EQ(p.count(kYellow, 0, 0, 200, 100), 200 * 100 - 2500);
 }
 
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
