@@ -54,14 +54,41 @@ constexpr const char* kRules = R"(<?xml version="1.0"?>
 </fontconfig>
 )";
 
+// The fonts the designs ask for, found while the program starts; then
+// fontconfig's lists of every font on the machine (megabytes where large
+// families are installed) are let go. Any other font builds them again, once.
+constexpr std::pair<const char*, int> kDesignFonts[] = {{"Comic Sans MS", 700},
+                                                        {"Century Gothic", 600},
+                                                        {"Century Schoolbook", 600},
+                                                        {"MS Sans Serif", 400},
+                                                        {"MS Sans Serif", 700}};
+
 }  // namespace
 
 FontFinder::FontFinder() {
   try {
-    loader_ = std::thread([this] { load(); });
+    loader_ = std::thread([this] { loadDesignFonts(); });
   } catch (const std::system_error&) {
-    load();  // no thread to be had: here, then
+    loadDesignFonts();  // no thread to be had: here, then
   }
+}
+
+void FontFinder::loadDesignFonts() {
+  load();
+  for (const auto& [name, weight] : kDesignFonts) remember(name, weight);
+  release();
+}
+
+std::optional<FontFile> FontFinder::remember(const std::string& name, int weight) {
+  auto file = match(name, weight);
+  if (!file) file = match("sans-serif", weight);
+  found_[std::make_pair(name, weight)] = file;
+  return file;
+}
+
+void FontFinder::release() {
+  if (config_) FcConfigDestroy(config_);
+  config_ = nullptr;
 }
 
 void FontFinder::load() {
@@ -84,16 +111,14 @@ void FontFinder::load() {
 
 FontFinder::~FontFinder() {
   ready();
-  if (config_) FcConfigDestroy(config_);
 }
 
 std::optional<FontFile> FontFinder::find(const std::string& name, int weight) {
-  const auto key = std::make_pair(name, weight);
-  if (auto it = found_.find(key); it != found_.end()) return it->second;
   ready();
-  auto file = match(name, weight);
-  if (!file) file = match("sans-serif", weight);
-  found_[key] = file;
+  if (auto it = found_.find(std::make_pair(name, weight)); it != found_.end()) return it->second;
+  load();
+  auto file = remember(name, weight);
+  release();
   return file;
 }
 

@@ -21,7 +21,8 @@ struct FontFile {
 // with the program's own rules mapping the names the designs use to free
 // look-alikes. Reading the rules and the lists of fonts takes a few
 // milliseconds, more when the disk is cold, so it runs on a thread of its own
-// while the program starts; the first question waits for it.
+// while the program starts, which also finds the designs' fonts then; the
+// first question waits for it.
 class FontFinder {
  public:
   FontFinder();
@@ -39,7 +40,12 @@ class FontFinder {
   std::optional<FontFile> find(const std::string& name, int weight);
 
  private:
+  void loadDesignFonts();
   void load();
+  // Matches and keeps the answer.
+  std::optional<FontFile> remember(const std::string& name, int weight);
+  // Lets fontconfig's lists go.
+  void release();
   void ready() {
     if (loader_.joinable()) loader_.join();
   }
