@@ -165,6 +165,10 @@ class SdlBackend : public toolkit::Backend {
   void drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& box, double originX,
                       double originY, const SDL_Rect& clip);
   Cached* pictureSurface(Native& n, const PictureRef& picture);
+  // Where, in the window, a picture box's new picture differs from the one
+  // it showed; nothing when more than its picture changed or the two cannot
+  // be compared, and an empty area when they look the same.
+  std::optional<SDL_Rect> pictureChange(const PictureBox& box, const Look& before, const Look& now);
   Cached* textSurface(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
@@ -176,6 +180,13 @@ class SdlBackend : public toolkit::Backend {
   std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
   std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
   std::deque<Event> pending_;
+  // The areas in which two pictures differ, by the pixels compared: the
+  // frog's frames follow each other in the same order at every letter.
+  struct Difference {
+    std::weak_ptr<const media::Picture> from, to;
+    SDL_Rect area;
+  };
+  std::deque<Difference> differences_;  // the latest last
 
   // Sleeping ends early at a quit signal.
   std::mutex sleepMutex_;

@@ -19,6 +19,8 @@ constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kShadow{128, 128, 128};
 constexpr Rgb kLight{192, 192, 192};
+// Enough for the frog's eating and talking frames, each after the one before.
+constexpr std::size_t kDifferencesKept = 16;
 
 void fill(SDL_Surface* to, Rgb c, int x, int y, int w, int h) {
   if (w <= 0 || h <= 0) return;
@@ -107,6 +109,47 @@ bool sameLook(const Look& a, const Look& b) {
          a.font.weight == b.font.weight;
 }
 
+// The smallest area holding every pixel in which two pictures of one size
+// differ; empty when none does. Eight bytes at a time.
+SDL_Rect differing(const media::Picture& a, const media::Picture& b) {
+  const std::size_t rowBytes = static_cast<std::size_t>(a.width) * 3;
+  auto row = [&](const media::Picture& p, int y) {
+    return reinterpret_cast<const Uint8*>(p.pixels.data()) + static_cast<std::size_t>(y) * rowBytes;
+  };
+  auto same = [&](int y) { return std::memcmp(row(a, y), row(b, y), rowBytes) == 0; };
+  int top = 0, bottom = a.height - 1;
+  while (top <= bottom && same(top)) ++top;
+  if (top > bottom) return {0, 0, 0, 0};
+  while (same(bottom)) --bottom;
+  auto word = [](const Uint8* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+  };
+  // Differing bytes lie within [left, right) of every row.
+  std::size_t left = rowBytes, right = 0;
+  for (int y = top; y <= bottom; ++y) {
+    const Uint8 *p = row(a, y), *q = row(b, y);
+    std::size_t i = 0;
+    while (i + 8 <= left && word(p + i) == word(q + i)) i += 8;
+    while (i < left && p[i] == q[i]) ++i;
+    left = std::min(left, i);
+    std::size_t j = rowBytes;
+    while (j >= right + 8 && word(p + j - 8) == word(q + j - 8)) j -= 8;
+    while (j > right && p[j - 1] == q[j - 1]) --j;
+    right = std::max(right, j);
+  }
+  const int x0 = static_cast<int>(left / 3), x1 = static_cast<int>((right + 2) / 3);
+  return {x0, top, x1 - x0, bottom - top + 1};
+}
+
+// The pixels a picture shows, kept alive by whoever holds them.
+std::shared_ptr<const media::Picture> shownPixels(const PictureRef& p) {
+  const media::Picture& shown = media::onScreen(*p);
+  if (p->later && p->later->fitted.get() == &shown) return p->later->fitted;
+  return p;
+}
+
 bool contains(const SDL_Rect& outer, const SDL_Rect& inner) {
   return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
          inner.y + inner.h <= outer.y + outer.h;
@@ -125,18 +168,27 @@ void subtract(const SDL_Rect& area, const SDL_Rect& hole, std::vector<SDL_Rect>&
   add(h.x + h.w, h.y, area.x + area.w - h.x - h.w, h.h);
 }
 
-// The areas of the window whose controls changed since the last paint, and
-// those in `also`, each within the window, none inside another; empty when
-// there are none.
+// The areas of the window whose controls changed since the last paint (a
+// picture box's change narrowed where `narrowed` knows it), and those in
+// `also`, each within the window, none inside another; empty when there are
+// none.
 std::vector<SDL_Rect> changedAreas(const std::vector<Look>& before, const std::vector<Look>& now,
-                                   const SDL_Rect& all, std::vector<SDL_Rect> also) {
+                                   const SDL_Rect& all, std::vector<SDL_Rect> also,
+                                   const std::vector<std::optional<SDL_Rect>>& narrowed) {
   std::vector<SDL_Rect> areas = std::move(also);
-  auto add = [&](const Look& look) {
+  auto add = [&](const SDL_Rect& at) {
     SDL_Rect seen;
-    if (look.shown && SDL_IntersectRect(&look.at, &all, &seen)) areas.push_back(seen);
+    if (SDL_IntersectRect(&at, &all, &seen)) areas.push_back(seen);
   };
-  for (std::size_t i = 0; i < now.size(); ++i)
-    if (!sameLook(before[i], now[i])) add(before[i]), add(now[i]);
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (sameLook(before[i], now[i])) continue;
+    if (narrowed[i]) {
+      add(*narrowed[i]);
+      continue;
+    }
+    if (before[i].shown) add(before[i].at);
+    if (now[i].shown) add(now[i].at);
+  }
   std::vector<SDL_Rect> kept;
   for (std::size_t i = 0; i < areas.size(); ++i) {
     bool inside = false;
@@ -166,7 +218,9 @@ void SdlBackend::paint(Window& w) {
   }
   const SDL_Rect all{0, 0, to->w, to->h};
   std::vector<Look> looks = looksOf(w);
+  const std::jthread fitter = fitAhead(*n, all);
   std::vector<SDL_Rect> changed;
+  bool whole = true;
   if (!n->showAtPaint && !n->wholeNext && to == n->paintedOn && looks.size() == n->looks.size()) {
     // A new colour for the window shows only where no picture box covers it
     // (a box paints all of its own): the reward flashes ten times a second.
@@ -181,11 +235,14 @@ void SdlBackend::paint(Window& w) {
           open = std::move(left);
         }
     }
-    changed = changedAreas(n->looks, looks, all, std::move(open));
+    std::vector<std::optional<SDL_Rect>> narrowed(looks.size());
+    for (std::size_t i = 0; i < looks.size(); ++i)
+      if (auto* box = dynamic_cast<const PictureBox*>(w.controls()[i]))
+        narrowed[i] = pictureChange(*box, n->looks[i], looks[i]);
+    changed = changedAreas(n->looks, looks, all, std::move(open), narrowed);
+    // Asked to paint with nothing changed: what lay above the window has gone.
+    whole = w.backColor() == n->paintedBack && std::ranges::equal(n->looks, looks, sameLook);
   }
-  // Asked to paint with nothing changed: what lay above the window has gone.
-  const bool whole = changed.empty();
-  const std::jthread fitter = fitAhead(*n, all);
   SDL_SetClipRect(to, nullptr);
   if (whole) {
     fill(to, w.backColor(), 0, 0, to->w, to->h);
@@ -207,8 +264,9 @@ void SdlBackend::paint(Window& w) {
     showPainted(*n, to);
   else if (whole && SDL_UpdateWindowSurface(n->sdl) != 0)
     warn("SDL_UpdateWindowSurface");
-  else if (!whole && SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(),
-                                                  static_cast<int>(changed.size())) != 0)
+  else if (!whole && !changed.empty() &&
+           SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(), static_cast<int>(changed.size())) !=
+               0)
     warn("SDL_UpdateWindowSurfaceRects");
   n->wholeNext = false;
   n->paintedOn = to;
@@ -229,6 +287,38 @@ void SdlBackend::paint(Window& w) {
   std::erase_if(n->texts, [](const auto& item) { return !item.second.used; });
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
+}
+
+std::optional<SDL_Rect> SdlBackend::pictureChange(const PictureBox& box, const Look& before,
+                                                  const Look& now) {
+  if (!before.shown || !now.shown || !before.picture || !now.picture ||
+      before.picture == now.picture || screen_.scale != picturesScale_)
+    return std::nullopt;
+  Look same = now;
+  same.picture = before.picture;
+  if (!sameLook(before, same)) return std::nullopt;
+  const auto from = shownPixels(before.picture), to = shownPixels(now.picture);
+  if (from->width != to->width || from->height != to->height || from->width <= 0 ||
+      from->height <= 0 ||
+      std::min(from->pixels.size(), to->pixels.size()) <
+          static_cast<std::size_t>(from->width) * from->height)
+    return std::nullopt;
+  auto it = std::find_if(differences_.begin(), differences_.end(), [&](const Difference& d) {
+    return d.from.lock() == from && d.to.lock() == to;
+  });
+  if (it == differences_.end()) {
+    differences_.push_back({from, to, differing(*from, *to)});
+    if (differences_.size() > kDifferencesKept) differences_.pop_front();
+    it = differences_.end() - 1;
+  }
+  // Drawn at the corner inside the box's edge, and clipped to it.
+  const int edge =
+      box.border() == Border::None ? 0 : screen_.toPixels(toTwips(PictureBox::kSunkenBorderPixels));
+  const SDL_Rect inner{now.at.x + edge, now.at.y + edge, now.at.w - 2 * edge, now.at.h - 2 * edge};
+  const SDL_Rect area{inner.x + it->area.x, inner.y + it->area.y, it->area.w, it->area.h};
+  SDL_Rect seen{0, 0, 0, 0};
+  SDL_IntersectRect(&area, &inner, &seen);
+  return seen;
 }
 
 std::pair<double, double> SdlBackend::originOf(const Control* container) const {

@@ -367,6 +367,14 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUntilTheWindowIsExposed) {
   const Pixels p = pixels(w);
   EXPECT_EQ(p.count(kBlue, 10, 10, 20, 20), 100);
   EXPECT_EQ(p.count(kYellow, 0, 0, 200, 100), 200 * 100 - 2500);
+  // A new picture is drawn only where it differs from the one before.
+  auto spotted = std::make_shared<media::Picture>(*solid(50, 50, kRed));
+  for (int y = 30; y < 40; ++y)
+    for (int x = 30; x < 40; ++x) spotted->pixels[static_cast<std::size_t>(y) * 50 + x] = kGreen;
+  box.setPicture(spotted);
+  ws->paintDirty();
+  EXPECT_EQ(pixels(w).count(kGreen, 30, 30, 40, 40), 100);
+  EXPECT_EQ(pixels(w).count(kBlue, 10, 10, 20, 20), 100);
 }
 
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
