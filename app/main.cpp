@@ -6,7 +6,8 @@
 #include "app/single_instance.h"
 #include "media/asset_path.h"
 
-int main() try {
+int main(int argc, char** argv) try {
+  if (const auto host = sdl::runSoundHostIfAsked(argc, argv)) return *host;
   // One game per user and screen: a second start has called on the first,
   // which comes to the front, and leaves it be.
   const auto oneGame = app::claimThisScreen();
@@ -19,9 +20,7 @@ int main() try {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;
   }
-  // Before the screen closes: SDL's clean-up must not wait on a sound server
-  // that does not answer.
-  return sdl::endUnlessSoundHeld(app::play(*screen, dir));
+  return app::play(*screen, dir);
 } catch (const std::system_error& e) {
   // A thread the game needs could not be made (a limit on processes).
   std::cerr << "yumble: cannot start: " << e.what() << "\n";

@@ -9,6 +9,7 @@
 #include "media/asset_path.h"
 
 int main(int argc, char** argv) {
+  if (const auto host = sdl::runSoundHostIfAsked(argc, argv)) return *host;
   app::keepMemoryLow();
   std::FILE* log = argc == 2 ? std::fopen(argv[1], "w") : nullptr;
   if (!log) {

@@ -1,13 +1,20 @@
 #include "app/sdl/mixer_audio.h"
 
-#include <SDL.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <condition_variable>
-#include <cstdint>
-#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <new>
@@ -17,70 +24,86 @@
 #include <vector>
 
 #include "app/base/bell.h"
+#include "app/sdl/sound_host.h"
 #include "media/wav.h"
 
 namespace sdl {
 namespace {
 
-constexpr int kFrequency = 44100;
-constexpr int kChannels = 2;
-// Measured with two busy loops on two cores (bench/sound_latency.sh): fewer
-// frames than this cut slurps short, more add to the delay after a key.
-constexpr Uint16 kBufferFrames = 1024;
-constexpr std::size_t kMaxVoices = 64;
-constexpr std::uint64_t kMaxSoundBytes = 64u << 20;
-// A step of the sound server's that takes longer than this is given up on:
-// the game goes on silent until the server answers again.
-constexpr auto kAnswerBound = std::chrono::milliseconds(1000);
-// How long shutdown waits for the card to be let go before leaving it be.
-constexpr auto kShutdownBound = std::chrono::milliseconds(250);
-
+using host::kChannels;
+using host::kMaxVoices;
+using host::Message;
 using Steady = std::chrono::steady_clock;
 
-std::atomic<bool> cardAbandoned{false};
+// A host that takes longer than this to answer a sound is killed: the game
+// goes on silent until the next sound starts another.
+constexpr auto kAnswerBound = std::chrono::milliseconds(1000);
+// How long shutdown waits for the host to let the card go before killing it.
+constexpr auto kShutdownBound = std::chrono::milliseconds(250);
+// The exit status of a host whose server stopped answering (sound_host.cpp).
+constexpr int kHostStalled = 3;
 
-// A sound at kFrequency; a mono one stays mono until it is mixed, at half
-// the memory.
+// A sound ready for the host: exactly the samples the header check read, as
+// 16-bit values at the file's own rate, in a sealed memory file that the host
+// maps; nothing is copied again at each play.
 struct Samples {
-  int channels = kChannels;
-  std::vector<Sint16> data;  // interleaved when stereo
-  std::size_t frames() const { return data.size() / static_cast<std::size_t>(channels); }
+  int fd = -1;
+  int channels = 1;
+  int rate = host::kFrequency;
+  std::uint64_t frames = 0;
+  ~Samples() {
+    if (fd >= 0) close(fd);
+  }
+  std::int64_t lengthMs() const { return static_cast<std::int64_t>(frames * 1000 / rate); }
 };
 
-// A wave file in the card's format: exactly the samples the header check
-// read, converted here once so that the card's thread only adds them up.
 // Nothing if the file is not a plausible wave, or memory runs short.
 std::unique_ptr<Samples> loadWave(const std::string& path) noexcept try {
   // Read here, never by SDL, so that a named pipe or a device cannot hold
   // the game and the file cannot be read two ways.
   const auto wave = media::loadWaveFile(path);
   if (!wave) return nullptr;
-  const int channels = wave->info.channels;
-  std::vector<Sint16> pcm = media::samples16(wave->info, wave->bytes);
+  const std::vector<std::int16_t> pcm = media::samples16(wave->info, wave->bytes);
   auto out = std::make_unique<Samples>();
-  out->channels = channels;
-  if (wave->info.sampleRate == kFrequency) {
-    out->data = std::move(pcm);
-    return out;
+  out->channels = wave->info.channels;
+  out->rate = wave->info.sampleRate;
+  out->frames = pcm.size() / static_cast<std::size_t>(out->channels);
+  if (out->frames == 0) return out;
+  out->fd = memfd_create("yumble-sound", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (out->fd < 0) return nullptr;
+  const auto* bytes = reinterpret_cast<const char*>(pcm.data());
+  std::size_t left = pcm.size() * sizeof pcm[0];
+  while (left > 0) {
+    const ssize_t n = write(out->fd, bytes, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return nullptr;
+    bytes += n;
+    left -= static_cast<std::size_t>(n);
   }
-  SDL_AudioCVT cvt;
-  if (SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, static_cast<Uint8>(channels), wave->info.sampleRate,
-                        AUDIO_S16SYS, static_cast<Uint8>(channels), kFrequency) < 0)
-    return nullptr;
-  const std::uint64_t bytes = pcm.size() * sizeof(Sint16);
-  // A header that claims a very low rate would ask for hours of sound.
-  const auto needed = bytes * static_cast<std::uint64_t>(std::max(1, cvt.len_mult));
-  if (needed > kMaxSoundBytes) return nullptr;
-  pcm.resize(needed / sizeof(Sint16) + 1);
-  cvt.buf = reinterpret_cast<Uint8*>(pcm.data());
-  cvt.len = static_cast<int>(bytes);
-  if (SDL_ConvertAudio(&cvt) != 0) return nullptr;
-  const auto perFrame = static_cast<std::size_t>(channels);
-  pcm.resize(static_cast<std::size_t>(cvt.len_cvt) / sizeof(Sint16) / perFrame * perFrame);
-  out->data = std::move(pcm);
+  fcntl(out->fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
   return out;
 } catch (const std::exception&) {
   return nullptr;
+}
+
+// The child of fork(), on its way to be the host: only calls that are safe
+// between fork and exec in a program with threads. It dies with the game's
+// main thread, which started it, and holds none of its descriptors (the
+// single-instance lock and the X connection above all) but the socket.
+[[noreturn]] void becomeHost(int socket, pid_t game, char* const* argv) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != game) _exit(1);
+  if (socket == host::kSocket ? fcntl(socket, F_SETFD, 0) : dup2(socket, host::kSocket) < 0)
+    _exit(1);
+  if (close_range(host::kSocket + 1, ~0U, 0) != 0)
+    for (int fd = host::kSocket + 1; fd < 4096; ++fd) close(fd);
+  // The game blocks its quit signals for its watcher thread; the host does not.
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  // The program itself, as it is running even if its file was replaced since.
+  execv("/proc/self/exe", argv);
+  _exit(127);
 }
 
 }  // namespace
@@ -92,325 +115,293 @@ void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std
   }
 }
 
-// The card and the voices mixed into it, shared by the system, its outputs
-// and the card's thread, so that it lives as long as any of them.
+// The game's side of the host: its voices, the host's process and socket,
+// shared by the system, its outputs and the link thread, so that it lives as
+// long as any of them.
 //
-// Every SDL audio call that can wait on the sound server (starting SDL's
-// audio, opening and closing the card, ending SDL's audio) is made on the
-// card's own thread, and only there, so SDL's audio state is only ever
-// touched by one thread; the game's thread sets the driver hints while that
-// thread is idle, and never waits on it for longer than a bound. SDL's audio
-// thread calls mix(), which takes the voices' lock that the game's thread
-// holds only to set or clear a voice.
+// The game's thread starts the host (so that the host dies with it) and
+// sends it messages that never wait; the link thread, which makes no SDL
+// call, reads the host's answers, rings the bells of sounds that ended, and
+// kills a host that does not answer in time.
 struct MixerDevice {
   explicit MixerDevice(std::chrono::milliseconds idle) : idleRelease(idle) {}
+  ~MixerDevice() {
+    if (wake >= 0) close(wake);
+  }
 
   // A voice of its own for an output, whose bell rings when its sound ends.
   int takeVoice(base::Bell& ended) {
-    std::lock_guard<std::mutex> hold(voicesLock);
+    std::lock_guard<std::mutex> hold(mutex);
     for (std::size_t i = 0; i < kMaxVoices; ++i) {
       if (voices[i].ended) continue;
-      voices[i] = Voice{nullptr, 0, &ended};
+      voices[i] = Voice{&ended};
       return static_cast<int>(i);
     }
     return -1;
   }
 
   void giveBack(int voice) {
-    std::lock_guard<std::mutex> hold(voicesLock);
+    std::lock_guard<std::mutex> hold(mutex);
     voices[index(voice)] = Voice{};
   }
 
-  // The voice starts at once; the card's thread takes the card if it is not
-  // held, so that the key which asked for the sound is not held up.
+  // The voice starts at once, or is silent from the start when no host
+  // takes it.
   void play(int voice, const Samples& sound) {
-    chooseDriver();
-    {
-      std::lock_guard<std::mutex> hold(voicesLock);
-      Voice& v = voices[index(voice)];
-      v.sound = &sound;
-      v.at = 0;
-    }
     std::unique_lock<std::mutex> hold(mutex);
-    lastBusy = Steady::now();
-    // Whether the card is still there is asked at each sound, so that one
-    // lost with its server is taken again for the next.
-    wanted = true;
-    changed.notify_all();
-    tellOnce(hold);
+    Voice& v = voices[index(voice)];
+    ++v.serial;
+    v.playing = true;
+    v.silenced = false;
+    if (sound.frames == 0) return v.stop(false);
+    if (!startHost(hold)) return v.stop(true);
+    Message m{Message::Play, static_cast<std::uint32_t>(voice), v.serial, sound.rate,
+              sound.channels};
+    m.frames = sound.frames;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    iovec io{&m, sizeof m};
+    msghdr h{};
+    h.msg_iov = &io;
+    h.msg_iovlen = 1;
+    h.msg_control = control;
+    h.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&h);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(c), &sound.fd, sizeof(int));
+    // A host whose socket is full is not reading: the link thread ends it.
+    if (sendmsg(socket, &h, MSG_DONTWAIT | MSG_NOSIGNAL) != sizeof m) return v.stop(true);
+    if (unanswered++ == 0) waitingSince = Steady::now();
+    nudge();
   }
 
   // Stops the voice at once; its bell rings if it was playing.
   void halt(int voice) {
-    std::lock_guard<std::mutex> hold(voicesLock);
-    voices[index(voice)].stop();
+    std::lock_guard<std::mutex> hold(mutex);
+    Voice& v = voices[index(voice)];
+    if (!v.playing) return;
+    v.stop(false);
+    const Message m{Message::Halt, static_cast<std::uint32_t>(voice), v.serial};
+    if (socket >= 0) (void)send(socket, &m, sizeof m, MSG_DONTWAIT | MSG_NOSIGNAL);
   }
 
-  // Whether sounds are heard, or at least paced by a card that answers; when
-  // not, a wait for a sound lasts as long as the sound and no more.
-  bool answering() {
-    std::unique_lock<std::mutex> hold(mutex);
-    return !failed && !stuck(hold) && !mixStalled(hold);
+  // Whether the voice's sound is heard, or at least on its way to a host that
+  // answers; when not, a wait for it lasts as long as the sound and no more.
+  bool answering(int voice) {
+    std::lock_guard<std::mutex> hold(mutex);
+    return socket >= 0 && !voices[index(voice)].silenced &&
+           !(unanswered > 0 && Steady::now() - waitingSince > kAnswerBound);
+  }
+
+  // Whether the voice's last sound was found not to be heard.
+  bool silenced(int voice) {
+    std::lock_guard<std::mutex> hold(mutex);
+    return voices[index(voice)].silenced;
   }
 
   bool holdsCard() {
     std::lock_guard<std::mutex> hold(mutex);
-    return card != 0;
+    return cardHeld;
   }
 
-  static std::int64_t lengthMs(const Samples& sound) {
-    return static_cast<std::int64_t>(sound.frames()) * 1000 / kFrequency;
-  }
-
-  // Made at the first sound; a thread that cannot be made leaves the game
-  // silent. The thread holds the device too: should it be left waiting on
-  // the server at shutdown, what it touches stays.
-  void startThread() {
-    try {
-      // SDL keeps per-thread state (its error text) for any thread that
-      // calls it; only its own threads free that by themselves.
-      std::thread([this, keep = weakSelf.lock()] {
-        watch();
-        SDL_TLSCleanup();
-      }).detach();
-      threadStarted = true;
-    } catch (const std::system_error& e) {
-      std::cerr << "yumble: no sound: cannot start the sound card's thread: " << e.what() << "\n";
-      failed = driverFailed = usingDummy = true;
-    }
-  }
-
-  // Lets the card go and ends SDL's audio, waiting for it at most
-  // kShutdownBound: a card stuck on a server that does not answer is left be,
-  // and the program must then end without SDL's own clean-up, which would
-  // wait on it for ever.
+  // Closes the host's socket, which ends it; at most kShutdownBound later a
+  // host still waiting on its server is killed.
   void end() {
     std::unique_lock<std::mutex> hold(mutex);
     if (!threadStarted) return;
     ending = true;
-    changed.notify_all();
-    if (changed.wait_for(hold, kShutdownBound, [this] { return finished; })) return;
-    cardAbandoned = true;
-    if (!toldStuck)
-      std::cerr << "yumble: the sound server does not answer; the game ends without it\n";
+    nudge();
+    changed.wait_for(hold, kShutdownBound + std::chrono::milliseconds(100),
+                     [this] { return finished; });
   }
 
   std::weak_ptr<MixerDevice> weakSelf;
 
  private:
   struct Voice {
-    const Samples* sound = nullptr;  // while playing
-    std::size_t at = 0;              // the next frame
-    base::Bell* ended = nullptr;     // while an output has the voice
+    base::Bell* ended = nullptr;  // while an output has the voice
+    std::uint32_t serial = 0;     // of its last play, as the host knows it
+    bool playing = false;
+    bool silenced = false;  // its last sound is not heard
 
-    void stop() {
-      if (!sound) return;
-      sound = nullptr;
+    void stop(bool silent) {
+      silenced = silent;
+      if (!playing) return;
+      playing = false;
       if (ended) ended->ring();
     }
   };
 
   static std::size_t index(int voice) { return static_cast<std::size_t>(voice); }
 
-  // On the game's thread, before a sound: the driver the environment names
-  // (SDL's own order otherwise) or, once that has failed to start, SDL's
-  // silent one, which still paces sounds in real time.
-  void chooseDriver() {
-    std::unique_lock<std::mutex> hold(mutex);
-    if (!threadTried) {
-      threadTried = true;
-      SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Yumble");
-      SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Yumble");
-      SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
-      startThread();
-      return;
+  void nudge() {
+    const std::uint64_t one = 1;
+    if (wake >= 0) (void)!write(wake, &one, sizeof one);
+  }
+
+  // Says once on standard error why sounds are not heard.
+  void tellFailure(const std::string& why) {
+    if (toldFailure) return;
+    std::cerr << "yumble: no sound, playing silently: " << why << "\n";
+    toldFailure = true;
+  }
+
+  // With the lock held, on the game's thread: a host to play to, started now
+  // if there is none; false, said once, where none can be had.
+  bool startHost(std::unique_lock<std::mutex>&) {
+    if (socket >= 0) return true;
+    if (!startThread()) return false;
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+      tellFailure(std::string("cannot start the sound host: ") + std::strerror(errno));
+      return false;
     }
-    if (driverFailed && !usingDummy && !busy) {
-      // The card's thread is idle and waits for this choice: no SDL call of
-      // its own can read the hint meanwhile.
-      tellOnce(hold);
-      SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-      usingDummy = true;
-      driverFailed = failed = false;
+    std::string idle = std::to_string(idleRelease.count());
+    char name[] = "yumble", mark[sizeof host::kMark];
+    std::memcpy(mark, host::kMark, sizeof mark);
+    char* const argv[] = {name, mark, idle.data(), nullptr};
+    const pid_t game = getpid();
+    const pid_t child = fork();
+    if (child == 0) becomeHost(pair[1], game, argv);
+    close(pair[1]);
+    if (child < 0) {
+      close(pair[0]);
+      tellFailure(std::string("cannot start the sound host: ") + std::strerror(errno));
+      return false;
+    }
+    socket = pair[0];
+    hostPid = child;
+    unanswered = 0;
+    return true;
+  }
+
+  // Made at the first sound; a thread that cannot be made leaves the game
+  // silent. The thread holds the device too: should it be left waiting at
+  // shutdown, what it touches stays.
+  bool startThread() {
+    if (threadStarted) return true;
+    if (threadFailed) return false;
+    try {
+      wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+      if (wake < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+      std::thread([this, keep = weakSelf.lock()] { link(); }).detach();
+      threadStarted = true;
+    } catch (const std::system_error& e) {
+      tellFailure(std::string("cannot start the sound host's thread: ") + e.what());
+      threadFailed = true;
+    }
+    return threadStarted;
+  }
+
+  // With the lock held, on the link thread: every message waiting; false once
+  // the host has gone.
+  bool receive(std::unique_lock<std::mutex>&) {
+    for (;;) {
+      Message m;
+      const ssize_t n = recv(socket, &m, sizeof m, MSG_DONTWAIT);
+      if (n < 0) return errno == EAGAIN || errno == EINTR;
+      if (n != sizeof m) return false;
+      if (m.kind == Message::Card) cardHeld = m.held != 0;
+      if (m.kind == Message::Started || m.kind == Message::Failed) {
+        if (unanswered > 0) --unanswered;
+        waitingSince = Steady::now();
+      }
+      if (m.kind == Message::Failed)
+        tellFailure(std::string(m.text, strnlen(m.text, sizeof m.text)));
+      if (m.voice >= kMaxVoices) continue;
+      Voice& v = voices[m.voice];
+      if (v.serial != m.serial) continue;
+      if (m.kind == Message::Ended) v.stop(false);
+      if (m.kind == Message::Failed) v.stop(true);
     }
   }
 
-  // Says once on standard error why sounds are not heard, with SDL's reason.
-  void tellOnce(std::unique_lock<std::mutex>& hold) {
-    if (!failure.empty() && !toldFailure) {
-      std::cerr << "yumble: no sound, playing silently: " << failure << "\n";
-      toldFailure = true;
+  // With the lock held, on the link thread: the host ended, or is killed for
+  // not answering; every voice it was playing goes silent.
+  void dropHost(std::unique_lock<std::mutex>& hold, bool notAnswering) {
+    const pid_t pid = hostPid;
+    kill(pid, SIGKILL);
+    close(socket);
+    socket = -1;
+    hostPid = -1;
+    cardHeld = false;
+    unanswered = 0;
+    for (Voice& v : voices)
+      if (v.playing) v.stop(true);
+    hold.unlock();
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!toldStuck && (stuck(hold) || mixStalled(hold))) {
+    hold.lock();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kHostStalled) notAnswering = true;
+    if (notAnswering && !toldStuck) {
       std::cerr << "yumble: the sound server does not answer; sounds are silent until it does\n";
       toldStuck = true;
     }
   }
 
-  // With the lock held: the card's thread has been in one SDL call too long.
-  bool stuck(std::unique_lock<std::mutex>&) const {
-    return busy && Steady::now() - busySince > kAnswerBound;
-  }
-  // With the lock held: the card is held but SDL has stopped asking for sound.
-  bool mixStalled(std::unique_lock<std::mutex>&) const {
-    if (!card) return false;
-    const Steady::time_point mixed{Steady::duration(lastMix.load())};
-    return Steady::now() - std::max(mixed, cardSince) > kAnswerBound;
-  }
-
-  static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
-    static_cast<MixerDevice*>(self)->mix(reinterpret_cast<Sint16*>(stream),
-                                         static_cast<std::size_t>(length) / sizeof(Sint16));
-  }
-
-  // SDL's audio thread: ready samples added up, nothing else.
-  void mix(Sint16* out, std::size_t count) {
-    const auto now = Steady::now().time_since_epoch().count();
-    lastMix = now;
-    std::fill_n(out, count, Sint16{0});
-    std::lock_guard<std::mutex> hold(voicesLock);
-    for (Voice& v : voices) {
-      if (!v.sound) continue;
-      const auto perFrame = static_cast<std::size_t>(v.sound->channels);
-      const std::size_t n = std::min(count / kChannels, v.sound->frames() - v.at);
-      mixSound(out, v.sound->data.data() + v.at * perFrame, v.sound->channels, n);
-      v.at += n;
-      if (v.at >= v.sound->frames()) {
-        lastEnded = now;
-        v.stop();
-      }
-    }
-  }
-
-  bool anyPlaying() {
-    std::lock_guard<std::mutex> hold(voicesLock);
-    return std::any_of(voices.begin(), voices.end(), [](const Voice& v) { return v.sound; });
-  }
-
-  // With the lock held: runs one SDL call without it, marked busy meanwhile
-  // so that the game's thread can tell a server that does not answer.
-  template <typename F>
-  auto outside(std::unique_lock<std::mutex>& hold, F f) {
-    busy = true;
-    busySince = Steady::now();
-    hold.unlock();
-    auto result = f();
-    hold.lock();
-    busy = false;
-    return result;
-  }
-
-  // The card's thread, with the lock held.
-  void takeCard(std::unique_lock<std::mutex>& hold) {
-    wanted = false;
-    if (!audioStarted) {
-      audioStarted = outside(hold, [] { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
-      if (!audioStarted) return giveUp(hold);
-    }
-    SDL_AudioSpec want{};
-    want.freq = kFrequency;
-    want.format = AUDIO_S16SYS;
-    want.channels = kChannels;
-    want.samples = kBufferFrames;
-    want.callback = mixInto;
-    want.userdata = this;
-    // Exactly this format: SDL converts if the card wants another.
-    const SDL_AudioDeviceID opened =
-        outside(hold, [&] { return SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0); });
-    if (!opened) return giveUp(hold);
-    card = opened;
-    cardSince = lastBusy = Steady::now();
-    failed = false;
-    worked = true;
-    hold.unlock();
-    SDL_PauseAudioDevice(opened, 0);
-    hold.lock();
-  }
-
-  // The card's thread: SDL's audio did not start or the card did not open.
-  // Where it never worked, the game's thread chooses the silent driver at the
-  // next sound; where it did, the server may come back, and the next sound
-  // tries again.
-  void giveUp(std::unique_lock<std::mutex>& hold) {
-    failure = SDL_GetError();
-    failed = true;
-    if (!worked && !usingDummy) driverFailed = true;
-    if (audioStarted) {
-      outside(hold, [] { return (SDL_QuitSubSystem(SDL_INIT_AUDIO), 0); });
-      audioStarted = false;
-    }
-  }
-
-  // The card's thread, with the lock held: SDL's audio wholly ended, so that
-  // a server that was lost is connected to afresh.
-  void dropCard(std::unique_lock<std::mutex>& hold, bool endAudio) {
-    if (card) outside(hold, [c = card] { return (SDL_CloseAudioDevice(c), 0); });
-    card = 0;
-    if (endAudio && audioStarted) {
-      outside(hold, [] { return (SDL_QuitSubSystem(SDL_INIT_AUDIO), 0); });
-      audioStarted = false;
-    }
-  }
-
-  // Takes the card when a sound wants it, or again when SDL says it was
-  // lost; sleeps while it is let go; while it is held, wakes once nothing
-  // has played for idleRelease, to let it go.
-  void watch() {
+  // The link thread: waits for the host's answers, or for a play to go
+  // unanswered too long; at the end lets the host go.
+  void link() {
     std::unique_lock<std::mutex> hold(mutex);
     while (!ending) {
-      if (wanted && card) {
-        wanted = false;
-        const bool lost = mixStalled(hold) || SDL_GetAudioDeviceStatus(card) == SDL_AUDIO_STOPPED;
-        if (lost) dropCard(hold, true);
-        if (lost) wanted = true;
-        continue;
+      int timeout = -1;
+      if (socket >= 0 && unanswered > 0) {
+        const auto left = waitingSince + kAnswerBound - Steady::now();
+        timeout = static_cast<int>(
+            std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
       }
-      if (wanted && !driverFailed) {
-        takeCard(hold);
-        continue;
-      }
-      if (!card) {
-        changed.wait(hold);
-        continue;
-      }
-      const Steady::time_point ended{Steady::duration(lastEnded.load())};
-      const Steady::time_point due = std::max(lastBusy, ended) + idleRelease;
-      if (Steady::now() < due) {
-        changed.wait_until(hold, due);
-      } else if (anyPlaying()) {
-        lastBusy = Steady::now();
-      } else {
-        dropCard(hold, false);
+      pollfd p[2] = {{wake, POLLIN, 0}, {socket, POLLIN, 0}};
+      const nfds_t count = socket >= 0 ? 2 : 1;
+      hold.unlock();
+      poll(p, count, timeout);
+      std::uint64_t nudges;
+      (void)!read(wake, &nudges, sizeof nudges);
+      hold.lock();
+      if (socket < 0 || ending) continue;
+      if ((p[1].revents & (POLLIN | POLLHUP | POLLERR)) && !receive(hold)) {
+        dropHost(hold, false);
+      } else if (unanswered > 0 && Steady::now() - waitingSince > kAnswerBound) {
+        dropHost(hold, true);
       }
     }
-    dropCard(hold, true);
+    if (socket >= 0) letHostGo(hold);
     finished = true;
     changed.notify_all();
   }
 
-  const std::chrono::milliseconds idleRelease;
-  std::mutex voicesLock;  // the voices: mix() and the game's thread
-  std::array<Voice, kMaxVoices> voices{};
-  std::atomic<Steady::rep> lastEnded{0};
-  std::atomic<Steady::rep> lastMix{0};
+  void letHostGo(std::unique_lock<std::mutex>& hold) {
+    const pid_t pid = hostPid;
+    close(socket);
+    socket = -1;
+    hold.unlock();
+    const auto due = Steady::now() + kShutdownBound;
+    bool gone = false;
+    while (!gone && Steady::now() < due) {
+      gone = waitpid(pid, nullptr, WNOHANG) == pid;
+      if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!gone) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    hold.lock();
+  }
 
-  std::mutex mutex;  // all below, between the game's thread and the card's
+  const std::chrono::milliseconds idleRelease;
+  std::mutex mutex;  // all below, between the game's thread and the link thread
   std::condition_variable changed;
-  SDL_AudioDeviceID card = 0;
-  Steady::time_point cardSince;
-  bool threadTried = false, threadStarted = false;
-  bool audioStarted = false;  // SDL's audio, by the card's thread
-  bool wanted = false;        // a sound was asked for
-  bool worked = false;        // a card opened once in this run
-  bool failed = false;        // the last try to take the card failed
-  bool driverFailed = false;  // the driver chosen never worked: the game's thread chooses
-  bool usingDummy = false;
-  bool busy = false;  // the card's thread is in SDL
-  Steady::time_point busySince;
-  std::string failure;  // SDL's reason, for the game's thread to say
+  std::array<Voice, kMaxVoices> voices{};
+  int socket = -1;  // to the host, while there is one
+  pid_t hostPid = -1;
+  int wake = -1;  // nudges the link thread
+  int unanswered = 0;
+  Steady::time_point waitingSince;  // for the oldest unanswered play
+  bool cardHeld = false;
+  bool threadStarted = false, threadFailed = false;
   bool toldFailure = false, toldStuck = false;
   bool ending = false, finished = false;
-  Steady::time_point lastBusy = Steady::now();
 };
 
 namespace {
@@ -444,12 +435,17 @@ class MixerOutput : public media::AudioOutput {
 
   void waitUntilDone() override {
     if (!sound_ || !playing_) return;
-    // However the card behaves, a sound never holds the game for longer
-    // than it lasts and a second; with no card that answers, for as long as
+    // However the host behaves, a sound never holds the game for longer
+    // than it lasts and a second; with no host that answers, for as long as
     // it lasts.
-    const std::int64_t grace = device_->answering() ? 1000 : 0;
-    const std::int64_t left = startedAt_ + MixerDevice::lengthMs(*sound_) + grace - clock_.nowMs();
+    const std::int64_t end = startedAt_ + sound_->lengthMs();
+    const std::int64_t grace = device_->answering(voice_) ? 1000 : 0;
+    const std::int64_t left = end + grace - clock_.nowMs();
     if (left > 0) clock_.blockUntil(ended_, left);
+    // A sound found silent meanwhile rang early: its length still holds.
+    if (!device_->silenced(voice_)) return;
+    const std::int64_t rest = end - clock_.nowMs();
+    if (rest > 0) clock_.block(rest);
   }
 
   void close() override {
@@ -491,10 +487,6 @@ std::unique_ptr<media::AudioOutput> MixerAudio::newOutput() {
 
 bool MixerAudio::holdsCard() const {
   return device_->holdsCard();
-}
-
-bool MixerAudio::cardLeftWaiting() {
-  return cardAbandoned;
 }
 
 }  // namespace sdl

@@ -16,16 +16,21 @@ struct MixerDevice;
 // sound reaches both channels, and loud sounds together clip, never wrap.
 void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std::size_t frames);
 
-// The sound card through SDL's own audio: each output is a voice of a small
-// mixer, so several windows can sound at once. Sounds are read and converted
-// to the card's format when opened; the card itself is taken at the first
-// sound and let go once nothing has played for idleRelease, so that a game
-// waiting for a key costs neither this program nor the sound server anything.
-// A second, by measurement: an open stream costs the sound server about as
-// much each second as opening one does, so holding it longer between a
-// child's letters only costs more (bench/sound_latency.sh, RECORD=0). Where no card opens, SDL's
-// dummy driver keeps real-time pacing, silently. Nothing here waits on the sound server: a server
-// that does not answer leaves the game silent.
+// The sound card, held by a sound host: a process of the game's own (this
+// program started again with host::kMark) that makes every SDL audio call on
+// its main thread, so that the game itself makes none and a sound server that
+// does not answer can hold only the host. Each output is a voice of the
+// host's small mixer, so several windows can sound at once. Sounds are read
+// and checked here, and handed over as ready samples in a memory file; the
+// host is started at the first sound, takes the card then and lets it go once
+// nothing has played for idleRelease, so that a game waiting for a key costs
+// neither this program nor the sound server anything. A second, by
+// measurement: an open stream costs the sound server about as much each
+// second as opening one does, so holding it longer between a child's letters
+// only costs more (bench/sound_latency.sh, RECORD=0). Nothing here waits on
+// the host: one that does not answer within a second is killed, the game goes
+// on silent (its waits last their sounds' length), and the next sound starts
+// another.
 class MixerAudio : public media::AudioSystem {
  public:
   static std::unique_ptr<MixerAudio> open(
@@ -33,11 +38,8 @@ class MixerAudio : public media::AudioSystem {
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;
-  // Whether the card is held now.
+  // Whether the host said it holds the card.
   bool holdsCard() const;
-  // Whether a card was left waiting on its server when the audio ended: the
-  // program must then end without SDL's clean-up, which would wait for it.
-  static bool cardLeftWaiting();
 
  private:
   MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/base/clock.h"
@@ -19,9 +20,10 @@ std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls = -1);
 // only when no device at all opens.
 std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock);
 
-// Ends the program at once with status when the sound card was left waiting
-// on a sound server that does not answer, as SDL's own clean-up would wait
-// for it for ever; otherwise returns status.
-int endUnlessSoundHeld(int status);
+// Where the program was started as its own sound host (by openSound's
+// device, with a mark no user types), runs the host and gives its exit
+// status; otherwise nothing, at once. The first call of every main() that
+// plays sound, before anything else starts.
+std::optional<int> runSoundHostIfAsked(int argc, char** argv);
 
 }  // namespace sdl

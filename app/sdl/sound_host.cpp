@@ -1,0 +1,323 @@
+// The sound host: a process of the game's own that holds the sound card, so
+// that every SDL audio call runs on a main thread (this one's) and none of
+// them can hold the game, whatever the sound server does. The game kills a
+// host that does not answer and starts another at its next sound.
+#include "app/sdl/sound_host.h"
+
+#include <SDL.h>
+#include <errno.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/sdl/mixer_audio.h"
+#include "app/sdl/platform.h"
+
+namespace sdl::host {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// Measured with two busy loops on two cores (bench/sound_latency.sh): fewer
+// frames than this cut slurps short, more add to the delay after a key.
+constexpr Uint16 kBufferFrames = 1024;
+// A card not asked for samples for this long waits on a server that does not
+// answer.
+constexpr auto kStallBound = std::chrono::milliseconds(1000);
+// How often the loop looks at a held card: to let it go, or to see it stall.
+constexpr int kWatchMs = 100;
+// The exit status of a host whose server stopped answering.
+constexpr int kStalled = 3;
+
+// Sends without ever waiting: a game that does not read loses the message
+// and keeps time on its own clock.
+void tell(int socket, const Message& m) {
+  (void)::send(socket, &m, sizeof m, MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+struct Voice {
+  const Sint16* data = nullptr;
+  std::size_t frames = 0;
+  int channels = 1;
+  std::size_t at = 0;
+  std::uint32_t serial = 0;
+  bool playing = false;
+  // What holds the samples: the game's memory file mapped, or a converted copy.
+  void* map = nullptr;
+  std::size_t mapBytes = 0;
+  std::vector<Sint16> converted;
+};
+
+class Host {
+ public:
+  Host(int socket, std::chrono::milliseconds idle) : socket_(socket), idle_(idle) {}
+
+  int run() {
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Yumble");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Yumble");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
+    for (;;) {
+      pollfd p{socket_, POLLIN, 0};
+      if (poll(&p, 1, card_ ? kWatchMs : -1) < 0 && errno != EINTR) break;
+      if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) break;
+      releaseEnded();
+      if (card_) watchCard();
+    }
+    // The game has ended. A card not mixed into lately waits on its server,
+    // and closing it would wait too.
+    if (card_ && Steady::now() - lastMix() > std::chrono::milliseconds(200)) _exit(0);
+    if (card_) SDL_CloseAudioDevice(card_);
+    SDL_Quit();
+    return 0;
+  }
+
+ private:
+  Steady::time_point lastMix() const {
+    return std::max(cardSince_, Steady::time_point(Steady::duration(lastMix_.load())));
+  }
+
+  // Every message waiting; false once the game has closed its end.
+  bool receive() {
+    for (;;) {
+      Message m;
+      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+      iovec io{&m, sizeof m};
+      msghdr h{};
+      h.msg_iov = &io;
+      h.msg_iovlen = 1;
+      h.msg_control = control;
+      h.msg_controllen = sizeof control;
+      const ssize_t n = recvmsg(socket_, &h, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+      if (n < 0) return errno == EAGAIN || errno == EINTR;
+      if (n == 0) return false;
+      int fd = -1;
+      const cmsghdr* c = CMSG_FIRSTHDR(&h);
+      if (c && c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS)
+        std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
+      if (n == sizeof m && m.voice < kMaxVoices) {
+        if (m.kind == Message::Play) play(m, fd);
+        if (m.kind == Message::Halt) release(m.voice, false);
+      }
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  void play(const Message& m, int fd) {
+    const std::string why = load(m, fd);
+    if (!why.empty()) return refuse(m, why);
+    if (card_ && SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) dropCard(true);
+    if (!card_ && !takeCard()) return refuse(m, SDL_GetError());
+    {
+      std::lock_guard<std::mutex> hold(voicesLock_);
+      Voice& v = voices_[m.voice];
+      v.at = 0;
+      v.serial = m.serial;
+      v.playing = true;
+    }
+    lastBusy_ = Steady::now();
+    tell(socket_, Message{Message::Started, m.voice, m.serial});
+  }
+
+  // Maps the game's samples into the voice, converted to the card's rate
+  // where they are at another; what went wrong, or nothing.
+  std::string load(const Message& m, int fd) {
+    release(m.voice, false);
+    const std::size_t bytes = m.frames * static_cast<std::size_t>(m.channels) * sizeof(Sint16);
+    struct stat s {};
+    if (fd < 0 || (m.channels != 1 && m.channels != 2) || m.frames == 0 || m.rate <= 0 ||
+        fstat(fd, &s) != 0 || static_cast<std::size_t>(s.st_size) < bytes)
+      return "a sound the host could not read";
+    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED) return std::strerror(errno);
+    std::vector<Sint16> converted;
+    const auto* data = static_cast<const Sint16*>(map);
+    std::size_t frames = m.frames;
+    if (m.rate != kFrequency) {
+      const auto channels = static_cast<Uint8>(m.channels);
+      SDL_AudioCVT cvt;
+      if (SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, channels, m.rate, AUDIO_S16SYS, channels,
+                            kFrequency) < 0) {
+        munmap(map, bytes);
+        return SDL_GetError();
+      }
+      try {
+        converted.resize(
+            bytes * static_cast<std::size_t>(std::max(1, cvt.len_mult)) / sizeof(Sint16) + 1);
+      } catch (const std::bad_alloc&) {
+        munmap(map, bytes);
+        return "out of memory";
+      }
+      std::memcpy(converted.data(), map, bytes);
+      munmap(map, bytes);
+      map = nullptr;
+      cvt.buf = reinterpret_cast<Uint8*>(converted.data());
+      cvt.len = static_cast<int>(bytes);
+      if (SDL_ConvertAudio(&cvt) != 0) return SDL_GetError();
+      frames = static_cast<std::size_t>(cvt.len_cvt) / sizeof(Sint16) /
+               static_cast<std::size_t>(m.channels);
+      data = converted.data();
+    }
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    Voice& v = voices_[m.voice];
+    v.data = data;
+    v.frames = frames;
+    v.channels = m.channels;
+    v.map = map;
+    v.mapBytes = map ? bytes : 0;
+    v.converted.swap(converted);
+    return {};
+  }
+
+  void refuse(const Message& m, const std::string& why) {
+    release(m.voice, false);
+    Message no{Message::Failed, m.voice, m.serial};
+    std::strncpy(no.text, why.c_str(), sizeof no.text - 1);
+    tell(socket_, no);
+  }
+
+  // Stops a voice (or only frees one that has ended) and lets its samples go.
+  void release(std::uint32_t voice, bool onlyEnded) {
+    Voice gone;
+    {
+      std::lock_guard<std::mutex> hold(voicesLock_);
+      Voice& v = voices_[voice];
+      if (onlyEnded && v.playing) return;
+      std::swap(v, gone);
+    }
+    if (gone.map) munmap(gone.map, gone.mapBytes);
+  }
+
+  void releaseEnded() {
+    for (std::uint32_t i = 0; i < kMaxVoices; ++i)
+      if (voices_[i].map || !voices_[i].converted.empty()) release(i, true);
+  }
+
+  bool anyPlaying() {
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    return std::any_of(voices_.begin(), voices_.end(), [](const Voice& v) { return v.playing; });
+  }
+
+  bool takeCard() {
+    if (!audioStarted_) {
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+      audioStarted_ = true;
+    }
+    SDL_AudioSpec want{};
+    want.freq = kFrequency;
+    want.format = AUDIO_S16SYS;
+    want.channels = kChannels;
+    want.samples = kBufferFrames;
+    want.callback = mixInto;
+    want.userdata = this;
+    // Exactly this format: SDL converts if the card wants another.
+    card_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!card_) {
+      // SDL's audio ended too, so that the next sound connects afresh,
+      // to the driver it names first.
+      const std::string why = SDL_GetError();
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      audioStarted_ = false;
+      SDL_SetError("%s", why.c_str());
+      return false;
+    }
+    cardSince_ = lastBusy_ = Steady::now();
+    SDL_PauseAudioDevice(card_, 0);
+    tell(socket_, Message{Message::Card, 0, 0, 0, 0, 1});
+    return true;
+  }
+
+  // The voices still playing are told they were cut, so that the game's
+  // waits for them last their sound's length and no more.
+  void dropCard(bool endAudio) {
+    SDL_CloseAudioDevice(card_);
+    card_ = 0;
+    for (std::uint32_t i = 0; i < kMaxVoices; ++i) {
+      if (!voices_[i].playing) continue;
+      refuse(Message{Message::Play, i, voices_[i].serial}, "the sound card was lost");
+    }
+    tell(socket_, Message{Message::Card, 0, 0, 0, 0, 0});
+    if (endAudio) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      audioStarted_ = false;
+    }
+  }
+
+  // A card lost with its server is let go, and SDL's audio with it, so that
+  // the next sound connects afresh; a card whose server stopped answering
+  // cannot even be closed, so the host ends and the game starts another at
+  // its next sound. An idle card is let go.
+  void watchCard() {
+    const auto now = Steady::now();
+    if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
+    if (now - lastMix() > kStallBound) _exit(kStalled);
+    const Steady::time_point ended{Steady::duration(lastEnded_.load())};
+    if (!anyPlaying() && now - std::max(lastBusy_, ended) > idle_) dropCard(false);
+  }
+
+  static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
+    static_cast<Host*>(self)->mix(reinterpret_cast<Sint16*>(stream),
+                                  static_cast<std::size_t>(length) / sizeof(Sint16));
+  }
+
+  // SDL's audio thread: ready samples added up, and the game told of each end.
+  void mix(Sint16* out, std::size_t count) {
+    const auto now = Steady::now().time_since_epoch().count();
+    lastMix_ = now;
+    std::fill_n(out, count, Sint16{0});
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    for (std::uint32_t i = 0; i < kMaxVoices; ++i) {
+      Voice& v = voices_[i];
+      if (!v.playing) continue;
+      const std::size_t n = std::min(count / kChannels, v.frames - v.at);
+      mixSound(out, v.data + v.at * static_cast<std::size_t>(v.channels), v.channels, n);
+      v.at += n;
+      if (v.at < v.frames) continue;
+      v.playing = false;
+      lastEnded_ = now;
+      tell(socket_, Message{Message::Ended, i, v.serial});
+    }
+  }
+
+  const int socket_;
+  const std::chrono::milliseconds idle_;
+  std::mutex voicesLock_;  // the voices: mix() and this thread
+  std::array<Voice, kMaxVoices> voices_{};
+  std::atomic<Steady::rep> lastEnded_{0};
+  std::atomic<Steady::rep> lastMix_{0};
+  SDL_AudioDeviceID card_ = 0;
+  bool audioStarted_ = false;
+  Steady::time_point cardSince_, lastBusy_;
+};
+
+}  // namespace
+
+int run(int socket, std::chrono::milliseconds idleRelease) {
+  // The desktop's mixer shows the game with its menu entry's icon.
+  setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
+  Host host(socket, idleRelease);
+  return host.run();
+}
+
+}  // namespace sdl::host
+
+namespace sdl {
+
+std::optional<int> runSoundHostIfAsked(int argc, char** argv) {
+  if (argc != 3 || std::strcmp(argv[1], host::kMark) != 0) return std::nullopt;
+  const long idle = std::strtol(argv[2], nullptr, 10);
+  return host::run(host::kSocket, std::chrono::milliseconds(std::clamp(idle, 0L, 60000L)));
+}
+
+}  // namespace sdl
