@@ -40,8 +40,6 @@ using Steady = std::chrono::steady_clock;
 constexpr auto kAnswerBound = std::chrono::milliseconds(1000);
 // How long shutdown waits for the host to let the card go before killing it.
 constexpr auto kShutdownBound = std::chrono::milliseconds(250);
-// The exit status of a host whose server stopped answering (sound_host.cpp).
-constexpr int kHostStalled = 3;
 
 // A sound ready for the host: exactly the samples the header check read, as
 // 16-bit values at the file's own rate, in a sealed memory file that the host
@@ -247,6 +245,12 @@ struct MixerDevice {
     toldFailure = true;
   }
 
+  void tellStuck() {
+    if (toldStuck) return;
+    std::cerr << "yumble: the sound server does not answer; sounds are silent until it does\n";
+    toldStuck = true;
+  }
+
   // With the lock held, on the game's thread: a host to play to, started now
   // if there is none; false, said once, where none can be had.
   bool startHost(std::unique_lock<std::mutex>&) {
@@ -330,15 +334,10 @@ struct MixerDevice {
     for (Voice& v : voices)
       if (v.playing) v.stop(true);
     hold.unlock();
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
     hold.lock();
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kHostStalled) notAnswering = true;
-    if (notAnswering && !toldStuck) {
-      std::cerr << "yumble: the sound server does not answer; sounds are silent until it does\n";
-      toldStuck = true;
-    }
+    if (notAnswering) tellStuck();
   }
 
   // The link thread: waits for the host's answers, or for a play to go
@@ -387,6 +386,8 @@ struct MixerDevice {
       waitpid(pid, nullptr, 0);
     }
     hold.lock();
+    if (!gone && !toldStuck)
+      std::cerr << "yumble: the sound server does not answer; the game ends without it\n";
   }
 
   const std::chrono::milliseconds idleRelease;

@@ -38,8 +38,6 @@ constexpr Uint16 kBufferFrames = 1024;
 constexpr auto kStallBound = std::chrono::milliseconds(1000);
 // How often the loop looks at a held card: to let it go, or to see it stall.
 constexpr int kWatchMs = 100;
-// The exit status of a host whose server stopped answering.
-constexpr int kStalled = 3;
 
 // Sends without ever waiting: a game that does not read loses the message
 // and keeps time on its own clock.
@@ -84,6 +82,9 @@ class Host {
   }
 
  private:
+  // The card is held but not asked for samples.
+  bool stalled() const { return card_ && Steady::now() - lastMix() > kStallBound; }
+
   Steady::time_point lastMix() const {
     return std::max(cardSince_, Steady::time_point(Steady::duration(lastMix_.load())));
   }
@@ -127,7 +128,12 @@ class Host {
       v.playing = true;
     }
     lastBusy_ = Steady::now();
-    tell(socket_, Message{Message::Started, m.voice, m.serial});
+    // Where the server has stopped asking for samples, the sound waits for
+    // it to answer again, but the game is told it is not heard.
+    Message answer{stalled() ? Message::Failed : Message::Started, m.voice, m.serial};
+    answer.held = stalled();
+    std::strncpy(answer.text, "the sound server does not answer", sizeof answer.text - 1);
+    tell(socket_, answer);
   }
 
   // Maps the game's samples into the voice, converted to the card's rate
@@ -255,13 +261,14 @@ class Host {
   }
 
   // A card lost with its server is let go, and SDL's audio with it, so that
-  // the next sound connects afresh; a card whose server stopped answering
-  // cannot even be closed, so the host ends and the game starts another at
-  // its next sound. An idle card is let go.
+  // the next sound connects afresh. One whose server stopped answering is
+  // kept: closing it would wait on the server, and a server that answers
+  // again (or one just started, which can take a second or two to ask for
+  // its first samples) plays it on. An idle card is let go.
   void watchCard() {
     const auto now = Steady::now();
     if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
-    if (now - lastMix() > kStallBound) _exit(kStalled);
+    if (stalled()) return;
     const Steady::time_point ended{Steady::duration(lastEnded_.load())};
     if (!anyPlaying() && now - std::max(lastBusy_, ended) > idle_) dropCard(false);
   }

@@ -23,7 +23,7 @@ struct Message {
     Halt,
     // host to game
     Started,  // the voice is being mixed into a card
-    Failed,   // no card took it: `text` says why
+    Failed,   // no card took it: `text` says why, `held` when the card is held but stalled
     Ended,    // the voice's sound played to its end
     Card,     // the card is now held (`held`) or let go
   };
