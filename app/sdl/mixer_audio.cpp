@@ -38,7 +38,7 @@ using Steady = std::chrono::steady_clock;
 // A host that takes longer than this to answer a sound is killed: the game
 // goes on silent until the next sound starts another.
 constexpr auto kAnswerBound = std::chrono::milliseconds(1000);
-// How long shutdown waits for the host to let the card go before killing it.
+// How long shutdown waits for a killed host to be gone.
 constexpr auto kShutdownBound = std::chrono::milliseconds(250);
 
 // A sound ready for the host: exactly the samples the header check read, as
@@ -203,8 +203,7 @@ struct MixerDevice {
     return cardHeld;
   }
 
-  // Closes the host's socket, which ends it; at most kShutdownBound later a
-  // host still waiting on its server is killed.
+  // Ends the host, waiting for it at most kShutdownBound.
   void end() {
     std::unique_lock<std::mutex> hold(mutex);
     if (!threadStarted) return;
@@ -370,24 +369,20 @@ struct MixerDevice {
     changed.notify_all();
   }
 
+  // With the lock held, on the link thread: the host would end by itself
+  // once its socket closes, without letting go of anything first, but it may
+  // be held in SDL by the sound server: it is ended at once instead, and
+  // waited for at most kShutdownBound.
   void letHostGo(std::unique_lock<std::mutex>& hold) {
     const pid_t pid = hostPid;
+    kill(pid, SIGKILL);
     close(socket);
     socket = -1;
     hold.unlock();
     const auto due = Steady::now() + kShutdownBound;
-    bool gone = false;
-    while (!gone && Steady::now() < due) {
-      gone = waitpid(pid, nullptr, WNOHANG) == pid;
-      if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!gone) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
+    while (waitpid(pid, nullptr, WNOHANG) != pid && Steady::now() < due)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     hold.lock();
-    if (!gone && !toldStuck)
-      std::cerr << "yumble: the sound server does not answer; the game ends without it\n";
   }
 
   const std::chrono::milliseconds idleRelease;

@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -73,12 +75,11 @@ class Host {
       releaseEnded();
       if (card_) watchCard();
     }
-    // The game has ended. A card not mixed into lately waits on its server,
-    // and closing it would wait too.
-    if (card_ && Steady::now() - lastMix() > std::chrono::milliseconds(200)) _exit(0);
-    if (card_) SDL_CloseAudioDevice(card_);
-    SDL_Quit();
-    return 0;
+    // The game has ended: so does the host, at once. Closing the card or
+    // SDL's audio could wait on a server that does not answer, and the
+    // server lets go of a client that is gone as well as of one that leaves.
+    std::fflush(nullptr);
+    _exit(0);
   }
 
  private:
@@ -268,9 +269,24 @@ class Host {
   void watchCard() {
     const auto now = Steady::now();
     if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
-    if (stalled()) return;
+    if (stalled()) return takeAgain();
     const Steady::time_point ended{Steady::duration(lastEnded_.load())};
     if (!anyPlaying() && now - std::max(lastBusy_, ended) > idle_) dropCard(false);
+  }
+
+  // The card is held but not asked for samples: a server just started can
+  // leave a new stream unasked for seconds, and one taken afresh then plays
+  // at once. Where the server has stopped answering, closing waits on it,
+  // and the game ends this host when its next sound goes unanswered.
+  void takeAgain() {
+    SDL_CloseAudioDevice(card_);
+    card_ = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioStarted_ = false;
+    if (takeCard()) return;
+    for (std::uint32_t i = 0; i < kMaxVoices; ++i)
+      if (voices_[i].playing) refuse(Message{Message::Play, i, voices_[i].serial}, SDL_GetError());
+    tell(socket_, Message{Message::Card, 0, 0, 0, 0, 0});
   }
 
   static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
@@ -311,6 +327,8 @@ class Host {
 }  // namespace
 
 int run(int socket, std::chrono::milliseconds idleRelease) {
+  // Named for what it is in a list of processes, rather than "exe".
+  prctl(PR_SET_NAME, "yumble-sound");
   // The desktop's mixer shows the game with its menu entry's icon.
   setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
   Host host(socket, idleRelease);

@@ -163,12 +163,25 @@ TEST(MixerSamples, LoudSoundsTogetherClipAndAMonoSoundReachesBothChannels) {
   EXPECT_EQ(out, (std::vector<std::int16_t>{32767, 30100, -32768, -30100}));
 }
 
-// A driver named in the environment that cannot open gives way to the silent one.
-TEST(MixerAudioFallBack, ADriverThatFailsGivesWayToTheDummy) {
+// A driver named in the environment that cannot open: the game is told, and a
+// wait lasts its sound's length on the game's clock, not a second more. (The
+// host is started at the first sound, with the environment of then.)
+TEST_F(MixerAudioTest, ADriverThatFailsLeavesEachWaitItsSoundsLength) {
+  // Virtual time, but a wait on a bell ends when it rings.
+  struct : VirtualClock {
+    void blockUntil(base::Bell& bell, std::int64_t ms) override {
+      if (!bell.waitFor(10000)) block(ms);
+    }
+  } eventClock;
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  VirtualClock c;
-  EXPECT_TRUE(sdl::MixerAudio::open(c));
+  audio = sdl::MixerAudio::open(eventClock);
+  ASSERT_TRUE(audio);
+  auto out = audio->newOutput();
+  ASSERT_TRUE(out->open(file("short.wav")));
+  ASSERT_TRUE(out->play());
+  out->waitUntilDone();
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_NEAR(static_cast<double>(eventClock.now), kShortMs, 1);
 }
 
 TEST_F(MixerAudioTest, EachOutputHasAChannelOfItsOwn) {
