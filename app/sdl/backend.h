@@ -107,8 +107,9 @@ class SdlBackend : public toolkit::Backend {
     bool showAtPaint = false;  // shown, but not on screen before its first paint
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
-    // What the last paint drew, and on which pixels; a paint with none, or
-    // after the desktop lost what was shown, draws and sends the whole window.
+    // What the last paint drew, and on which pixels; a paint on new pixels
+    // draws and sends the whole window, and one after the desktop lost what
+    // was shown (wholeNext) sends it all again.
     std::vector<Look> looks;
     SDL_Surface* paintedOn = nullptr;
     Rgb paintedBack;

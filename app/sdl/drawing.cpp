@@ -220,8 +220,13 @@ void SdlBackend::paint(Window& w) {
   std::vector<Look> looks = looksOf(w);
   const std::jthread fitter = fitAhead(*n, all);
   std::vector<SDL_Rect> changed;
-  bool whole = true;
-  if (!n->showAtPaint && !n->wholeNext && to == n->paintedOn && looks.size() == n->looks.size()) {
+  // The window's pixels hold the last paint unless SDL made them anew (its
+  // new pixels carry no mark of ours) or the window has not shown yet.
+  const bool kept =
+      !n->showAtPaint && to == n->paintedOn && to->userdata == n && looks.size() == n->looks.size();
+  // X lost what was shown: it is sent again, as it stands.
+  bool sendAll = !kept || n->wholeNext;
+  if (kept) {
     // A new colour for the window shows only where no picture box covers it
     // (a box paints all of its own): the reward flashes ten times a second.
     std::vector<SDL_Rect> open;
@@ -241,10 +246,11 @@ void SdlBackend::paint(Window& w) {
         narrowed[i] = pictureChange(*box, n->looks[i], looks[i]);
     changed = changedAreas(n->looks, looks, all, std::move(open), narrowed);
     // Asked to paint with nothing changed: what lay above the window has gone.
-    whole = w.backColor() == n->paintedBack && std::ranges::equal(n->looks, looks, sameLook);
+    if (w.backColor() == n->paintedBack && std::ranges::equal(n->looks, looks, sameLook))
+      sendAll = true;
   }
   SDL_SetClipRect(to, nullptr);
-  if (whole) {
+  if (!kept) {
     fill(to, w.backColor(), 0, 0, to->w, to->h);
     drawContents(*n, to, nullptr, 0, 0, all);
   } else {
@@ -262,14 +268,15 @@ void SdlBackend::paint(Window& w) {
   }
   if (n->showAtPaint)
     showPainted(*n, to);
-  else if (whole && SDL_UpdateWindowSurface(n->sdl) != 0)
+  else if (sendAll && SDL_UpdateWindowSurface(n->sdl) != 0)
     warn("SDL_UpdateWindowSurface");
-  else if (!whole && !changed.empty() &&
+  else if (!sendAll && !changed.empty() &&
            SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(), static_cast<int>(changed.size())) !=
                0)
     warn("SDL_UpdateWindowSurfaceRects");
   n->wholeNext = false;
   n->paintedOn = to;
+  to->userdata = n;
   n->paintedBack = w.backColor();
 
   // Keep only what the window now shows: what this paint drew, and what it

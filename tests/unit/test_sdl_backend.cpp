@@ -332,7 +332,7 @@ TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
   EXPECT_GT(pixels(w).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
 }
 
-TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUntilTheWindowIsExposed) {
+TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   TestWindow w(*ws);
   toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
   box.setPicture(solid(50, 50, kRed));
@@ -350,15 +350,19 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUntilTheWindowIsExposed) {
   e.window.windowID = windowId(w);
   e.window.event = SDL_WINDOWEVENT_EXPOSED;
   SDL_PushEvent(&e);
-  box.setPicture(solid(50, 50, kRed));  // a change in the same paint sends all the same
+  box.setPicture(solid(50, 50, kRed));  // a change in the same paint is drawn all the same
   ws->pumpOnce();
-  EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
-  // Asked to paint with nothing changed: something above it went away.
-  SDL_SetClipRect(s, nullptr);
-  SDL_FillRect(s, &mark, SDL_MapRGB(s->format, 0, 0, 255));
+  // What X lost is sent again as the window's pixels hold it, not drawn anew.
+  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(pixels(w).count(kBlue, 150, 50, 160, 60), 100);
+  // New pixels for the window (a new size) are drawn whole.
+  SDL_SetWindowSize(sdlWindow(w.caption()), 201, 100);
+  SDL_SetWindowSize(sdlWindow(w.caption()), 200, 100);
+  s = SDL_GetWindowSurface(sdlWindow(w.caption()));
   w.invalidate();
   ws->paintDirty();
   EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
+  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
   // A new colour for the window is drawn around the box, which covers its own.
   const SDL_Rect inBox{10, 10, 10, 10};
   SDL_FillRect(s, &inBox, SDL_MapRGB(s->format, 0, 0, 255));
