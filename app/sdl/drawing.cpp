@@ -1,5 +1,9 @@
 #include "app/sdl/backend.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -56,6 +60,33 @@ void toXrgb(const Uint8* in, Uint32* out, int count, Uint32 alpha) {
     out[i] = (Uint32{in[0]} << 16) | (Uint32{in[1]} << 8) | Uint32{in[2]} | alpha;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same with one byte shuffle for four pixels, where the processor has
+// it (nearly every x86 one made since 2006): the frog's frames are millions
+// of pixels at 4K.
+__attribute__((target("ssse3"))) void toXrgbShuffled(const Uint8* in, Uint32* out, int count,
+                                                     Uint32 alpha) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+  const __m128i fixed = _mm_set1_epi32(static_cast<int>(alpha));
+  int i = 0;
+  // Sixteen bytes are read for twelve: never past the row's last pixel.
+  for (; i + 6 <= count; i += 4, in += 12)
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(out + i),
+        _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order),
+                     fixed));
+  toXrgb(in, out + i, count - i, alpha);
+}
+#endif
+
+void convertRow(const Uint8* in, Uint32* out, int count, Uint32 alpha) {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  if (shuffles) return toXrgbShuffled(in, out, count, alpha);
+#endif
+  toXrgb(in, out, count, alpha);
+}
+
 // A picture's three bytes a pixel onto a window of four (as X's are), within
 // the window's clip: a plain loop does it several times faster than SDL's
 // general blit, and the frog's box at 4K is over a million pixels a tick.
@@ -68,12 +99,12 @@ void copyPicture(SDL_Surface* from, SDL_Surface* to, int x, int y) {
   SDL_Rect area;
   if (!SDL_IntersectRect(&at, &to->clip_rect, &area)) return;
   for (int row = 0; row < area.h; ++row)
-    toXrgb(static_cast<const Uint8*>(from->pixels) +
-               static_cast<std::size_t>(area.y - y + row) * from->pitch + (area.x - x) * 3,
-           reinterpret_cast<Uint32*>(static_cast<Uint8*>(to->pixels) +
-                                     static_cast<std::size_t>(area.y + row) * to->pitch) +
-               area.x,
-           area.w, f.Amask);
+    convertRow(static_cast<const Uint8*>(from->pixels) +
+                   static_cast<std::size_t>(area.y - y + row) * from->pitch + (area.x - x) * 3,
+               reinterpret_cast<Uint32*>(static_cast<Uint8*>(to->pixels) +
+                                         static_cast<std::size_t>(area.y + row) * to->pitch) +
+                   area.x,
+               area.w, f.Amask);
 }
 
 SDL_Rect intersection(const SDL_Rect& a, const SDL_Rect& b) {

@@ -330,6 +330,16 @@ TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
   label.setCaption(kBlock + kBlock);
   ws->paintDirty();
   EXPECT_GT(pixels(w).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
+  // Every pixel of a picture in its own place and colour.
+  auto mixed = std::make_shared<media::Picture>(*solid(50, 50, kRed));
+  for (std::size_t i = 0; i < mixed->pixels.size(); ++i)
+    mixed->pixels[i] = {Uint8(i % 50 * 5), Uint8(i / 50 * 5), Uint8(i % 7 * 36)};
+  box.setPicture(mixed);
+  ws->paintDirty();
+  const Pixels m = pixels(w);
+  int misplaced = 0;
+  for (int i = 0; i < 2500; ++i) misplaced += m.at(i % 50, i / 50) != mixed->pixels[i];
+  EXPECT_EQ(misplaced, 0);
 }
 
 TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
