@@ -34,30 +34,16 @@ PictureRef runtimePicture(const std::string& name) {
   return media::loadPictureFile(std::string(YUMBLE_BIN_DIR) + "/" + name + ".bmp");
 }
 
-bool nearWhite(Rgb c) {
-  return c.r >= 235 && c.g >= 235 && c.b >= 235;
-}
-bool green(Rgb c) {
-  return c.g > c.r + 30 && c.g > c.b + 30;
-}
-bool red(Rgb c) {
-  return c.r > 170 && c.g < 80 && c.b < 80;
-}
-bool pink(Rgb c) {
+const auto nearWhite = [](Rgb c) { return c.r >= 235 && c.g >= 235 && c.b >= 235; };
+const auto green = [](Rgb c) { return c.g > c.r + 30 && c.g > c.b + 30; };
+const auto red = [](Rgb c) { return c.r > 170 && c.g < 80 && c.b < 80; };
+const auto pink = [](Rgb c) {
   return c.r > 220 && c.g > 90 && c.g < 170 && c.b > 120 && c.b < 190;
-}
-bool darkRed(Rgb c) {
-  return c.r > 90 && c.r < 160 && c.g < 50 && c.b < 70;
-}
-bool yellow(Rgb c) {
-  return c.r > 220 && c.g > 170 && c.b < 140;
-}
-bool blue(Rgb c) {
-  return c.b > 170 && c.b > c.r + 60;
-}
-bool dark(Rgb c) {
-  return c.r < 100 && c.g < 100 && c.b < 100;
-}
+};
+const auto darkRed = [](Rgb c) { return c.r > 90 && c.r < 160 && c.g < 50 && c.b < 70; };
+const auto yellow = [](Rgb c) { return c.r > 220 && c.g > 170 && c.b < 140; };
+const auto blue = [](Rgb c) { return c.b > 170 && c.b > c.r + 60; };
+const auto dark = [](Rgb c) { return c.r < 100 && c.g < 100 && c.b < 100; };
 
 Box whole(const media::Picture& p) {
   return {0, 0, p.width - 1, p.height - 1};

@@ -123,26 +123,22 @@ double onsetsPerSecond(const Sound& s) {
 
 class Sounds : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    all_ = new std::vector<Sound>;
-    for (const auto& e : expectedSounds())
-      if (auto s = load(e.name)) all_->push_back(std::move(*s));
-  }
-  static void TearDownTestSuite() {
-    delete all_;
-    all_ = nullptr;
+  // Read once for the whole suite.
+  static const std::vector<Sound>& all() {
+    static const std::vector<Sound> sounds = [] {
+      std::vector<Sound> read;
+      for (const auto& e : expectedSounds())
+        if (auto s = load(e.name)) read.push_back(std::move(*s));
+      return read;
+    }();
+    return sounds;
   }
   static const Sound& get(const std::string& name) {
-    for (const auto& s : *all_)
+    for (const auto& s : all())
       if (s.name == name) return s;
     throw std::runtime_error(name + ".wav did not load");
   }
-  static const std::vector<Sound>& all() { return *all_; }
-
- private:
-  static std::vector<Sound>* all_;
 };
-std::vector<Sound>* Sounds::all_ = nullptr;
 
 TEST_F(Sounds, EveryFileTheGamePlaysIsThereInOneWavFormat) {
   for (const auto& e : expectedSounds()) {

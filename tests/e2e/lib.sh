@@ -189,16 +189,20 @@ game_running() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
 wait_exit() {
   local n
   for n in $(seq $(($1 * 10))); do
-    if ! game_running; then
-      set +e
-      wait "$GAME_PID"
-      GAME_STATUS=$?
-      set -e
-      return 0
-    fi
+    game_running || { reap; return 0; }
     sleep 0.1
   done
   fail "the program did not end within $1 s"
+}
+
+# Sets GAME_STATUS to the ended program's exit status.
+reap() { GAME_STATUS=0; wait "$GAME_PID" || GAME_STATUS=$?; }
+
+# closes_cleanly WID WHAT: a close request ends the program with status 0.
+closes_cleanly() {
+  close_request "$1"
+  wait_exit 15
+  [ "$GAME_STATUS" = 0 ] || fail "$2: exit status $GAME_STATUS after a close request"
 }
 
 # shot NAME [WINDOW]: a screenshot of the screen (or one window) into SHOTS.
@@ -225,7 +229,7 @@ PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 # at least MIN such pixels; prints the count of the last one taken.
 wait_pixels() {
   local secs=$1 min=$2 n count=0
-  for n in $(seq $((secs * 2))); do
+  for n in $(seq $((secs * 4))); do
     rm -f "$E2E_WORK/poll.png"
     timeout 20 import -window root -crop "${5}x${6}+${3}+${4}" +repage "$E2E_WORK/poll.png" \
       2>/dev/null || true
@@ -233,9 +237,16 @@ wait_pixels() {
       count=$(count_pixels "$E2E_WORK/poll.png" 0 0 "$5" "$6" "$7")
       [ "$count" -ge "$min" ] && break
     fi
-    sleep 0.5
+    sleep 0.25
   done
   echo "$count"
+}
+
+# expect_pixels SECONDS MIN X Y W H FX WHAT: fails unless wait_pixels finds them.
+expect_pixels() {
+  local count
+  count=$(wait_pixels "$1" "$2" "$3" "$4" "$5" "$6" "$7")
+  [ "$count" -ge "$2" ] || fail "$8 ($count pixels)"
 }
 
 # Geometry of a window as "X Y W H", absolute.
@@ -306,23 +317,57 @@ wait_reward_gone() {
   fail "the window \"$title\" stayed"
 }
 
+# on_top PNG WHAT: the screen shows the reward's sunken border (dark grey, then
+# black, each line half the edge's width) just inside its edge, not the game.
+on_top() {
+  local edge outer count
+  edge=$(px 2) outer=$(($(px 2) / 2))
+  count=$(count_pixels "$1" $((x + $(px 8))) $((y + $(px 9))) "$(px 404)" 1 \
+    'abs(r - 0.502) < 0.01 && abs(g - 0.502) < 0.01 && abs(b - 0.502) < 0.01')
+  [ "$count" -ge "$(px 380)" ] || fail "$2: the reward window is not on top ($count border pixels)"
+  count=$(count_pixels "$1" $((x + $(px 8) + outer)) $((y + $(px 9) + outer)) \
+    $(($(px 404) - 2 * edge)) 1 'r == 0 && g == 0 && b == 0')
+  [ "$count" -ge "$(px 380)" ] || fail "$2: the reward window is not on top ($count border pixels)"
+}
+
+# repainted PNG WHAT: where the reward was, the game window is mostly white.
+repainted() {
+  local count
+  count=$(count_pixels "$1" "$x" "$y" "$REWARD_W" "$REWARD_H" 'r == 1 && g == 1 && b == 1')
+  [ "$count" -ge $((REWARD_W * REWARD_H / 2)) ] ||
+    fail "$2: the game window was not repainted where the reward was ($count white pixels)"
+}
+
 DARK='r < 0.3 && g < 0.3 && b < 0.3'
+
+RED='r > 0.6 && g < 0.3 && b < 0.3'
 
 # wait_letter WHAT: fails unless the big letter is shown within 10 s.
 wait_letter() {
-  local count
-  count=$(wait_pixels 10 1500 "$(px 101)" "$(px 149)" "$(px 109)" "$(px 140)" "$DARK")
-  [ "$count" -ge 1500 ] || fail "no letter $1"
+  expect_pixels 10 1500 "$(px 101)" "$(px 149)" "$(px 109)" "$(px 140)" "$DARK" "no letter $1"
+}
+
+# wait_stop_sign SECONDS: fails unless the stop sign shows in the top-right corner in time.
+wait_stop_sign() {
+  expect_pixels "$1" 100 $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" "$RED" "no stop sign"
 }
 
 # wait_arranged: fails unless the opening ends in the arranged screen (the stop
 # sign; the talking frog, which is dark in places too, gone), then the letter.
 wait_arranged() {
-  local count
-  count=$(wait_pixels 30 100 $((SCREEN_W - $(px 32))) 0 "$(px 32)" "$(px 32)" \
-    'r > 0.6 && g < 0.3 && b < 0.3')
-  [ "$count" -ge 100 ] || fail "no stop sign after the opening"
+  wait_stop_sign 30
   wait_letter "after the opening"
+}
+
+# game_copy [FILE...]: GAME_DIR, a copy of the program and the files it reads,
+# without the FILEs named.
+game_copy() {
+  GAME_DIR=$E2E_WORK/game
+  rm -rf "$GAME_DIR"
+  mkdir "$GAME_DIR"
+  cp -a "$BIN_DIR"/*.bmp "$BIN_DIR"/*.qoi "$BIN_DIR"/*.wav "$BIN_DIR/yumble" "$GAME_DIR/"
+  local f
+  for f in "$@"; do rm "$GAME_DIR/$f"; done
 }
 
 ALPHABET=abcdefghijklmnopqrstuvwxyz
@@ -334,17 +379,21 @@ feed_one() {
 }
 
 # eats_a_letter WHAT: the alphabet typed, the letter shown is eaten: the
-# score line changes.
+# score line changes within 5 s.
 eats_a_letter() {
-  local area same=0
+  local area n same
   area="${SCREEN_W}x$(px 70)+0+$(px 350)"
   timeout 20 import -window root -crop "$area" "$E2E_WORK/score-before.png"
   feed_one
-  sleep 1.5
-  timeout 20 import -window root -crop "$area" "$E2E_WORK/score-after.png"
-  timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
-    null: 2>/dev/null || same=$?
-  [ "$same" = 1 ] || fail "$1, a typed letter was not eaten (the score did not change)"
+  for n in $(seq 20); do
+    sleep 0.25
+    timeout 20 import -window root -crop "$area" "$E2E_WORK/score-after.png"
+    same=0
+    timeout 20 compare -metric AE "$E2E_WORK/score-before.png" "$E2E_WORK/score-after.png" \
+      null: 2>/dev/null || same=$?
+    [ "$same" = 1 ] && return 0
+  done
+  fail "$1, a typed letter was not eaten (the score did not change)"
 }
 
 # play_until_reward WID: eats letters until the reward window shows; prints its id.
@@ -393,10 +442,7 @@ ends_within() {
     sleep 0.01
   done
   QUIT_MS=$((($(date +%s%N) - t0) / 1000000))
-  set +e
-  wait "$GAME_PID"
-  GAME_STATUS=$?
-  set -e
+  reap
   [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after $what"
 }
 

@@ -8,15 +8,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin missing_picture "$@"
 command -v tesseract >/dev/null || fail "tesseract is missing (tools/install-deps.sh installs it)"
 
-GAME_DIR="$E2E_WORK/game"
-mkdir "$GAME_DIR"
-for f in "$BIN_DIR"/*; do
-  case $(basename "$f") in
-    *_tests | yumble_timed) ;;
-    *) cp -a "$f" "$GAME_DIR/" ;;
-  esac
-done
-rm "$GAME_DIR/f3.bmp"
+game_copy f3.bmp
 
 # Lower case, no blanks: OCR of the box's small font may drop or add spaces.
 squeeze() { tr 'A-Z' 'a-z' | tr -d ' \t'; }
@@ -68,24 +60,18 @@ check_missing_picture() {
     fail "$mode: the box at $bx,$by ${bw}x$bh is not centred"
 
   press_return_in "$mb"
-  for _ in $(seq 50); do
-    [ -z "$(window_titled "ERROR:  53")" ] && break
-    sleep 0.2
-  done
-  [ -z "$(window_titled "ERROR:  53")" ] || fail "$mode: Return did not dismiss the box"
+  wait_reward_gone 10 "ERROR:  53"
 
   wid=$(wait_window)
   [ "$(geometry "$wid")" = "0 0 $SCREEN_W $SCREEN_H" ] ||
     fail "$mode: window at $(geometry "$wid") after the error"
-  count=$(wait_pixels 15 200 0 0 "$SCREEN_W" 80 "$PURE_GREEN")
-  [ "$count" -ge 200 ] || fail "$mode: the window was not painted after the error"
+  expect_pixels 15 200 0 0 "$SCREEN_W" 80 "$PURE_GREEN" \
+    "$mode: the window was not painted after the error"
   shot "$mode-after" >/dev/null
   game_running || fail "$mode: the program ended after the error"
   say "$mode: error box read and dismissed, window shown"
 
-  close_request "$wid"
-  wait_exit 15
-  [ "$GAME_STATUS" = 0 ] || fail "$mode: exit status $GAME_STATUS after a close request"
+  closes_cleanly "$wid" "$mode"
   say "$mode: closed with status 0"
 }
 

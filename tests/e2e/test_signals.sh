@@ -13,8 +13,7 @@ start_x 800 600
 start_game
 wait_window >/dev/null
 # The frog is painted: the opening has begun.
-count=$(wait_pixels 10 2000 4 70 252 332 "$GREENISH")
-[ "$count" -ge 2000 ] || fail "no talking frog"
+expect_pixels 10 2000 4 70 252 332 "$GREENISH" "no talking frog"
 quit_with TERM $LIMIT_MS
 say "opening (talking): SIGTERM ended it in $QUIT_MS ms"
 
@@ -22,15 +21,11 @@ start_game
 wait_window >/dev/null
 # The screen is arranged as the directions begin, and they are said for
 # seconds after it.
-count=$(wait_pixels 30 100 $((SCREEN_W - 32)) 0 32 32 'r > 0.6 && g < 0.3 && b < 0.3')
-[ "$count" -ge 100 ] || fail "no stop sign after the opening"
+wait_stop_sign 30
 quit_with INT $LIMIT_MS
 say "spoken directions: SIGINT ended it in $QUIT_MS ms"
 
-GAME_DIR="$E2E_WORK/game"
-mkdir "$GAME_DIR"
-cp -a "$BIN_DIR"/*.bmp "$BIN_DIR"/*.wav "$BIN_DIR/yumble" "$GAME_DIR/"
-rm "$GAME_DIR/f3.bmp"
+game_copy f3.bmp
 start_game "$GAME_DIR"
 wait_titled "ERROR:  53" 20 >/dev/null || fail "no error box"
 quit_with HUP $LIMIT_MS

@@ -28,9 +28,7 @@ tree_before=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
 
 # talking_frog WHAT: fails unless the frog is painted (the talking frog's box).
 talking_frog() {
-  local count
-  count=$(wait_pixels 10 2000 4 70 252 332 "$GREENISH")
-  [ "$count" -ge 2000 ] || fail "$1: no frog painted ($count green-ish pixels)"
+  expect_pixels 10 2000 4 70 252 332 "$GREENISH" "$1: no frog painted"
   [ -z "$(window_titled "ERROR:  53")" ] || fail "$1: a picture was not found"
 }
 
@@ -52,16 +50,12 @@ game_running || fail "the first game ended when a second was started"
 talking_frog "after a second start"
 say "a second start exits 0, the first game goes on"
 
-close_request "$wid"
-wait_exit 15
-[ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS"
+closes_cleanly "$wid" "the first game"
 
 start_game
 wid=$(wait_window)
 say "once the game has ended, a new one starts"
-close_request "$wid"
-wait_exit 15
-[ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS of the new game"
+closes_cleanly "$wid" "the new game"
 
 [ "$(cd "$root" && find . -printf '%p %s %T@\n' | sort)" = "$tree_before" ] ||
   fail "the game changed the installed files"

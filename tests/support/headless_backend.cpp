@@ -1,6 +1,7 @@
 #include "tests/support/headless_backend.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 
 #include "app/toolkit/message_box.h"
@@ -9,34 +10,16 @@
 namespace testing_support {
 namespace {
 
+// A kind the table lacks throws, so a new kind cannot go unrecorded.
 Entry::What whatOf(toolkit::Happening::Kind kind) {
   using K = toolkit::Happening::Kind;
   using W = Entry::What;
-  switch (kind) {
-    case K::Load:
-      return W::Load;
-    case K::Show:
-      return W::Show;
-    case K::Hide:
-      return W::Hide;
-    case K::Unload:
-      return W::Unload;
-    case K::Modal:
-      return W::Modal;
-    case K::ModalEnd:
-      return W::ModalEnd;
-    case K::End:
-      return W::End;
-    case K::Pump:
-      return W::Pump;
-    case K::Enable:
-      return W::Enable;
-    case K::Disable:
-      return W::Disable;
-    case K::Tick:
-      return W::Tick;
-  }
-  return W::Pump;
+  static const std::map<K, W> kWhat{
+      {K::Load, W::Load},       {K::Show, W::Show},   {K::Hide, W::Hide},
+      {K::Unload, W::Unload},   {K::Modal, W::Modal}, {K::ModalEnd, W::ModalEnd},
+      {K::End, W::End},         {K::Pump, W::Pump},   {K::Enable, W::Enable},
+      {K::Disable, W::Disable}, {K::Tick, W::Tick}};
+  return kWhat.at(kind);
 }
 
 }  // namespace

@@ -80,6 +80,12 @@ class HeadlessBackend : public toolkit::Backend {
   // Forgets what was recorded so far, so that a long run keeps a short record.
   void clearRecord() { record_.clear(); }
   const std::vector<Box>& messageBoxes() const { return boxes_; }
+  // Each box shown, as "title|text".
+  std::vector<std::string> boxes() const {
+    std::vector<std::string> out;
+    for (const Box& b : boxes_) out.push_back(b.title + "|" + b.text);
+    return out;
+  }
   // Whether message boxes are answered with Return as soon as they show.
   bool answerMessageBoxes = true;
   int paints(const Window& w) const;

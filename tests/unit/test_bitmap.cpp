@@ -27,28 +27,15 @@ Bytes bmpFile(int width, int height, int bits, const std::vector<Rgb>& palette, 
   Bytes b;
   b.reserve(64 + palette.size() * 4 + data.size());
   const std::uint32_t offset = 54 + static_cast<std::uint32_t>(palette.size()) * 4;
-  b.push_back('B');
-  b.push_back('M');
-  put32(b, offset + static_cast<std::uint32_t>(data.size()));
-  put32(b, 0);
-  put32(b, offset);
-  put32(b, 40);
-  put32(b, static_cast<std::uint32_t>(width));
-  put32(b, static_cast<std::uint32_t>(height));
+  const auto u = [](auto v) { return static_cast<std::uint32_t>(v); };
+  testing_support::putText(b, "BM");
+  for (std::uint32_t v : {offset + u(data.size()), 0u, offset, 40u, u(width), u(height)})
+    put32(b, v);
   put16(b, 1);
-  put16(b, bits);
-  put32(b, compression);
-  put32(b, static_cast<std::uint32_t>(data.size()));
-  put32(b, 2835);
-  put32(b, 2835);
-  put32(b, static_cast<std::uint32_t>(palette.size()));
-  put32(b, 0);
-  for (const Rgb& c : palette) {
-    b.push_back(c.b);
-    b.push_back(c.g);
-    b.push_back(c.r);
-    b.push_back(0);
-  }
+  put16(b, u(bits));
+  for (std::uint32_t v : {compression, u(data.size()), 2835u, 2835u, u(palette.size()), 0u})
+    put32(b, v);
+  for (const Rgb& c : palette) b.insert(b.end(), {c.b, c.g, c.r, 0});
   b.insert(b.end(), data.begin(), data.end());
   return b;
 }
@@ -74,9 +61,7 @@ Rgb colourAt(int x, int y) {
 Bytes bmp24(int width, int height, bool topDown) {
   const Bytes data = rows(width, height, topDown, 3, [](Bytes& d, int x, int y) {
     const Rgb c = colourAt(x, y);
-    d.push_back(c.b);
-    d.push_back(c.g);
-    d.push_back(c.r);
+    d.insert(d.end(), {c.b, c.g, c.r});
   });
   return bmpFile(width, topDown ? -height : height, 24, {}, data);
 }
@@ -290,16 +275,12 @@ struct PictureFile : ::testing::Test {
 TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOf) {
   testing_support::writeBmp24(folder.file("a.bmp"), 7, 3, {12, 34, 56});
   testing_support::writeBmp8(folder.file("b.bmp"), 5, 4, {0, 200, 0});
-  const auto a = media::loadPictureFile(folder.file("a.bmp"));
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->width, 7);
-  EXPECT_EQ(a->height, 3);
-  EXPECT_EQ(a->at(6, 2), (Rgb{12, 34, 56}));
-  const auto b = media::loadPictureFile(folder.file("b.bmp"));
-  ASSERT_TRUE(b);
-  EXPECT_EQ(b->width, 5);
-  EXPECT_EQ(b->height, 4);
-  EXPECT_EQ(b->at(4, 0), (Rgb{0, 200, 0}));
+  expectPixels(*media::loadPictureFile(folder.file("a.bmp")), 7, 3, [](int, int) {
+    return Rgb{12, 34, 56};
+  });
+  expectPixels(*media::loadPictureFile(folder.file("b.bmp")), 5, 4, [](int, int) {
+    return Rgb{0, 200, 0};
+  });
 }
 
 TEST_F(PictureFile, MissingFileIsFileNotFound) {

@@ -48,7 +48,7 @@ Outcome playTenLetters(const std::string& dir) {
   for (const auto& e : env.backend.record())
     if (e.what != testing_support::What::MessageBox)
       out.record.push_back(std::to_string(e.t) + " " + e.text());
-  for (const auto& b : env.backend.messageBoxes()) out.boxes.push_back(b.title + "|" + b.text);
+  out.boxes = env.backend.boxes();
   return out;
 }
 
@@ -78,7 +78,6 @@ struct Damage {
 };
 
 const std::vector<Damage>& damages() {
-  auto replace = [](const std::string& p) { std::filesystem::remove(p); };
   static const std::vector<Damage> all = {
       {"empty", [](auto& p, auto&) { testing_support::writeFile(p, {}); }, Expect::AsInvalid,
        Expect::AsMissing},
@@ -98,22 +97,16 @@ const std::vector<Damage>& damages() {
          testing_support::writeFile(p, noise);
        },
        Expect::AsInvalid, Expect::AsMissing},
+      // The file replaced by something else.
       {"a named pipe",
-       [=](auto& p, auto&) {
-         replace(p);
-         ASSERT_EQ(mkfifo(p.c_str(), 0644), 0);
-       },
+       [](auto& p, auto&) { ASSERT_TRUE(std::filesystem::remove(p) && !mkfifo(p.c_str(), 0644)); },
        Expect::AsMissing, Expect::AsMissing},
       {"a folder",
-       [=](auto& p, auto&) {
-         replace(p);
-         std::filesystem::create_directory(p);
-       },
+       [](auto& p, auto&) { std::filesystem::remove(p), std::filesystem::create_directory(p); },
        Expect::AsMissing, Expect::AsMissing},
       {"a link to /dev/zero",
-       [=](auto& p, auto&) {
-         replace(p);
-         std::filesystem::create_symlink("/dev/zero", p);
+       [](auto& p, auto&) {
+         std::filesystem::remove(p), std::filesystem::create_symlink("/dev/zero", p);
        },
        Expect::AsMissing, Expect::AsMissing},
       {"larger than any of its kind",

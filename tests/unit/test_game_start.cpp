@@ -81,9 +81,7 @@ TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
     EXPECT_FALSE(env.windows.runUntil(19999));
 
     EXPECT_EQ(env.subjects(What::Read), Strings(order.begin(), order.begin() + i + 1));
-    ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
-    EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
-    EXPECT_EQ(env.backend.messageBoxes()[0].text, "Form_Load: \nFile not found");
+    EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  53|Form_Load: \nFile not found"});
     EXPECT_EQ(frm.CurrentLetter, "");
     EXPECT_FALSE(frm.Timer2.enabled());
     EXPECT_TRUE(env.subjects(What::Sound).empty());
@@ -96,26 +94,18 @@ TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
   }
 }
 
-TEST(StartFailure, UnreadablePictureIsReportedAsInvalidAndTheBoxKeepsItsPicture) {
-  GameFolder folder;
+TEST_F(StartTest, UnreadablePictureIsReportedAsInvalidAndTheBoxKeepsItsPicture) {
   std::ofstream(folder.file("talk2.bmp")) << "not a picture";
-  HeadlessEnv env{folder.path()};
-  game::FrmMain frm{env.services};
   const auto before = frm.Picture2.picture();
-  env.windows.start(frm);
-  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
-  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  481");
-  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Form_Load: \nInvalid picture");
+  start();
+  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  481|Form_Load: \nInvalid picture"});
   EXPECT_EQ(frm.Picture2.picture()->width, 25);  // talk1 stayed
   EXPECT_NE(frm.Picture2.picture(), before);
 }
 
-TEST(StartFailure, MissingCroakOnlySilencesTheGreeting) {
-  GameFolder folder;
+TEST_F(StartTest, MissingCroakOnlySilencesTheGreeting) {
   folder.remove("ribbit.wav");
-  HeadlessEnv env{folder.path()};
-  game::FrmMain frm{env.services};
-  env.windows.start(frm);
+  start();
   EXPECT_TRUE(env.backend.messageBoxes().empty());
   EXPECT_TRUE(frm.Timer2.enabled());
   EXPECT_EQ(frm.CurrentLetter, "A");
@@ -144,10 +134,6 @@ TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
   // Nothing ran after the end.
   EXPECT_EQ(env.backend.record().back().what, What::End);
 }
-
-}  // namespace
-
-namespace {
 
 // On a 1920 x 1080 monitor the designs are 1.8 times larger: the screen is
 // 16000 x 9000 twips, the window covers it, pictures have 1.8 times their

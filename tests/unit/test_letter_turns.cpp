@@ -302,9 +302,7 @@ TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
   folder.remove("f5.bmp");
   const std::int64_t t0 = now() + 10;
   typeAndFinish(t0, "a");
-  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
-  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  53");
-  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Timer1_Timer: \nFile not found");
+  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  53|Timer1_Timer: \nFile not found"});
   EXPECT_EQ(env.timeOf({What::Read, "f6.bmp"}, 2), t0 + 6 * 50);
   EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50 + GameFolder::kLetterMs);
   EXPECT_EQ(frm.CurrentLetter, "Q");
@@ -326,9 +324,7 @@ TEST_F(TurnTest, TheLetterCountStopsAtItsLimitWithAnOverflowReport) {
   frm.LettersEaten = std::numeric_limits<std::int32_t>::max();
   env.backend.type(now() + 10, frm, "a");
   env.windows.runUntil(now() + 2000);
-  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
-  EXPECT_EQ(env.backend.messageBoxes()[0].title, "ERROR:  6");
-  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Yumble: \nOverflow");
+  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  6|Yumble: \nOverflow"});
   EXPECT_EQ(frm.LettersEaten, std::numeric_limits<std::int32_t>::max());
   EXPECT_FALSE(frm.Timer1.enabled());
 }

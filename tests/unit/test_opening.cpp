@@ -14,8 +14,7 @@ namespace {
 
 constexpr std::int64_t kTalkEnd = 16 * 150;         // tick 16 of the talking frog
 constexpr std::int64_t kArrange = kTalkEnd + 2000;  // Timer3's single tick
-constexpr std::int64_t kFirstLetter = kArrange + GameFolder::kDirectionsMs;
-constexpr std::int64_t kOpeningEnd = kFirstLetter + GameFolder::kDirections2Ms;
+using testing_support::kOpeningEnd;
 
 struct OpeningTest : ::testing::Test {
   GameFolder folder;
@@ -165,10 +164,6 @@ TEST_F(OpeningTest, WithoutAnEarlyKeyTheFirstLetterIsA) {
   EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
   EXPECT_FALSE(frm.lblScore.visible());
 }
-
-}  // namespace
-
-namespace {
 
 // A signal while the directions are spoken ends the game at once, through
 // its own unload (the window hidden first), not after the sentence.

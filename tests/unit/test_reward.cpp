@@ -37,16 +37,20 @@ struct RewardTest : ::testing::Test {
   }
 };
 
+// On a larger monitor, centred in the scaled twips (1920 x 1080 at 1.8: 16000 x 9000).
 TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
-  for (toolkit::Size screen :
-       {toolkit::Size{1024, 768}, toolkit::Size{1920, 1080}, toolkit::Size{800, 600}}) {
-    HeadlessEnv e{folder.path(), screen};
+  for (auto [screen, scale, twips] :
+       {std::tuple{toolkit::Size{1024, 768}, 1.0, toolkit::Size{15360, 11520}},
+        {toolkit::Size{1920, 1080}, 1.0, toolkit::Size{28800, 16200}},
+        {toolkit::Size{800, 600}, 1.0, toolkit::Size{12000, 9000}},
+        {toolkit::Size{1920, 1080}, 1.8, toolkit::Size{16000, 9000}}}) {
+    HeadlessEnv e{folder.path(), screen, scale};
     reward::FrmAllRight frm{e.services};
     e.windows.load(frm);
     EXPECT_EQ(frm.width(), 6300);
     EXPECT_EQ(frm.height(), 7305);
-    EXPECT_DOUBLE_EQ(frm.left(), (screen.width * 15 - 6300) / 2.0);
-    EXPECT_DOUBLE_EQ(frm.top(), (screen.height * 15 - 7305) / 2.0);
+    EXPECT_DOUBLE_EQ(frm.left(), (twips.width - 6300) / 2.0);
+    EXPECT_DOUBLE_EQ(frm.top(), (twips.height - 7305) / 2.0);
     // The picture with its sunken border leaves an 8 by 9 pixel frame to flash.
     EXPECT_EQ(frm.Picture1.left(), 120);
     EXPECT_EQ(frm.Picture1.top(), 135);
@@ -58,16 +62,6 @@ TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
     EXPECT_TRUE(frm.Timer2.enabled());
     e.windows.unload(frm);
   }
-}
-
-TEST_F(RewardTest, OnALargerMonitorItIsCentredInTheScaledTwips) {
-  HeadlessEnv e{folder.path(), {1920, 1080}, 1.8};
-  reward::FrmAllRight frm{e.services};
-  e.windows.load(frm);
-  EXPECT_DOUBLE_EQ(frm.left(), (16000 - 6300) / 2.0);
-  EXPECT_DOUBLE_EQ(frm.top(), (9000 - 7305) / 2.0);
-  EXPECT_EQ(frm.Picture1.width(), 6060);
-  e.windows.unload(frm);
 }
 
 TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndCloses) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -44,6 +45,13 @@ media::PictureRef solid(int w, int h, Rgb c) {
   p->width = w, p->height = h;
   p->pixels.assign(static_cast<std::size_t>(w) * h, c);
   return p;
+}
+
+// Blue text in a 36-point font, each block a solid square of ink.
+void ink(toolkit::Label& label, const std::string& text = kBlock, double points = 36) {
+  label.setCaption(text);
+  label.setFont({"MS Sans Serif", points, 400});
+  label.setForeColor(kBlue);
 }
 
 // A window 200 x 100 pixels, white, with whatever a test puts on it.
@@ -147,6 +155,24 @@ struct SdlBackendTest : ::testing::Test {
 
   Uint32 windowId(const toolkit::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
 
+  // Puts an event for w on SDL's queue; fill sets what else it says. Every
+  // kind of event for a window keeps the window's id at the same place.
+  void push(Uint32 type, const toolkit::Window& w,
+            const std::function<void(SDL_Event&)>& fill = {}) {
+    SDL_Event e{};
+    e.type = type;
+    e.window.windowID = windowId(w);
+    if (fill) fill(e);
+    SDL_PushEvent(&e);
+  }
+  void pushWindowEvent(const toolkit::Window& w, Uint8 event) {
+    push(SDL_WINDOWEVENT, w, [&](SDL_Event& e) { e.window.event = event; });
+  }
+  void pushText(const toolkit::Window& w, const char* text) {
+    push(SDL_TEXTINPUT, w,
+         [&](SDL_Event& e) { SDL_strlcpy(e.text.text, text, sizeof e.text.text); });
+  }
+
   std::unique_ptr<toolkit::WindowSystem> ws;
 };
 
@@ -166,9 +192,7 @@ TEST_F(SdlBackendTest, LabelsOnTheWindowPaintBeneathPictureBoxesWhateverTheirOrd
   toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(30), px(100));
   toolkit::Label label(w, "label", nullptr, px(0), px(0), px(200), px(100));
   box.setBackColor(kYellow);
-  label.setCaption(kBlock + kBlock + kBlock);
-  label.setFont({"MS Sans Serif", 36, 400});
-  label.setForeColor(kBlue);
+  ink(label, kBlock + kBlock + kBlock);
   paint(w);
   const Pixels p = pixels(w);
   EXPECT_EQ(p.count(kYellow, 0, 0, 30, 100), 30 * 100);  // the box hides the label
@@ -184,21 +208,14 @@ TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
   paint(w);
   const Pixels p = pixels(w);
   const Rgb grey{128, 128, 128}, light{192, 192, 192};
-  EXPECT_EQ(p.at(10, 10), grey);    // outer top-left
-  EXPECT_EQ(p.at(30, 10), grey);    // outer top
-  EXPECT_EQ(p.at(10, 30), grey);    // outer left
-  EXPECT_EQ(p.at(11, 11), kBlack);  // inner top-left
-  EXPECT_EQ(p.at(30, 11), kBlack);
-  EXPECT_EQ(p.at(49, 39), kWhite);  // outer bottom-right
-  EXPECT_EQ(p.at(30, 39), kWhite);
-  EXPECT_EQ(p.at(48, 38), light);  // inner bottom-right
-  EXPECT_EQ(p.at(48, 20), light);
-  // The picture starts inside the edge, unscaled; the box colour around it.
-  EXPECT_EQ(p.at(12, 12), kRed);
-  EXPECT_EQ(p.at(21, 16), kRed);
-  EXPECT_EQ(p.at(22, 12), kYellow);
-  EXPECT_EQ(p.at(12, 17), kYellow);
-  EXPECT_EQ(p.at(50, 20), kWhite);  // outside the box
+  // Outer then inner edge, top-left grey and black, bottom-right white and
+  // light grey; the picture inside the edge, unscaled, the box's colour
+  // around it; white outside the box.
+  const std::tuple<int, int, Rgb> expected[] = {
+      {10, 10, grey},   {30, 10, grey},    {10, 30, grey},    {11, 11, kBlack}, {30, 11, kBlack},
+      {49, 39, kWhite}, {30, 39, kWhite},  {48, 38, light},   {48, 20, light},  {12, 12, kRed},
+      {21, 16, kRed},   {22, 12, kYellow}, {12, 17, kYellow}, {50, 20, kWhite}};
+  for (auto [x, y, c] : expected) EXPECT_EQ(p.at(x, y), c) << x << "," << y;
 }
 
 TEST_F(SdlBackendTest, APictureLargerThanItsBoxIsClippedNotScaled) {
@@ -216,9 +233,7 @@ TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
   toolkit::PictureBox box(w, "box", nullptr, px(50), px(20), px(60), px(50));
   toolkit::Label inside(w, "inside", &box, px(-10), px(10), px(200), px(100));
   box.setBackColor(kYellow);
-  inside.setCaption(kBlock + kBlock + kBlock + kBlock);
-  inside.setFont({"MS Sans Serif", 36, 400});
-  inside.setForeColor(kBlue);
+  ink(inside, kBlock + kBlock + kBlock + kBlock);
   paint(w);
   const Pixels p = pixels(w);
   // Above the label's top, inside the box: only the box.
@@ -236,11 +251,8 @@ TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
   toolkit::Label inside(w, "inside", &box, px(0), px(0), px(100), px(100));
   toolkit::Label hidden(w, "hidden", nullptr, px(100), px(0), px(100), px(100));
   box.setBackColor(kYellow);
-  for (toolkit::Label* l : {&inside, &hidden}) {
-    l->setCaption(kBlock);
-    l->setFont({"MS Sans Serif", 36, 400});
-    l->setForeColor(kBlue);
-  }
+  ink(inside);
+  ink(hidden);
   hidden.setVisible(false);
   box.setVisible(false);
   paint(w);
@@ -291,9 +303,7 @@ TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
 TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
   TestWindow w(*ws);
   toolkit::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
-  label.setCaption(kBlock);
-  label.setFont({"MS Sans Serif", 36, 400});
-  label.setForeColor(kBlue);
+  ink(label);
   paint(w);
   const int left = pixels(w).firstColumn(kBlue);
   label.setAlignment(toolkit::Align::Center);
@@ -315,9 +325,7 @@ TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
   toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
   toolkit::Label label(w, "label", nullptr, px(100), px(0), px(100), px(100));
   box.setPicture(solid(50, 50, kRed));
-  label.setCaption(kBlock);
-  label.setFont({"MS Sans Serif", 36, 400});
-  label.setForeColor(kBlue);
+  ink(label);
   paint(w);
   EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
   box.setPicture(solid(50, 50, kGreen));
@@ -355,11 +363,7 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   ws->paintDirty();
   EXPECT_EQ(pixels(w).count(kGreen, 0, 0, 50, 50), 2500);
   EXPECT_EQ(pixels(w).count(kBlue, 150, 50, 160, 60), 100);
-  SDL_Event e{};
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = windowId(w);
-  e.window.event = SDL_WINDOWEVENT_EXPOSED;
-  SDL_PushEvent(&e);
+  pushWindowEvent(w, SDL_WINDOWEVENT_EXPOSED);
   box.setPicture(solid(50, 50, kRed));  // a change in the same paint is drawn all the same
   ws->pumpOnce();
   // What X lost is sent again as the window's pixels hold it, not drawn anew.
@@ -394,11 +398,7 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
   TestWindow w(*ws);
   paint(w);
-  SDL_Event e{};
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = windowId(w);
-  SDL_strlcpy(e.text.text, "a\xc3\xa9\xe6\x97\xa5", sizeof e.text.text);  // a é 日
-  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  pushText(w, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
   std::vector<std::int16_t> keys;
   while (auto ev = backend->waitEvent(0)) {
     EXPECT_EQ(ev->kind, Event::Kind::Key);
@@ -412,12 +412,7 @@ TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4DoesNotClose) {
   TestWindow w(*ws);
   paint(w);
   auto press = [&](SDL_Keycode key, Uint16 mod = KMOD_NONE) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = windowId(w);
-    e.key.keysym.sym = key;
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
+    push(SDL_KEYDOWN, w, [&](SDL_Event& e) { e.key.keysym.sym = key, e.key.keysym.mod = mod; });
   };
   press(SDLK_RETURN);
   press(SDLK_a);  // its text comes as text input, not here
@@ -439,19 +434,11 @@ TEST_F(SdlBackendTest, TheLeftButtonsPressAndReleaseReachTheirWindow) {
   TestWindow w(*ws);
   paint(w);
   auto button = [&](Uint32 type, Uint8 which, int x, int y) {
-    SDL_Event e{};
-    e.type = type;
-    e.button.windowID = windowId(w);
-    e.button.button = which;
-    e.button.x = x, e.button.y = y;
-    SDL_PushEvent(&e);
+    push(type, w, [&](SDL_Event& e) { e.button.button = which, e.button.x = x, e.button.y = y; });
   };
   button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 5, 5);
   button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 5, 5);
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = windowId(w);
-  SDL_PushEvent(&motion);
+  push(SDL_MOUSEMOTION, w);
   button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 40, 30);
   button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 42, 31);
   for (auto [kind, x, y] :
@@ -487,14 +474,8 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
   TestWindow second(*ws, "second");
   paint(first);
   paint(second);
-  SDL_Event e{};
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = windowId(second);
-  e.window.event = SDL_WINDOWEVENT_CLOSE;
-  SDL_PushEvent(&e);
-  e.window.windowID = windowId(first);
-  e.window.event = SDL_WINDOWEVENT_EXPOSED;
-  SDL_PushEvent(&e);
+  pushWindowEvent(second, SDL_WINDOWEVENT_CLOSE);
+  pushWindowEvent(first, SDL_WINDOWEVENT_EXPOSED);
   // Quitting from outside is a request to the whole program.
   SDL_Event quit{};
   quit.type = SDL_QUIT;
@@ -511,21 +492,14 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
 TEST_F(SdlBackendTest, WaitingIgnoresOtherInputAndEndsWithItsTimeOut) {
   TestWindow w(*ws);
   paint(w);
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = windowId(w);
-  SDL_PushEvent(&motion);
+  push(SDL_MOUSEMOTION, w);
   EXPECT_FALSE(backend->waitEvent(20));
 }
 
 TEST_F(SdlBackendTest, EventsForAWindowThatIsGoneAreDropped) {
   auto w = std::make_unique<TestWindow>(*ws);
   paint(*w);
-  SDL_Event e{};
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = windowId(*w);
-  SDL_strlcpy(e.text.text, "ab", sizeof e.text.text);
-  SDL_PushEvent(&e);
+  pushText(*w, "ab");
   ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
   w.reset();
   EXPECT_FALSE(backend->waitEvent(0));
@@ -535,10 +509,7 @@ TEST_F(SdlBackendTest, ThePointerHidesOnceItRestsAndShowsWhenItMoves) {
   TestWindow w(*ws);
   paint(w);
   backend->setPointerRest(60000);
-  SDL_Event move{};
-  move.type = SDL_MOUSEMOTION;
-  move.motion.windowID = windowId(w);
-  SDL_PushEvent(&move);
+  push(SDL_MOUSEMOTION, w);
   EXPECT_FALSE(backend->waitEvent(30));
   const std::int64_t moved = backend->nowMs();  // at the latest
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
@@ -547,7 +518,7 @@ TEST_F(SdlBackendTest, ThePointerHidesOnceItRestsAndShowsWhenItMoves) {
   backend->setPointerRest(backend->nowMs() - moved + 100);
   EXPECT_FALSE(backend->waitEvent(300));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  SDL_PushEvent(&move);
+  push(SDL_MOUSEMOTION, w);
   EXPECT_FALSE(backend->waitEvent(0));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   backend->setPointerRest(3000);
@@ -569,9 +540,7 @@ TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
   drawn->designWidth = 10, drawn->designHeight = 5;
   box.setPicture(drawn);
   toolkit::Label label(w, "label", nullptr, px(60), px(0), px(100), px(90));
-  label.setCaption(kBlock);
-  label.setFont({"MS Sans Serif", 24, 400});
-  label.setForeColor(kBlue);
+  ink(label, kBlock, 24);
   paint(w);
 
   EXPECT_EQ(place(w), (Place{160, 90, 320, 180}));
@@ -579,16 +548,12 @@ TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
   const Pixels p = pixels(w);
   const Rgb grey{128, 128, 128};
   // The box at 20,20, 80 x 60, its edge two lines of two pixels each.
-  EXPECT_EQ(p.at(20, 20), grey);
-  EXPECT_EQ(p.at(21, 40), grey);
-  EXPECT_EQ(p.at(22, 22), kBlack);
-  EXPECT_EQ(p.at(23, 40), kBlack);
-  EXPECT_EQ(p.at(99, 79), kWhite);
-  EXPECT_EQ(p.at(100, 40), kWhite);  // outside the box
-  // The picture inside the edge at its own pixels, no larger.
+  // White outside the box; the picture inside the edge at its own pixels, no larger.
+  const std::tuple<int, int, Rgb> expected[] = {
+      {20, 20, grey},   {21, 40, grey},    {22, 22, kBlack}, {23, 40, kBlack},
+      {99, 79, kWhite}, {100, 40, kWhite}, {24, 24, kRed},   {43, 33, kRed}};
+  for (auto [x, y, c] : expected) EXPECT_EQ(p.at(x, y), c) << x << "," << y;
   EXPECT_EQ(p.count(kRed, 0, 0, 320, 180), 20 * 10);
-  EXPECT_EQ(p.at(24, 24), kRed);
-  EXPECT_EQ(p.at(43, 33), kRed);
   // 24 points at 96 dots per inch are 32 pixels to the em; twice that here.
   int inkRows = 0;
   for (int row = 0; row < 180; ++row) inkRows += p.count(kBlue, 120, row, 320, row + 1) > 0;

@@ -1,12 +1,9 @@
 // The sound channel over the silent device on a virtual clock, and wave headers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +16,6 @@
 #include "tests/support/headless_env.h"
 
 using Strings = std::vector<std::string>;
-using testing_support::writeWav;
 
 namespace {
 
@@ -39,8 +35,9 @@ class Lent : public media::AudioOutput {
 };
 
 struct Channel : ::testing::Test {
-  static constexpr int kLongMs = 1500;
-  static constexpr int kShortMs = 400;
+  // The game's own files serve: ribbit.wav is long, slurp2.wav short.
+  static constexpr int kLongMs = testing_support::GameFolder::kRibbitMs;
+  static constexpr int kShortMs = testing_support::GameFolder::kSlurpMs;
 
   FakeClock clock;
   media::SilentAudio audio{clock};
@@ -49,27 +46,15 @@ struct Channel : ::testing::Test {
   media::SoundChannel mm{std::make_unique<Lent>(*device), [this](const media::SoundNote& n) {
                            heard.push_back(testing_support::soundLine(n));
                          }};
-  std::string dir;
+  testing_support::GameFolder folder;
 
   Channel() {
-    // A folder of its own: tests run side by side, and under the sanitizers
-    // two processes may well place the fixture at the same address.
-    std::string pattern = (std::filesystem::temp_directory_path() / "yumble-sound-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir = pattern;
-    writeWav(file("long.wav"), kLongMs);
-    writeWav(file("short.wav"), kShortMs);
-    std::ofstream(file("garbage.wav")) << "this is not a wave file at all, not even close";
+    std::ofstream(folder.file("garbage.wav")) << "this is not a wave file at all, not even close";
     mm.setDeviceType("WaveAudio");
   }
-  ~Channel() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  std::string file(const std::string& name) const { return dir + "/" + name; }
 
   void openFile(const std::string& name) {
-    mm.setFileName(file(name));
+    mm.setFileName(folder.file(name));
     mm.command("Open");
   }
   void playWaiting() {
@@ -80,7 +65,7 @@ struct Channel : ::testing::Test {
 
 TEST_F(Channel, WaitAppliesToTheNextCommandOnly) {
   mm.setWait(true);
-  openFile("long.wav");
+  openFile("ribbit.wav");
   EXPECT_TRUE(mm.isOpen());
   EXPECT_FALSE(mm.wait());
   mm.command("Play");  // Wait was used up by Open
@@ -94,7 +79,7 @@ TEST_F(Channel, WaitAppliesToTheNextCommandOnly) {
 
   // The record shows the wait on the command it applied to.
   EXPECT_EQ(Strings(heard.begin() + 1, heard.end()),
-            (Strings{"Wait=on", "FileName=long.wav", "Open (wait)", "Play", "Wait=on",
+            (Strings{"Wait=on", "FileName=ribbit.wav", "Open (wait)", "Play", "Wait=on",
                      "Play (wait)", "Play"}));
 }
 
@@ -103,36 +88,33 @@ TEST_F(Channel, WaitIsUsedUpEvenByACommandThatFails) {
   mm.command("Play");  // nothing open
   EXPECT_EQ(clock.now, 0);
   EXPECT_FALSE(mm.wait());
-  openFile("long.wav");
+  openFile("ribbit.wav");
   mm.command("Play");
   EXPECT_EQ(clock.now, 0);
 }
 
 TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStart) {
-  openFile("short.wav");
+  openFile("slurp2.wav");
   mm.command("Play");
   clock.now += 100;
   playWaiting();  // starts over
   EXPECT_EQ(clock.now, 100 + kShortMs);
 }
 
-TEST_F(Channel, CloseCutsASoundPlayingWithoutWait) {
-  openFile("long.wav");
+TEST_F(Channel, SoundPlayingWithoutWaitRunsItsFullLengthUnlessClosed) {
+  openFile("ribbit.wav");
   mm.command("Play");
   EXPECT_EQ(clock.now, 0);
   clock.now = 200;
+  device->waitUntilDone();
+  EXPECT_EQ(clock.now, kLongMs);
+  // Close cuts it.
+  mm.command("Play");
+  clock.now += 200;
   mm.command("Close");
   EXPECT_FALSE(mm.isOpen());
   device->waitUntilDone();
-  EXPECT_EQ(clock.now, 200);
-}
-
-TEST_F(Channel, SoundPlayingWithoutWaitRunsItsFullLengthUnlessClosed) {
-  openFile("long.wav");
-  mm.command("Play");
-  clock.now = 200;
-  device->waitUntilDone();
-  EXPECT_EQ(clock.now, kLongMs);
+  EXPECT_EQ(clock.now, kLongMs + 200);
 }
 
 TEST_F(Channel, FailingCommandsDoNothingAndTheChannelStaysUsable) {
@@ -143,31 +125,31 @@ TEST_F(Channel, FailingCommandsDoNothingAndTheChannelStaysUsable) {
   EXPECT_EQ(clock.now, 0);
   EXPECT_NO_THROW(openFile("garbage.wav"));
   EXPECT_FALSE(mm.isOpen());
-  EXPECT_NO_THROW(mm.setFileName(dir));  // a folder
+  EXPECT_NO_THROW(mm.setFileName(folder.path()));  // a folder
   EXPECT_NO_THROW(mm.command("Open"));
   EXPECT_FALSE(mm.isOpen());
   EXPECT_NO_THROW(playWaiting());
   EXPECT_EQ(clock.now, 0);
 
-  openFile("short.wav");
+  openFile("slurp2.wav");
   EXPECT_TRUE(mm.isOpen());
   playWaiting();
   EXPECT_EQ(clock.now, kShortMs);
 }
 
 TEST_F(Channel, ClosedChannelDoesNotPlayTheOldSound) {
-  openFile("short.wav");
+  openFile("slurp2.wav");
   mm.command("Close");
   playWaiting();
   EXPECT_EQ(clock.now, 0);
   // Reopened, it plays what is named now.
-  openFile("long.wav");
+  openFile("ribbit.wav");
   playWaiting();
   EXPECT_EQ(clock.now, kLongMs);
 }
 
-TEST_F(Channel, CommandNamesAreNotCaseSensitive) {
-  mm.setFileName(file("short.wav"));
+TEST_F(Channel, CommandNamesAreNotCaseSensitiveAndUnknownOnesDoNothing) {
+  mm.setFileName(folder.file("slurp2.wav"));
   mm.command("open");
   EXPECT_TRUE(mm.isOpen());
   mm.setWait(true);
@@ -175,10 +157,7 @@ TEST_F(Channel, CommandNamesAreNotCaseSensitive) {
   EXPECT_EQ(clock.now, kShortMs);
   mm.command("CLOSE");
   EXPECT_FALSE(mm.isOpen());
-}
-
-TEST_F(Channel, UnknownCommandsDoNothing) {
-  mm.setFileName(file("short.wav"));
+  // Unknown ones do nothing.
   mm.command("Opening");
   mm.command("Op");
   mm.command("");
@@ -192,11 +171,11 @@ TEST_F(Channel, UnknownCommandsDoNothing) {
 TEST_F(Channel, OnlyTheWaveDeviceOpens) {
   for (const char* other : {"Sequencer", "CDAudio", "AVIVideo", "WaveAudio2"}) {
     mm.setDeviceType(other);
-    openFile("short.wav");
+    openFile("slurp2.wav");
     EXPECT_FALSE(mm.isOpen()) << other;
   }
   mm.setDeviceType("waveaudio");
-  openFile("short.wav");
+  openFile("slurp2.wav");
   EXPECT_TRUE(mm.isOpen());
 }
 

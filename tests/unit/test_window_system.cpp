@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -59,9 +60,11 @@ struct Loop : ::testing::Test {
   void note(const std::string& what) {
     log.push_back(what + "@" + std::to_string(windows.nowMs()));
   }
-  // Records each tick of t by time.
-  void recordTicks(toolkit::Timer& t, Times& into) {
-    t.onTick = [this, &into] { into.push_back(windows.nowMs()); };
+  // Records each tick of t by time, in the list returned.
+  std::map<const toolkit::Timer*, Times> ticksOf;
+  Times& recorded(toolkit::Timer& t) {
+    t.onTick = [this, &t] { ticksOf[&t].push_back(windows.nowMs()); };
+    return ticksOf[&t];
   }
 };
 
@@ -69,8 +72,7 @@ struct Loop : ::testing::Test {
 
 TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
   toolkit::Timer t(main, "T", 100, false);
-  Times ticks;
-  recordTicks(t, ticks);
+  Times& ticks = recorded(t);
   windows.start(main);
   windows.runUntil(250);
   EXPECT_TRUE(ticks.empty());
@@ -93,8 +95,7 @@ TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
 // starts counting when the window loads, not when the object was made.
 TEST_F(Loop, TimerEnabledInTheDesignStartsCountingWhenItsWindowLoads) {
   toolkit::Timer t(main, "T", 100, true);
-  Times ticks;
-  recordTicks(t, ticks);
+  Times& ticks = recorded(t);
   windows.block(1000);
   windows.start(main);
   windows.runUntil(1250);
@@ -111,8 +112,7 @@ TEST_F(Loop, TimerEnabledInTheDesignStartsCountingWhenItsWindowLoads) {
 TEST_F(Loop, TimerDisabledWhileItsTickIsDueNeverTicksAgain) {
   toolkit::Timer busy(main, "Busy", 100, true);
   toolkit::Timer other(main, "Other", 120, true);
-  Times otherTicks;
-  recordTicks(other, otherTicks);
+  Times& otherTicks = recorded(other);
   busy.onTick = [&] {
     busy.setEnabled(false);
     windows.block(500);  // Other falls due meanwhile
@@ -126,8 +126,7 @@ TEST_F(Loop, TimerDisabledWhileItsTickIsDueNeverTicksAgain) {
 TEST_F(Loop, TimerDisabledByAnotherDueAtTheSameMomentDoesNotTick) {
   toolkit::Timer first(main, "First", 100, true);
   toolkit::Timer second(main, "Second", 100, true);
-  Times secondTicks;
-  recordTicks(second, secondTicks);
+  Times& secondTicks = recorded(second);
   first.onTick = [&] { second.setEnabled(false); };
   windows.start(main);
   windows.runUntil(1000);
@@ -136,8 +135,7 @@ TEST_F(Loop, TimerDisabledByAnotherDueAtTheSameMomentDoesNotTick) {
 
 TEST_F(Loop, TickMissedWhileBusyComesOnceThenTheGridGoesOn) {
   toolkit::Timer t(main, "T", 100, true);
-  Times ticks;
-  recordTicks(t, ticks);
+  Times& ticks = recorded(t);
   main.onKey = [&](std::int16_t) { windows.block(450); };  // busy 130..580
   backend.key(130, main, 'a');
   windows.start(main);
@@ -211,8 +209,7 @@ TEST_F(Loop, InputArrivingWhileBlockedIsHandledAfterwardsAllOfItInOrder) {
 
 TEST_F(Loop, PumpHandlesWhatIsPendingAndReturnsWithoutWaiting) {
   toolkit::Timer t(main, "T", 300, true);
-  Times ticks;
-  recordTicks(t, ticks);
+  Times& ticks = recorded(t);
   Strings keys;
   main.onKey = [&](std::int16_t k) { keys.push_back(std::string(1, static_cast<char>(k))); };
   backend.key(250, main, 'a');
@@ -249,8 +246,7 @@ TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   dialog.onKey = [&](std::int16_t k) { note(std::string("dialog ") + static_cast<char>(k)); };
 
   toolkit::Timer mainTimer(main, "MainTimer", 200, true);
-  Times mainTicks;
-  recordTicks(mainTimer, mainTicks);
+  Times& mainTicks = recorded(mainTimer);
   auto hit = box(main, "hit", 0, 0, 50, 50);
   hit->onClick = [&] { note("main click"); };
   main.onKey = [&](std::int16_t k) {
@@ -281,32 +277,23 @@ TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   EXPECT_EQ(Times(mainTicks.begin(), mainTicks.begin() + 5), (Times{200, 400, 600, 800, 1000}));
 }
 
-TEST_F(Loop, ModalWindowIsShownWhileItRuns) {
-  TestWindow dialog(windows, "dialog");
-  toolkit::Timer closer(dialog, "Closer", 100, true);
-  bool shownDuring = false;
-  closer.onTick = [&] {
-    shownDuring = backend.isShown(dialog) && dialog.isVisible();
-    windows.unload(dialog);
-  };
-  windows.showModal(dialog);
-  EXPECT_TRUE(shownDuring);
-  EXPECT_EQ(windows.nowMs(), 100);
-}
-
-// A closed window leaves a hole on the screen unless what lay beneath it is
-// painted again.
-TEST_F(Loop, ClosingAWindowRepaintsTheWindowBeneath) {
+// A modal window is shown while it runs. Closed, it would leave a hole on the
+// screen unless what lay beneath it is painted again.
+TEST_F(Loop, ModalWindowIsShownWhileItRunsAndClosingItRepaintsTheWindowBeneath) {
   windows.start(main);
   windows.runUntil(10);
   TestWindow dialog(windows, "dialog");
   toolkit::Timer closer(dialog, "Closer", 100, true);
+  bool shownDuring = false;
   int paintsBeforeClose = -1;
   closer.onTick = [&] {
+    shownDuring = backend.isShown(dialog) && dialog.isVisible();
     paintsBeforeClose = backend.paints(main);
     windows.unload(dialog);
   };
   windows.showModal(dialog);
+  EXPECT_TRUE(shownDuring);
+  EXPECT_EQ(windows.nowMs(), 110);
   windows.pumpOnce();
   EXPECT_EQ(backend.paints(main), paintsBeforeClose + 1);
 }
@@ -316,8 +303,7 @@ TEST_F(Loop, AControlAndATimerThatGoBeforeTheirWindowAreForgotten) {
   auto gone = box(main, "gone", 0, 0, 10, 10);
   auto goneTimer = std::make_unique<toolkit::Timer>(main, "Gone", 100, true);
   toolkit::Timer stays(main, "Stays", 100, true);
-  Times ticks;
-  recordTicks(stays, ticks);
+  Times& ticks = recorded(stays);
   Strings painted;
   backend.onPaint = [&](const toolkit::Window& w) {
     for (const toolkit::Control* c : w.controls()) painted.push_back(c->name());
@@ -464,8 +450,7 @@ TEST_F(Loop, AQuitEndsTheProgramEvenDuringAWaitOrAModalWindow) {
 
 TEST_F(Loop, EndProgramFromAHandlerStopsEverythingAtOnce) {
   toolkit::Timer t(main, "T", 100, true);
-  Times ticks;
-  recordTicks(t, ticks);
+  Times& ticks = recorded(t);
   main.onKey = [&](std::int16_t k) {
     note(std::string(1, static_cast<char>(k)));
     if (k == 'q') windows.endProgram(3);

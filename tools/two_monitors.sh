@@ -5,7 +5,7 @@
 # game is started with the pointer on the left monitor, on the right one, and
 # below the shorter left one (on no monitor: the primary is used); each time
 # it prints where the game window went, and the screenshots are left in OUT.
-# Usage: two_monitors_by_hand.sh BIN_DIR [OUT_DIR] [openbox]
+# Usage: two_monitors.sh BIN_DIR [OUT_DIR] [openbox]
 set -euo pipefail
 bin=$(cd "${1:?usage: $0 BIN_DIR [OUT_DIR] [openbox]}" && pwd)
 out=${2:-/tmp/yumble-two-monitors}
