@@ -212,16 +212,23 @@ shot() {
   echo "$file"
 }
 
-# count_pixels FILE X Y W H FX: pixels of the area for which the ImageMagick
-# expression FX (over r, g, b in 0..1) is true.
-count_pixels() {
-  local file=$1 x=$2 y=$3 w=$4 h=$5 fx=$6
-  timeout 60 convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($fx) ? 1 : 0" \
-    -format '%[fx:round(mean*w*h)]' info:
+# mask FILE X Y W H TEST ARG...: ImageMagick's convert on the area made white
+# where TEST holds and black elsewhere, then ARG...; TEST is either an -fx
+# expression over r, g, b in 0..1, or operators that make that mask at once
+# (-fx takes seconds over a large screen's area).
+mask() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 ops
+  if [[ $6 == -* ]]; then read -ra ops <<<"$6"; else ops=(-fx "($6) ? 1 : 0"); fi
+  shift 6
+  timeout 60 convert "$file" -crop "${w}x${h}+${x}+${y}" +repage "${ops[@]}" "$@"
 }
 
+# count_pixels FILE X Y W H TEST: pixels of the area for which TEST holds.
+count_pixels() { mask "$@" -format '%[fx:round(mean*w*h)]' info:; }
+
 PURE_GREEN='r == 0 && g == 1 && b == 0'
-GREENISH='g > r + 0.1 && g > b + 0.1'
+# g > r + 0.1 && g > b + 0.1
+GREENISH='-color-matrix -1,1,0,0,1,-1,0,0,0 -channel RG -threshold 10% -separate -evaluate-sequence min'
 # The score line's colour.
 PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 
@@ -281,12 +288,11 @@ px() {
   awk -v n="$1" -v s="${SCALE:-1}" 'BEGIN { v = n * s; printf "%d\n", v < 0 ? -int(-v + 0.5) : int(v + 0.5) }'
 }
 
-# bbox FILE X Y W H FX: "x y w h" of the pixels of the area for which the
-# ImageMagick expression FX is true, in the screen's coordinates; nothing if none.
+# bbox FILE X Y W H TEST: "x y w h" of the pixels of the area for which TEST
+# holds, in the screen's coordinates; nothing if none.
 bbox() {
-  local file=$1 x=$2 y=$3 w=$4 h=$5 fx=$6 box
-  box=$(timeout 60 convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($fx) ? 1 : 0" \
-    -bordercolor black -border 1 -format '%@' info:)
+  local x=$2 y=$3 box
+  box=$(mask "$@" -bordercolor black -border 1 -format '%@' info:)
   # "WxH+X+Y" of what trimming the black leaves; all black trims to nothing.
   [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 0
   [ "${BASH_REMATCH[1]}" -gt 1 ] || [ "${BASH_REMATCH[2]}" -gt 1 ] || return 0
@@ -338,7 +344,9 @@ repainted() {
     fail "$2: the game window was not repainted where the reward was ($count white pixels)"
 }
 
-DARK='r < 0.3 && g < 0.3 && b < 0.3'
+# r < 0.3 && g < 0.3 && b < 0.3; some of r, g, b < 0.94 (not the window's white)
+DARK='-channel RGB -threshold 30% -separate -evaluate-sequence max -negate'
+INKED='-channel RGB -threshold 94% -separate -evaluate-sequence min -negate'
 
 RED='r > 0.6 && g < 0.3 && b < 0.3'
 

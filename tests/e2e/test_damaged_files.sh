@@ -64,9 +64,8 @@ try() {
   wait_window >/dev/null
   # The directions are opened about 4.4 s in and the second part, intact, is
   # spoken to its end (the game takes nothing meanwhile): ask after it, so a
-  # damaged first part that held the game would show.
-  # Every other file is read before the window shows, or (the talking frog)
-  # within its first second.
+  # damaged first part that held the game would show. Every other file is
+  # read before the window shows, or (the talking frog) within its first second.
   if [ "$name" = yumdir.wav ]; then sleep 10; else sleep 1; fi
   rss=$(rss_kb)
   [ "$rss" -le "$MAX_RSS_KB" ] || fail "$name $how: $((rss / 1024)) MB resident"

@@ -15,11 +15,12 @@ using Strings = std::vector<std::string>;
 namespace {
 
 TEST(ErrorTitle, NumberFollowsWithALeadingSpaceUnlessNegative) {
-  EXPECT_EQ(toolkit::errorTitle(53), "ERROR:  53");
-  EXPECT_EQ(toolkit::errorTitle(481), "ERROR:  481");
-  EXPECT_EQ(toolkit::errorTitle(0), "ERROR:  0");
-  EXPECT_EQ(toolkit::errorTitle(-5), "ERROR: -5");
-  EXPECT_EQ(toolkit::errorTitle(-2147483647 - 1), "ERROR: -2147483648");
+  for (auto [number, title] : {std::pair{53, "ERROR:  53"},
+                               {481, "ERROR:  481"},
+                               {0, "ERROR:  0"},
+                               {-5, "ERROR: -5"},
+                               {-2147483647 - 1, "ERROR: -2147483648"}})
+    EXPECT_EQ(toolkit::errorTitle(number), title);
 }
 
 TEST(ErrorText, LabelThenOneLineFeedThenTheDescription) {

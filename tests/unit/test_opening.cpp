@@ -87,10 +87,15 @@ TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
   EXPECT_FALSE(frm.Timer2.enabled());
   EXPECT_FALSE(frm.Timer3.enabled());
 
-  // The opening never comes again.
+  // The opening never comes again. Without an early key the first letter is
+  // an A, in the sans-serif font, and no score shows yet.
   env.windows.runUntil(60000);
   EXPECT_EQ(env.count({What::Tick, "frmMain.Timer3"}), 1u);
   EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(frm.Label1.caption(), "A");
+  EXPECT_EQ(frm.CurrentLetter, "A");
+  EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
+  EXPECT_FALSE(frm.lblScore.visible());
 
   // The desktop gives the window another size: the corners follow it.
   env.backend.resizeScreen(60001, frm, {800, 600});
@@ -155,14 +160,6 @@ TEST_F(OpeningTest, AnEarlyAIsEatenAndTheScreenThenShowsTheLetterNowWanted) {
   EXPECT_EQ(frm.Label1.caption(), wanted);
   EXPECT_EQ(frm.CurrentLetter, wanted);
   EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(OpeningTest, WithoutAnEarlyKeyTheFirstLetterIsA) {
-  env.windows.runUntil(kOpeningEnd + 5000);
-  EXPECT_EQ(frm.Label1.caption(), "A");
-  EXPECT_EQ(frm.CurrentLetter, "A");
-  EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
-  EXPECT_FALSE(frm.lblScore.visible());
 }
 
 // A signal while the directions are spoken ends the game at once, through

@@ -117,12 +117,8 @@ TEST(Qoi, DamagedBytesNeverCrashTheDecoder) {
 }
 
 TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargest) {
-  EXPECT_EQ(media::pictureSetFor(1.0), 1);
-  EXPECT_EQ(media::pictureSetFor(1.28), 2);
-  EXPECT_EQ(media::pictureSetFor(1.8), 2);
-  EXPECT_EQ(media::pictureSetFor(2.0), 2);
-  EXPECT_EQ(media::pictureSetFor(2.4), 3);
-  EXPECT_EQ(media::pictureSetFor(3.6), 3);
+  for (auto [scale, set] : {std::pair{1.0, 1}, {1.28, 2}, {1.8, 2}, {2.0, 2}, {2.4, 3}, {3.6, 3}})
+    EXPECT_EQ(media::pictureSetFor(scale), set) << scale;
   EXPECT_EQ(media::largerSetPath("/game/f1.bmp", 2), "/game/f1@2x.qoi");
   EXPECT_EQ(media::largerSetPath("/a.b/talk0", 3), "/a.b/talk0@3x.qoi");
 }

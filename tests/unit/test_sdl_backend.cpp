@@ -8,11 +8,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -138,18 +138,11 @@ struct SdlBackendTest : ::testing::Test {
     return out;
   }
 
-  // Where the desktop's window is, and its size, in pixels.
-  struct Place {
-    int x = 0, y = 0, width = 0, height = 0;
-    friend bool operator==(const Place&, const Place&) = default;
-    friend std::ostream& operator<<(std::ostream& o, const Place& p) {
-      return o << p.x << "," << p.y << " " << p.width << "x" << p.height;
-    }
-  };
-  static Place place(const toolkit::Window& w) {
-    Place p;
-    SDL_GetWindowPosition(sdlWindow(w.caption()), &p.x, &p.y);
-    SDL_GetWindowSize(sdlWindow(w.caption()), &p.width, &p.height);
+  // Where the desktop's window is, and its size, in pixels: x, y, width, height.
+  static std::array<int, 4> place(const toolkit::Window& w) {
+    std::array<int, 4> p{};
+    SDL_GetWindowPosition(sdlWindow(w.caption()), &p[0], &p[1]);
+    SDL_GetWindowSize(sdlWindow(w.caption()), &p[2], &p[3]);
     return p;
   }
 
@@ -182,7 +175,7 @@ TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
   TestWindow w(*ws);
   w.setBounds(px(30), px(20), px(160), px(90));
   paint(w);
-  EXPECT_EQ(place(w), (Place{30, 20, 160, 90}));
+  EXPECT_EQ(place(w), (std::array{30, 20, 160, 90}));
   const Pixels p = pixels(w);
   EXPECT_EQ(p.count(kWhite, 0, 0, 160, 90), 160 * 90);
 }
@@ -543,7 +536,7 @@ TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
   ink(label, kBlock, 24);
   paint(w);
 
-  EXPECT_EQ(place(w), (Place{160, 90, 320, 180}));
+  EXPECT_EQ(place(w), (std::array{160, 90, 320, 180}));
 
   const Pixels p = pixels(w);
   const Rgb grey{128, 128, 128};
