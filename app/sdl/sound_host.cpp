@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -216,9 +217,18 @@ class Host {
     return std::any_of(voices_.begin(), voices_.end(), [](const Voice& v) { return v.playing; });
   }
 
+  // The libraries under SDL (ALSA above all) print their complaints at each
+  // try, and every sound tries again: the game says why once, and the host
+  // is quiet after its first failure.
+  void quiet() {
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+  }
+
   bool takeCard() {
     if (!audioStarted_) {
-      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return quiet(), false;
       audioStarted_ = true;
     }
     SDL_AudioSpec want{};
@@ -237,6 +247,7 @@ class Host {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       audioStarted_ = false;
       SDL_SetError("%s", why.c_str());
+      quiet();
       return false;
     }
     cardSince_ = lastBusy_ = Steady::now();
