@@ -69,6 +69,8 @@ heard() {
   recorder=$!
   E2E_PIDS+=("$recorder")
   for _ in $(seq 50); do [ -s "$E2E_WORK/heard.raw" ] && break; sleep 0.1; done
+  # A server just started can leave a new stream unasked for a second or two.
+  sleep 1
   feed_one
   pactl list sink-inputs >"$E2E_WORK/streams" 2>&1 || true
   sleep 5
