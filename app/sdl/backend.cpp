@@ -80,7 +80,6 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   std::unique_ptr<SdlBackend> backend(new SdlBackend());
   // Before any thread starts, so that all of them leave the signals to the
   // watcher, which starts once SDL's event queue is there to take its word.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   backend->signals_ = std::make_unique<QuitSignals>();
   // Only a desktop will do: never the console or an off-screen stand-in. On a
   // Wayland desktop its own driver comes first, since only through it can the
@@ -138,11 +137,15 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
     SDL_Quit();
     return nullptr;
   }
+  // Before anything is queued: setting the filter empties the queue.
+  backend->wakeEvent_ = SDL_RegisterEvents(1);
+  backend->wakeable_ =
+      backend->wakeEvent_ != static_cast<Uint32>(-1) && backend->signals_->takeSdlQuitHandler();
+  SDL_SetEventFilter(retypeWakes, backend.get());
   backend->onX11_ = std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
   SDL_StartTextInput();
   backend->screen_ = screen ? *screen : startingScreen();
   backend->picturesScale_ = backend->screen_.scale;
-  backend->comeForwardEvent_ = SDL_RegisterEvents(1);
   backend->signals_->watch([b = backend.get()] { b->askToQuit(); }, calls,
                            [b = backend.get()] { b->askToComeForward(); });
   return backend;
@@ -152,6 +155,7 @@ SdlBackend::SdlBackend() = default;
 
 SdlBackend::~SdlBackend() {
   signals_.reset();
+  SDL_SetEventFilter(nullptr, nullptr);
   while (!windows_.empty()) destroyWindow(*windows_.back()->window);
   for (auto& [key, f] : openFonts_)
     if (f) TTF_CloseFont(f);
@@ -193,7 +197,7 @@ void SdlBackend::sleepMs(std::int64_t ms) {
 }
 
 // On the signal watcher's thread: the flag and the bell end any wait of the
-// game's, and the event ends a wait for events.
+// game's, and the wake ends a wait for events.
 void SdlBackend::askToQuit() {
   {
     std::lock_guard lock(sleepMutex_);
@@ -201,9 +205,7 @@ void SdlBackend::askToQuit() {
     if (waitingOn_) waitingOn_->ring();
   }
   sleeper_.notify_all();
-  SDL_Event e{};
-  e.type = SDL_QUIT;
-  if (SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
+  signals_->wake();
 }
 
 // On the watcher's thread too: the main thread brings the windows forward.
@@ -213,9 +215,16 @@ void SdlBackend::askToComeForward() {
     comeForwardAsked_ = true;
   }
   sleeper_.notify_all();
-  SDL_Event e{};
-  e.type = comeForwardEvent_;
-  if (comeForwardEvent_ != static_cast<Uint32>(-1) && SDL_PushEvent(&e) < 0) warn("SDL_PushEvent");
+  signals_->wake();
+}
+
+// The quit event SDL makes of a wake becomes a wake event, so that SDL's own
+// quit events (a Wayland connection lost) stay what they are. On the thread
+// that pushes the event: the main one, in its pump.
+int SDLCALL SdlBackend::retypeWakes(void* backend, SDL_Event* e) {
+  if (e->type == SDL_QUIT && QuitSignals::tookWake())
+    e->type = static_cast<SdlBackend*>(backend)->wakeEvent_;
+  return 1;
 }
 
 std::uint64_t SdlBackend::clockSeed() {

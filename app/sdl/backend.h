@@ -144,6 +144,8 @@ class SdlBackend : public toolkit::Backend {
   void bringForward(Native& n);
   void askToQuit();
   void askToComeForward();
+  static int SDLCALL retypeWakes(void* backend, SDL_Event* e);
+  void takeRequests();
   // To the front, with the keyboard, as a second start of the game asks.
   void comeForward();
   // Hides the pointer if it has rested long enough; the time until it will
@@ -195,7 +197,8 @@ class SdlBackend : public toolkit::Backend {
   base::Bell* waitingOn_ = nullptr;  // the bell a waited sound rings
   std::atomic<bool> quit_{false};
   std::unique_ptr<QuitSignals> signals_;
-  Uint32 comeForwardEvent_ = static_cast<Uint32>(-1);
+  Uint32 wakeEvent_ = static_cast<Uint32>(-1);
+  bool wakeable_ = false;  // a wake can end a wait for events
   std::atomic<bool> comeForwardAsked_{false};
   std::int64_t pointerRestMs_ = 3000;
   std::int64_t pointerMovedAt_ = 0;

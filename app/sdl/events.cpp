@@ -24,16 +24,23 @@ std::optional<Event> SdlBackend::waitEvent(std::int64_t timeoutMs) {
     if (timeoutMs == 0) {
       got = SDL_PollEvent(&e);
     } else {
-      const std::int64_t left = timeoutMs < 0 ? -1 : deadline - nowMs();
+      const std::int64_t left = timeoutMs < 0 ? -1 : std::max<std::int64_t>(0, deadline - nowMs());
       // Wake when the pointer will have rested, to hide it.
       const bool toRest = untilRest >= 0 && (left < 0 || untilRest < left);
-      const std::int64_t wait = toRest ? untilRest : left;
-      if (wait < 0) {
-        got = SDL_WaitEvent(&e);
-      } else {
-        got = wait > 0 ? SDL_WaitEventTimeout(&e, clampToInt(wait)) : SDL_PollEvent(&e);
+      std::int64_t wait = toRest ? untilRest : left;
+      // Where no wake can come (SDL told to leave signals alone), what the
+      // watcher asks is seen within a slice.
+      constexpr std::int64_t kSliceMs = 100;
+      const bool slice = !wakeable_ && (wait < 0 || wait > kSliceMs);
+      if (slice) wait = kSliceMs;
+      {
+        const QuitSignals::Waiting waiting;
+        got = wait < 0   ? SDL_WaitEvent(&e)
+              : wait > 0 ? SDL_WaitEventTimeout(&e, clampToInt(wait))
+                         : SDL_PollEvent(&e);
       }
-      if (!got && toRest) continue;
+      if (slice) takeRequests();
+      if (!got && (toRest || slice)) continue;
     }
     if (!got) return std::nullopt;
     translate(e);
@@ -41,6 +48,12 @@ std::optional<Event> SdlBackend::waitEvent(std::int64_t timeoutMs) {
   Event e = pending_.front();
   pending_.pop_front();
   return e;
+}
+
+// What the watcher asked for, on the main thread.
+void SdlBackend::takeRequests() {
+  if (comeForwardAsked_.exchange(false)) comeForward();
+  if (quit_) pending_.push_back(Event{Event::Kind::Quit});
 }
 
 void SdlBackend::dropCloseRequests() {
@@ -181,7 +194,7 @@ void SdlBackend::translate(const SDL_Event& e) {
       pending_.push_back(Event{Event::Kind::Quit});
       break;
     default:
-      if (e.type == comeForwardEvent_ && comeForwardAsked_.exchange(false)) comeForward();
+      if (e.type == wakeEvent_) takeRequests();
       break;
   }
 }

@@ -7,11 +7,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <system_error>
 
 namespace sdl {
 namespace {
+
+constexpr int kWake = SIGUSR1;
 
 sigset_t quitSignals() {
   sigset_t set;
@@ -20,6 +23,27 @@ sigset_t quitSignals() {
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGHUP);
   return set;
+}
+
+sigset_t wakeSignal() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, kWake);
+  return set;
+}
+
+// SDL's handler sets a flag that its next pump turns into a quit event; it
+// is never run for SIGTERM itself, which stays blocked.
+using Handler = void (*)(int);
+Handler sdlQuitHandler = nullptr;
+std::atomic<bool> woken{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onWake(int) {
+  const int saved = errno;
+  woken = true;
+  sdlQuitHandler(SIGTERM);
+  errno = saved;
 }
 
 // Only the user who runs the game may call on it.
@@ -36,8 +60,43 @@ void answer(int calls, const std::function<void()>& onCall) {
 
 }  // namespace
 
-QuitSignals::QuitSignals() {
-  const sigset_t set = quitSignals();
+QuitSignals::QuitSignals() : main_(pthread_self()) {
+  sigset_t set = quitSignals();
+  sigaddset(&set, kWake);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // SDL puts its handler only where there is none; a SIGTERM that a parent
+  // ignores is still taken by the watcher while it is blocked.
+  signal(SIGTERM, SIG_DFL);
+}
+
+bool QuitSignals::takeSdlQuitHandler() {
+  struct sigaction term {};
+  if (sigaction(SIGTERM, nullptr, &term) != 0 || (term.sa_flags & SA_SIGINFO) ||
+      term.sa_handler == SIG_DFL || term.sa_handler == SIG_IGN)
+    return false;
+  sdlQuitHandler = term.sa_handler;
+  struct sigaction wake {};
+  wake.sa_handler = onWake;
+  wake.sa_flags = SA_RESTART;  // no call but a wait is cut short
+  sigemptyset(&wake.sa_mask);
+  return sigaction(kWake, &wake, nullptr) == 0;
+}
+
+void QuitSignals::wake() {
+  if (sdlQuitHandler) pthread_kill(main_, kWake);
+}
+
+bool QuitSignals::tookWake() {
+  return woken.exchange(false);
+}
+
+QuitSignals::Waiting::Waiting() {
+  const sigset_t set = wakeSignal();
+  if (sdlQuitHandler) pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+QuitSignals::Waiting::~Waiting() {
+  const sigset_t set = wakeSignal();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
