@@ -126,8 +126,28 @@ start_x() {
       sleep 0.1
     done
     timeout 5 wmctrl -m >/dev/null 2>&1 || fail "$wm did not start"
+    wm_ready
   fi
   say "X server $DISPLAY ${w}x${h}${wm:+ with $wm}"
+}
+
+# A window manager answers wmctrl as soon as it has claimed the screen, while
+# it is still starting. openbox 3.6 keeps what it read meanwhile (a window
+# asking to be shown) in a queue of its own, which its loop looks at only when
+# the next event comes: the window stays unmapped until then. Ready once a
+# window of ours is managed, with a root property changed each round to wake it.
+wm_ready() {
+  xmessage -title yumble-e2e-probe -geometry +0+0 probe >/dev/null 2>&1 &
+  local probe=$! n managed=""
+  for n in $(seq 100); do
+    timeout 5 xprop -root -f _YUMBLE_E2E_POKE 32c -set _YUMBLE_E2E_POKE "$n" || true
+    [[ $(timeout 5 xprop -name yumble-e2e-probe WM_STATE 2>/dev/null) == *Normal* ]] &&
+      managed=yes && break
+    sleep 0.1
+  done
+  kill "$probe" 2>/dev/null || true
+  wait "$probe" 2>/dev/null || true
+  [ -n "$managed" ] || fail "$WM manages no window"
 }
 
 # Stops everything started so far, newest first.
