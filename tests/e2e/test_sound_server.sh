@@ -72,7 +72,12 @@ heard() {
   # A server just started can leave a new stream unasked for a second or two.
   sleep 1
   feed_one
-  pactl list sink-inputs >"$E2E_WORK/streams" 2>&1 || true
+  # The game's stream, once its sound has reached the server (later on a busy machine).
+  for _ in $(seq 40); do
+    pactl list sink-inputs >"$E2E_WORK/streams" 2>&1 || true
+    grep -q 'application.name' "$E2E_WORK/streams" && break
+    sleep 0.1
+  done
   sleep 5
   kill "$recorder"
   wait "$recorder" 2>/dev/null || true
