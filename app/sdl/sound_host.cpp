@@ -72,6 +72,7 @@ class Host {
     for (;;) {
       pollfd p{socket_, POLLIN, 0};
       if (poll(&p, 1, card_ ? kWatchMs : -1) < 0 && errno != EINTR) break;
+      if (p.revents & POLLNVAL) break;  // started by hand, with no game on the other end
       if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) break;
       releaseEnded();
       if (card_) watchCard();
