@@ -20,7 +20,7 @@ int main(int argc, char** argv) try {
     std::cerr << "yumble: cannot open a window: " << why << "\n";
     return 1;
   }
-  return app::play(*screen, dir);
+  return sdl::statusAfterPlay(app::play(*screen, dir));
 } catch (const std::system_error& e) {
   // A thread the game needs could not be made (a limit on processes).
   std::cerr << "yumble: cannot start: " << e.what() << "\n";

@@ -4,14 +4,18 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "app/sdl/log.h"
+#include "app/sdl/x11.h"
 
 namespace sdl {
 namespace {
+
+bool displayBroke = false;
 
 // SDL ends its own wait for events by sending an event to our newest window
 // over a second X connection. When that window is destroyed at once, as when a
@@ -149,6 +153,23 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   backend->signals_->watch([b = backend.get()] { b->askToQuit(); }, calls,
                            [b = backend.get()] { b->askToComeForward(); });
   return backend;
+}
+
+bool lostDisplay() {
+  return displayBroke;
+}
+
+void SdlBackend::noteLostDisplay() {
+  if (displayBroke) return;
+  for (auto& n : windows_) {
+    if (const int error = n->sdl ? x11::waylandBroken(n->sdl) : 0) {
+      const char* display = std::getenv("WAYLAND_DISPLAY");
+      std::cerr << "yumble: connection to the Wayland display '" << (display ? display : "")
+                << "' broken (" << std::strerror(error) << ")\n";
+      displayBroke = true;
+      return;
+    }
+  }
 }
 
 SdlBackend::SdlBackend() = default;

@@ -24,6 +24,9 @@
 
 namespace sdl {
 
+// Whether the program's display connection broke while it ran.
+bool lostDisplay();
+
 using toolkit::Align;
 using toolkit::Border;
 using toolkit::Control;
@@ -103,6 +106,13 @@ class SdlBackend : public toolkit::Backend {
     Window* window = nullptr;
     SDL_Window* sdl = nullptr;
     bool popup = false;
+    // On Wayland a window kept above the game is drawn into the game's own
+    // window at its place there (a compositor puts a window of its own
+    // wherever it likes): its pixels, the window it shows in, and whether
+    // it is shown.
+    SurfacePtr drawn;
+    Native* host = nullptr;
+    bool overlaid = false;
     int putBack = 0;           // moves undone in a row
     bool showAtPaint = false;  // shown, but not on screen before its first paint
     std::map<const media::Picture*, Cached> pictures;
@@ -134,6 +144,17 @@ class SdlBackend : public toolkit::Backend {
     if (n.preparing.joinable()) n.preparing.join();
   }
   Native* findSdl(Uint32 windowId);
+  // Where an overlay lies in its host's pixels.
+  SDL_Rect overlayPlace(const Native& overlay) const;
+  // The shown overlay at a point of host's pixels, the point made its own.
+  Native* overlayAt(const Native& host, Sint32& x, Sint32& y);
+  // Puts the host's shown overlays back over what a paint drew into to.
+  void drawOverlays(const Native& host, SDL_Surface* to, std::vector<SDL_Rect>& changed,
+                    bool whole);
+  // The host shows its overlay's pixels, as painted.
+  void showOverlay(Native& overlay, const std::vector<SDL_Rect>& changed, bool whole);
+  // The host paints afresh where an overlay was.
+  void uncover(Native& overlay);
   void translate(const SDL_Event& e);
   void push(Event::Kind kind, Window* w);
   void focusTopWindow();
@@ -143,6 +164,9 @@ class SdlBackend : public toolkit::Backend {
   void adoptSize(Native& n, int width, int height);
   void bringForward(Native& n);
   void askToQuit();
+  // SDL asks to quit when the Wayland connection breaks: that is said, and
+  // the program ends with status 1 (see lostDisplay), as on a lost X display.
+  void noteLostDisplay();
   void askToComeForward();
   static int SDLCALL retypeWakes(void* backend, SDL_Event* e);
   void takeRequests();

@@ -240,9 +240,9 @@ std::vector<SDL_Rect> changedAreas(const std::vector<Look>& before, const std::v
 // and the letter at each tick, not the whole screen.
 void SdlBackend::paint(Window& w) {
   Native* n = find(w);
-  if (!n || !n->sdl) return;
+  if (!n || (n->host ? !n->overlaid : !n->sdl)) return;
   ready(*n);
-  SDL_Surface* to = SDL_GetWindowSurface(n->sdl);
+  SDL_Surface* to = n->host ? n->drawn.get() : SDL_GetWindowSurface(n->sdl);
   if (!to) {
     warn("SDL_GetWindowSurface " + w.name());
     return;
@@ -297,14 +297,19 @@ void SdlBackend::paint(Window& w) {
       drawContents(*n, to, nullptr, 0, 0, area);
     }
   }
-  if (n->showAtPaint)
-    showPainted(*n, to);
-  else if (sendAll && SDL_UpdateWindowSurface(n->sdl) != 0)
-    warn("SDL_UpdateWindowSurface");
-  else if (!sendAll && !changed.empty() &&
-           SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(), static_cast<int>(changed.size())) !=
-               0)
-    warn("SDL_UpdateWindowSurfaceRects");
+  if (n->host) {
+    showOverlay(*n, changed, sendAll);
+  } else {
+    drawOverlays(*n, to, changed, !kept);
+    if (n->showAtPaint)
+      showPainted(*n, to);
+    else if (sendAll && SDL_UpdateWindowSurface(n->sdl) != 0)
+      warn("SDL_UpdateWindowSurface");
+    else if (!sendAll && !changed.empty() &&
+             SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(),
+                                          static_cast<int>(changed.size())) != 0)
+      warn("SDL_UpdateWindowSurfaceRects");
+  }
   n->wholeNext = false;
   n->paintedOn = to;
   to->userdata = n;
@@ -357,6 +362,55 @@ std::optional<SDL_Rect> SdlBackend::pictureChange(const PictureBox& box, const L
   SDL_Rect seen{0, 0, 0, 0};
   SDL_IntersectRect(&area, &inner, &seen);
   return seen;
+}
+
+SDL_Rect SdlBackend::overlayPlace(const Native& overlay) const {
+  const SDL_Rect place = placeOf(*overlay.window), origin = placeOf(*overlay.host->window);
+  return {place.x - origin.x, place.y - origin.y, overlay.drawn->w, overlay.drawn->h};
+}
+
+SdlBackend::Native* SdlBackend::overlayAt(const Native& host, Sint32& x, Sint32& y) {
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+    Native& o = **it;
+    if (o.host != &host || !o.overlaid) continue;
+    const SDL_Rect at = overlayPlace(o);
+    const SDL_Point p{x, y};
+    if (!SDL_PointInRect(&p, &at)) continue;
+    x -= at.x, y -= at.y;
+    return &o;
+  }
+  return nullptr;
+}
+
+void SdlBackend::drawOverlays(const Native& host, SDL_Surface* to, std::vector<SDL_Rect>& changed,
+                              bool whole) {
+  const SDL_Rect all{0, 0, to->w, to->h};
+  for (auto& o : windows_) {
+    if (o->host != &host || !o->overlaid) continue;
+    const SDL_Rect at = overlayPlace(*o);
+    if (!whole && std::none_of(changed.begin(), changed.end(),
+                               [&](const SDL_Rect& c) { return SDL_HasIntersection(&c, &at); }))
+      continue;
+    SDL_SetClipRect(to, nullptr);
+    blit(o->drawn.get(), to, at.x, at.y);
+    if (SDL_Rect seen; !whole && SDL_IntersectRect(&at, &all, &seen)) changed.push_back(seen);
+  }
+}
+
+void SdlBackend::showOverlay(Native& overlay, const std::vector<SDL_Rect>& changed, bool whole) {
+  SDL_Surface* to = SDL_GetWindowSurface(overlay.host->sdl);
+  if (!to) return warn("SDL_GetWindowSurface " + overlay.host->window->name());
+  const SDL_Rect at = overlayPlace(overlay), all{0, 0, to->w, to->h};
+  std::vector<SDL_Rect> shown;
+  SDL_SetClipRect(to, nullptr);
+  for (const SDL_Rect& area : whole ? std::vector<SDL_Rect>{{0, 0, at.w, at.h}} : changed) {
+    SDL_Rect from = area, onto{at.x + area.x, at.y + area.y, area.w, area.h}, seen;
+    if (SDL_BlitSurface(overlay.drawn.get(), &from, to, &onto) != 0) warn("SDL_BlitSurface");
+    if (SDL_IntersectRect(&onto, &all, &seen)) shown.push_back(seen);
+  }
+  if (!shown.empty() && SDL_UpdateWindowSurfaceRects(overlay.host->sdl, shown.data(),
+                                                     static_cast<int>(shown.size())) != 0)
+    warn("SDL_UpdateWindowSurfaceRects");
 }
 
 std::pair<double, double> SdlBackend::originOf(const Control* container) const {

@@ -136,9 +136,12 @@ void SdlBackend::translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP:
       if (e.button.button == SDL_BUTTON_LEFT) {
         if (Native* n = findSdl(e.button.windowID)) {
+          // A click on a window drawn inside this one is that window's.
+          Sint32 x = e.button.x, y = e.button.y;
+          if (Native* overlay = overlayAt(*n, x, y)) n = overlay;
           Event button{e.type == SDL_MOUSEBUTTONDOWN ? Event::Kind::Press : Event::Kind::Release,
                        n->window};
-          button.x = e.button.x, button.y = e.button.y;
+          button.x = x, button.y = y;
           pending_.push_back(button);
         }
       }
@@ -191,6 +194,7 @@ void SdlBackend::translate(const SDL_Event& e) {
       }
       break;
     case SDL_QUIT:
+      noteLostDisplay();
       pending_.push_back(Event{Event::Kind::Quit});
       break;
     default:

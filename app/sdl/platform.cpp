@@ -13,4 +13,8 @@ std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock) {
   return MixerAudio::open(clock);
 }
 
+int statusAfterPlay(int status) {
+  return lostDisplay() ? 1 : status;
+}
+
 }  // namespace sdl

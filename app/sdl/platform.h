@@ -26,4 +26,8 @@ std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock);
 // plays sound, before anything else starts.
 std::optional<int> runSoundHostIfAsked(int argc, char** argv);
 
+// The program's status: 1 when play ended because the display's connection
+// broke (the compositor ended), else the status play gave.
+int statusAfterPlay(int status);
+
 }  // namespace sdl

@@ -16,6 +16,7 @@ namespace sdl {
 namespace {
 
 constexpr Rgb kWhite{255, 255, 255};
+constexpr Uint32 kOverlayFormat = SDL_PIXELFORMAT_RGB888;
 
 // White is the icon's background, so it lets the desktop show through.
 SDL_Surface* iconSurface(const media::Picture& p) {
@@ -45,16 +46,29 @@ void SdlBackend::createWindow(Window& w) {
 }
 
 bool SdlBackend::realise(Native& n) {
-  if (n.sdl) return true;
+  if (n.sdl || n.drawn) return true;
   const Window& w = *n.window;
+  const SDL_Rect place = placeOf(w);
+  // A Wayland compositor places every window itself, each its own way (one
+  // in a corner, one off centre, one lowering the game under its panel), so
+  // a window kept above the game is drawn inside the game's own window, where
+  // the program places it. (SDL's Wayland popups have no valid placement and
+  // weston refuses them, ending the connection.)
+  if (n.popup && !onX11_) {
+    if (Native* host = topOrdinaryWindow()) {
+      n.drawn.reset(SDL_CreateRGBSurfaceWithFormat(0, place.w, place.h, 32, kOverlayFormat));
+      if (n.drawn) {
+        n.host = host;
+        return true;
+      }
+      warn("SDL_CreateRGBSurfaceWithFormat " + w.name());
+    }
+  }
   Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
   // An X window manager keeps ordinary windows behind a full-screen one, so a
-  // window that must stay on top is one it does not manage. A Wayland
-  // compositor places a window itself: one kept above is the game's child
-  // (see showWindow), which compositors show centred over it. (SDL's Wayland
-  // popups are menus, which weston refuses, ending the connection.)
+  // window that must stay on top is one it does not manage. On Wayland, with
+  // no game window to be drawn in yet, it is the game's child (see showWindow).
   if (n.popup) flags |= SDL_WINDOW_ALWAYS_ON_TOP | (onX11_ ? SDL_WINDOW_POPUP_MENU : 0);
-  const SDL_Rect place = placeOf(w);
   n.sdl = SDL_CreateWindow(w.caption().c_str(), place.x, place.y, place.w, place.h, flags);
   if (!n.sdl) {
     warn("SDL_CreateWindow " + w.name());
@@ -86,6 +100,13 @@ void SdlBackend::destroyWindow(Window& w) {
   if (it == windows_.end()) return;
   Native& n = **it;
   ready(n);
+  if (n.host) uncover(n);
+  for (auto& other : windows_)
+    if (other->host == &n) {
+      other->host = nullptr;
+      other->drawn.reset();
+      other->overlaid = false;
+    }
   n.pictures.clear();
   n.texts.clear();
   if (n.sdl) SDL_DestroyWindow(n.sdl);
@@ -150,6 +171,10 @@ void SdlBackend::prepare(Native& n) {
 void SdlBackend::showWindow(Window& w) {
   Native* n = find(w);
   if (!n || !realise(*n)) return;
+  if (n->host) {
+    n->overlaid = n->wholeNext = true;
+    return;
+  }
   // On X11 the window goes on screen with its first paint (see paint), never
   // waiting for the desktop to show it; once it has, the window is raised and
   // takes the keyboard (see translate).
@@ -196,6 +221,17 @@ void SdlBackend::hideWindow(Window& w) {
   Native* n = find(w);
   if (n) n->showAtPaint = false;
   if (n && n->sdl) SDL_HideWindow(n->sdl);
+  if (n && n->overlaid) {
+    n->overlaid = false;
+    uncover(*n);
+  }
+}
+
+// The host draws all of itself again (its pixels held the overlay's), and
+// its overlays over that.
+void SdlBackend::uncover(Native& overlay) {
+  overlay.host->paintedOn = nullptr;
+  push(Event::Kind::Expose, overlay.host->window);
 }
 
 void SdlBackend::moveWindow(Window& w) {
@@ -209,6 +245,17 @@ void SdlBackend::moveWindow(Window& w) {
     if (place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
         realise(*n))
       prepare(*n);
+    return;
+  }
+  if (n->host) {
+    if (n->drawn->w != place.w || n->drawn->h != place.h) {
+      SurfacePtr resized(SDL_CreateRGBSurfaceWithFormat(0, place.w, place.h, 32, kOverlayFormat));
+      if (!resized) return warn("SDL_CreateRGBSurfaceWithFormat " + w.name());
+      n->drawn = std::move(resized);
+    }
+    n->wholeNext = true;
+    push(Event::Kind::Expose, n->window);
+    if (n->overlaid) uncover(*n);
     return;
   }
   // The desktop places a full-screen window.

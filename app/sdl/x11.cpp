@@ -115,4 +115,22 @@ bool holdKeyboard(SDL_Window* window) {
 #endif
 }
 
+int waylandBroken(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return 0;
+  // SDL has loaded the library already; the program does not link to it.
+  static void* library = SDL_LoadObject("libwayland-client.so.0");
+  using GetError = int (*)(wl_display*);
+  static auto getError =
+      library ? reinterpret_cast<GetError>(SDL_LoadFunction(library, "wl_display_get_error"))
+              : nullptr;
+  return getError ? getError(info.info.wl.display) : 0;
+#else
+  static_cast<void>(window);
+  return 0;
+#endif
+}
+
 }  // namespace sdl::x11

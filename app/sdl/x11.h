@@ -35,4 +35,9 @@ void activate(SDL_Window* window);
 // window is not an X11 one or X refuses.
 bool holdKeyboard(SDL_Window* window);
 
+// Why the window's Wayland connection broke (the compositor ended), as an
+// errno value; 0 while it holds or where the window is not a Wayland one.
+// (A broken X connection ends the program in Xlib itself.)
+int waylandBroken(SDL_Window* window);
+
 }  // namespace sdl::x11
