@@ -159,17 +159,19 @@ bool lostDisplay() {
   return displayBroke;
 }
 
-void SdlBackend::noteLostDisplay() {
-  if (displayBroke) return;
+bool SdlBackend::noteLostDisplay() {
+  if (displayBroke || onX11_) return displayBroke;
   for (auto& n : windows_) {
     if (const int error = n->sdl ? x11::waylandBroken(n->sdl) : 0) {
       const char* display = std::getenv("WAYLAND_DISPLAY");
       std::cerr << "yumble: connection to the Wayland display '" << (display ? display : "")
                 << "' broken (" << std::strerror(error) << ")\n";
       displayBroke = true;
-      return;
+      quit_ = true;
+      break;
     }
   }
+  return displayBroke;
 }
 
 SdlBackend::SdlBackend() = default;
@@ -199,8 +201,10 @@ void SdlBackend::sleepUntil(base::Bell& bell, std::int64_t ms) {
   constexpr std::int64_t kSliceMs = 100;
   const std::int64_t end = nowMs() + ms;
   for (std::int64_t left = ms; left > 0 && !bell.waitFor(std::min(left, kSliceMs));
-       left = end - nowMs())
+       left = end - nowMs()) {
     if (comeForwardAsked_.exchange(false)) comeForward();
+    if (noteLostDisplay()) break;
+  }
   std::lock_guard lock(sleepMutex_);
   waitingOn_ = nullptr;
 }

@@ -164,9 +164,11 @@ class SdlBackend : public toolkit::Backend {
   void adoptSize(Native& n, int width, int height);
   void bringForward(Native& n);
   void askToQuit();
-  // SDL asks to quit when the Wayland connection breaks: that is said, and
-  // the program ends with status 1 (see lostDisplay), as on a lost X display.
-  void noteLostDisplay();
+  // Whether the Wayland connection broke (SDL then asks to quit, but only
+  // once it reads, which a wait on a sound does not): if so, that is said,
+  // and the program ends with status 1 (see lostDisplay), as on a lost X
+  // display.
+  bool noteLostDisplay();
   void askToComeForward();
   static int SDLCALL retypeWakes(void* backend, SDL_Event* e);
   void takeRequests();

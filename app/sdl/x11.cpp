@@ -1,6 +1,9 @@
 #include "app/sdl/x11.h"
 
 #include <SDL_syswm.h>
+#include <poll.h>
+
+#include <cerrno>
 
 namespace sdl::x11 {
 namespace {
@@ -122,11 +125,16 @@ int waylandBroken(SDL_Window* window) {
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return 0;
   // SDL has loaded the library already; the program does not link to it.
   static void* library = SDL_LoadObject("libwayland-client.so.0");
-  using GetError = int (*)(wl_display*);
-  static auto getError =
-      library ? reinterpret_cast<GetError>(SDL_LoadFunction(library, "wl_display_get_error"))
-              : nullptr;
-  return getError ? getError(info.info.wl.display) : 0;
+  using Call = int (*)(wl_display*);
+  auto find = [](const char* name) {
+    return library ? reinterpret_cast<Call>(SDL_LoadFunction(library, name)) : nullptr;
+  };
+  static const Call getError = find("wl_display_get_error"), getFd = find("wl_display_get_fd");
+  if (const int error = getError ? getError(info.info.wl.display) : 0) return error;
+  // The compositor has closed its end, which the library learns only when it
+  // next reads: the program may be waiting on a sound meanwhile.
+  pollfd end{getFd ? getFd(info.info.wl.display) : -1, 0, 0};
+  return end.fd >= 0 && poll(&end, 1, 0) == 1 && (end.revents & (POLLHUP | POLLERR)) ? EPIPE : 0;
 #else
   static_cast<void>(window);
   return 0;
