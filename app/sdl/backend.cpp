@@ -159,15 +159,18 @@ bool lostDisplay() {
   return displayBroke;
 }
 
+void sayLost(int error) {
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  std::cerr << "yumble: connection to the Wayland display '" << (display ? display : "")
+            << "' broken (" << std::strerror(error) << ")\n";
+}
+
 bool SdlBackend::noteLostDisplay() {
   if (displayBroke || onX11_) return displayBroke;
   for (auto& n : windows_) {
-    if (const int error = n->sdl ? x11::waylandBroken(n->sdl) : 0) {
-      const char* display = std::getenv("WAYLAND_DISPLAY");
-      std::cerr << "yumble: connection to the Wayland display '" << (display ? display : "")
-                << "' broken (" << std::strerror(error) << ")\n";
-      displayBroke = true;
-      quit_ = true;
+    if (const int error = n->sdl ? x11::waylandBroken(n->sdl)() : 0) {
+      sayLost(error);
+      displayBroke = quit_ = true;
       break;
     }
   }

@@ -26,6 +26,8 @@ namespace sdl {
 
 // Whether the program's display connection broke while it ran.
 bool lostDisplay();
+// Says on standard error that the Wayland connection broke, and why.
+void sayLost(int error);
 
 using toolkit::Align;
 using toolkit::Border;
@@ -163,6 +165,9 @@ class SdlBackend : public toolkit::Backend {
   // the designs follow what it gave.
   void adoptSize(Native& n, int width, int height);
   void bringForward(Native& n);
+  // SDL_ShowWindow, which on Wayland waits for the compositor's first word
+  // about the window.
+  void showNow(SDL_Window* window);
   void askToQuit();
   // Whether the Wayland connection broke (SDL then asks to quit, but only
   // once it reads, which a wait on a sound does not): if so, that is said,

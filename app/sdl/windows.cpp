@@ -4,8 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <iostream>
+#include <mutex>
 #include <system_error>
 
 #include "app/sdl/log.h"
@@ -182,11 +187,40 @@ void SdlBackend::showWindow(Window& w) {
     n->showAtPaint = true;
     return;
   }
-  SDL_ShowWindow(n->sdl);
+  showNow(n->sdl);
   if (n->popup && !onX11_)
     if (Native* owner = topOrdinaryWindow(); owner && SDL_SetWindowModalFor(n->sdl, owner->sdl))
       warn("SDL_SetWindowModalFor");
   bringForward(*n);
+}
+
+// SDL never stops that wait when the compositor has gone, spinning on the
+// broken connection: a watch ends the program then, as a lost X display does.
+void SdlBackend::showNow(SDL_Window* window) {
+  std::function<int()> broken = x11::waylandBroken(window);
+  std::mutex mutex;
+  std::condition_variable done;
+  bool shown = onX11_;
+  std::jthread watch;
+  try {
+    if (!shown)
+      watch = std::jthread([&] {
+        std::unique_lock lock(mutex);
+        while (!done.wait_for(lock, std::chrono::milliseconds(200), [&] { return shown; }))
+          if (const int error = broken()) {
+            sayLost(error);
+            std::_Exit(1);
+          }
+      });
+  } catch (const std::system_error&) {
+    // No thread to be had: shown unwatched.
+  }
+  SDL_ShowWindow(window);
+  {
+    std::lock_guard lock(mutex);
+    shown = true;
+  }
+  done.notify_all();
 }
 
 // To the front, with the keyboard, so play goes on without a click. No window

@@ -118,11 +118,12 @@ bool holdKeyboard(SDL_Window* window) {
 #endif
 }
 
-int waylandBroken(SDL_Window* window) {
+std::function<int()> waylandBroken(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_WAYLAND)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return 0;
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+    return [] { return 0; };
   // SDL has loaded the library already; the program does not link to it.
   static void* library = SDL_LoadObject("libwayland-client.so.0");
   using Call = int (*)(wl_display*);
@@ -130,14 +131,18 @@ int waylandBroken(SDL_Window* window) {
     return library ? reinterpret_cast<Call>(SDL_LoadFunction(library, name)) : nullptr;
   };
   static const Call getError = find("wl_display_get_error"), getFd = find("wl_display_get_fd");
-  if (const int error = getError ? getError(info.info.wl.display) : 0) return error;
-  // The compositor has closed its end, which the library learns only when it
-  // next reads: the program may be waiting on a sound meanwhile.
-  pollfd end{getFd ? getFd(info.info.wl.display) : -1, 0, 0};
-  return end.fd >= 0 && poll(&end, 1, 0) == 1 && (end.revents & (POLLHUP | POLLERR)) ? EPIPE : 0;
+  wl_display* display = info.info.wl.display;
+  const int fd = getFd ? getFd(display) : -1;
+  return [display, fd] {
+    if (const int error = getError ? getError(display) : 0) return error;
+    // The compositor has closed its end, which the library learns only when
+    // it next reads: the program may be waiting on a sound meanwhile.
+    pollfd end{fd, 0, 0};
+    return fd >= 0 && poll(&end, 1, 0) == 1 && (end.revents & (POLLHUP | POLLERR)) ? EPIPE : 0;
+  };
 #else
   static_cast<void>(window);
-  return 0;
+  return [] { return 0; };
 #endif
 }
 

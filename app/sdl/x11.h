@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <functional>
+
 // The little this program asks of X11 itself, apart from SDL. Kept apart
 // because X11's headers name things (Window, Font) as the program does.
 namespace sdl::x11 {
@@ -35,9 +37,10 @@ void activate(SDL_Window* window);
 // window is not an X11 one or X refuses.
 bool holdKeyboard(SDL_Window* window);
 
-// Why the window's Wayland connection broke (the compositor ended), as an
-// errno value; 0 while it holds or where the window is not a Wayland one.
-// (A broken X connection ends the program in Xlib itself.)
-int waylandBroken(SDL_Window* window);
+// What tells why the window's Wayland connection broke (the compositor
+// ended), as an errno value; 0 while it holds or where the window is not a
+// Wayland one. (A broken X connection ends the program in Xlib itself.) It
+// calls no SDL, so any thread may ask it.
+std::function<int()> waylandBroken(SDL_Window* window);
 
 }  // namespace sdl::x11
