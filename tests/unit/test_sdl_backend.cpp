@@ -446,6 +446,39 @@ TEST_F(SdlBackendTest, TheLeftButtonsPressAndReleaseReachTheirWindow) {
   EXPECT_FALSE(backend->waitEvent(0));
 }
 
+// Where the desktop places every window itself (Wayland, and off screen), a
+// window kept above is drawn inside the one beneath, at its own place, over
+// what that one paints; clicks there are its own; gone, it leaves nothing.
+TEST_F(SdlBackendTest, AWindowKeptAboveIsDrawnInsideTheOneBeneath) {
+  TestWindow game(*ws, "game");
+  paint(game);
+  {
+    TestWindow above(*ws, "above");
+    above.setAlwaysOnTop(true);
+    above.setBounds(px(50), px(20), px(60), px(40));
+    above.setBackColor(kRed);
+    paint(above);
+    EXPECT_EQ(sdlWindow("above"), nullptr);
+    EXPECT_EQ(pixels(game).count(kRed, 50, 20, 110, 60), 60 * 40);
+    game.setBackColor(kBlue);
+    ws->paintDirty();
+    EXPECT_EQ(pixels(game).count(kRed, 0, 0, 200, 100), 60 * 40);
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.windowID = windowId(game);
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = 55, e.button.y = 25;
+    SDL_PushEvent(&e);
+    auto press = backend->waitEvent(0);
+    ASSERT_TRUE(press);
+    EXPECT_EQ(std::tuple(press->window, press->x, press->y), std::tuple(&above, 5, 5));
+  }
+  while (backend->waitEvent(0)) {
+  }
+  ws->paintDirty();
+  EXPECT_EQ(pixels(game).count(kBlue, 0, 0, 200, 100), 200 * 100);
+}
+
 // A quit signal ends a sleep at once and comes as a Quit event. The wake
 // that carries it to the event loop, left over with nothing asked, is no quit.
 TEST_F(SdlBackendTest, AQuitSignalEndsASleepAndBecomesAQuitEvent) {
