@@ -53,6 +53,7 @@ reward_box() {
     awk -F '[x+]' 'NF == 4 && $1 > 1 { print $3 - 1, $4 - 1, $1, $2 }'
 }
 
+GOLD='r > 0.8 && g > 0.5 && g < 0.95 && b < 0.4'
 burst() {
   local keys
   for keys in "$@"; do press $keys || fail "$NAME: cannot press $keys"; done
@@ -85,7 +86,12 @@ play() {
     fail "$NAME: the reward at $x $y is not centred"
   [ $held = no ] || burst "$@"
   ls "$MARKS"/* >/dev/null 2>&1 && [ $held = yes ] && fail "$NAME: a shortcut acted during the reward"
-  for _ in $(seq 30); do [ -z "$(reward_box)" ] && break; done
+  # Gone once its star's gold is: it stops flashing while it speaks.
+  for _ in $(seq 60); do
+    grab "$E2E_WORK/poll.png" &&
+      [ "$(count_pixels "$E2E_WORK/poll.png" "$x" "$y" "$w" "$h" "$GOLD")" = 0 ] && break
+    sleep 0.5
+  done
   [ "$NAME" != sway ] || sway_resize
   stop_sign_whole 10 || fail "$NAME: after the reward, the stop sign is not whole on screen"
   grab "$SHOTS/$NAME-after.png"
