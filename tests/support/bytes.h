@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/base/rgb.h"
+
 namespace testing_support {
 
 // Little-endian byte writers, for the files the tests make: bitmaps, waves.
@@ -78,6 +80,25 @@ inline Bytes waveBytes(const WavSpec& s, const Bytes& extraChunk = {}) {
   put32(b, s.declaredData ? s.declaredData : s.dataBytes);
   b.resize(b.size() + s.dataBytes, 0);
   set32(b, 4, static_cast<std::uint32_t>(b.size() - 8));
+  return b;
+}
+
+// A bitmap file's bytes: headers, palette, then the pixel data exactly as given.
+inline Bytes bmpBytes(int width, int height, int bits, const std::vector<base::Rgb>& palette,
+                      const Bytes& data, std::uint32_t compression = 0) {
+  const auto u = [](auto v) { return static_cast<std::uint32_t>(v); };
+  const std::uint32_t offset = 54 + u(palette.size()) * 4;
+  Bytes b;
+  b.reserve(offset + data.size());
+  putText(b, "BM");
+  for (std::uint32_t v : {offset + u(data.size()), 0u, offset, 40u, u(width), u(height)})
+    put32(b, v);
+  put16(b, 1);
+  put16(b, u(bits));
+  for (std::uint32_t v : {compression, u(data.size()), 2835u, 2835u, u(palette.size()), 0u})
+    put32(b, v);
+  for (const base::Rgb& c : palette) b.insert(b.end(), {c.b, c.g, c.r, 0});
+  b.insert(b.end(), data.begin(), data.end());
   return b;
 }
 

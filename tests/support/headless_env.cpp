@@ -8,34 +8,22 @@
 namespace testing_support {
 namespace {
 
+// Rows of one colour, padded to four bytes; an 8-bit file's colour is its palette's second.
 void writeBmp(const std::string& path, int w, int h, media::Rgb c, int bits) {
-  const auto u = [](int v) { return static_cast<std::uint32_t>(v); };
-  const std::uint32_t stride = u((w * bits + 31) / 32 * 4);
-  const std::uint32_t paletteBytes = bits == 8 ? 256 * 4 : 0;
-  const std::uint32_t offset = 54 + paletteBytes;
-  Bytes b;
-  putText(b, "BM");
-  for (std::uint32_t v : {offset + stride * u(h), 0u, offset, 40u, u(w), u(h)}) put32(b, v);
-  put16(b, 1);
-  put16(b, u(bits));
-  for (std::uint32_t v : {0u, stride * u(h), 2835u, 2835u, bits == 8 ? 256u : 0u, 0u}) put32(b, v);
-  if (bits == 8) {
-    for (int i = 0; i < 256; ++i) {
-      const media::Rgb p = i == 1 ? c : media::Rgb{};
-      b.insert(b.end(), {p.b, p.g, p.r, 0});
-    }
-  }
+  const auto stride = static_cast<std::size_t>((w * bits + 31) / 32 * 4);
+  Bytes data;
   for (int y = 0; y < h; ++y) {
-    const std::size_t rowStart = b.size();
     for (int x = 0; x < w; ++x) {
       if (bits == 8)
-        b.push_back(1);
+        data.push_back(1);
       else
-        b.insert(b.end(), {c.b, c.g, c.r});
+        data.insert(data.end(), {c.b, c.g, c.r});
     }
-    b.resize(rowStart + stride, 0);
+    data.resize(stride * static_cast<std::size_t>(y + 1), 0);
   }
-  writeFile(path, b);
+  std::vector<media::Rgb> palette(bits == 8 ? 256 : 0);
+  if (bits == 8) palette[1] = c;
+  writeFile(path, bmpBytes(w, h, bits, palette, data));
 }
 
 }  // namespace

@@ -12,8 +12,6 @@
 
 using base::Rgb;
 using testing_support::Bytes;
-using testing_support::put16;
-using testing_support::put32;
 using testing_support::set32;
 
 namespace {
@@ -21,24 +19,7 @@ namespace {
 constexpr std::size_t kWidthAt = 18, kHeightAt = 22, kBitsAt = 28, kCompressionAt = 30,
                       kColoursAt = 46, kOffsetAt = 10, kHeaderSizeAt = 14;
 
-// A bitmap file: headers, palette, then the pixel data exactly as given.
-Bytes bmpFile(int width, int height, int bits, const std::vector<Rgb>& palette, const Bytes& data,
-              std::uint32_t compression = 0) {
-  Bytes b;
-  b.reserve(64 + palette.size() * 4 + data.size());
-  const std::uint32_t offset = 54 + static_cast<std::uint32_t>(palette.size()) * 4;
-  const auto u = [](auto v) { return static_cast<std::uint32_t>(v); };
-  testing_support::putText(b, "BM");
-  for (std::uint32_t v : {offset + u(data.size()), 0u, offset, 40u, u(width), u(height)})
-    put32(b, v);
-  put16(b, 1);
-  put16(b, u(bits));
-  for (std::uint32_t v : {compression, u(data.size()), 2835u, 2835u, u(palette.size()), 0u})
-    put32(b, v);
-  for (const Rgb& c : palette) b.insert(b.end(), {c.b, c.g, c.r, 0});
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
+using testing_support::bmpBytes;
 
 // Rows as stored: bottom row first unless top-down, each padded to four bytes.
 template <class PutPixel>
@@ -63,7 +44,7 @@ Bytes bmp24(int width, int height, bool topDown) {
     const Rgb c = colourAt(x, y);
     d.insert(d.end(), {c.b, c.g, c.r});
   });
-  return bmpFile(width, topDown ? -height : height, 24, {}, data);
+  return bmpBytes(width, topDown ? -height : height, 24, {}, data);
 }
 
 const std::vector<Rgb> kPalette{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
@@ -72,7 +53,7 @@ Bytes bmp8(int width, int height, bool topDown) {
   const Bytes data = rows(width, height, topDown, 1, [](Bytes& d, int x, int y) {
     d.push_back(static_cast<std::uint8_t>((x + 2 * y) % kPalette.size()));
   });
-  return bmpFile(width, topDown ? -height : height, 8, kPalette, data);
+  return bmpBytes(width, topDown ? -height : height, 8, kPalette, data);
 }
 
 void expectPixels(const std::optional<media::Picture>& pic, int width, int height,
@@ -111,19 +92,19 @@ TEST(DecodeBmp, OneAndFourBitPixelsComeFromTheHighBitsFirst) {
   // 10 pixels: 1011001110 -> 0xB3 0x80, padded to four bytes; two rows.
   const Bytes oneBit{0xB3, 0x80, 0, 0, 0xB3, 0x80, 0, 0};
   const std::string pattern = "1011001110";
-  expectPixels(media::decodeBmp(bmpFile(10, 2, 1, two, oneBit)), 10, 2,
+  expectPixels(media::decodeBmp(bmpBytes(10, 2, 1, two, oneBit)), 10, 2,
                [&](int x, int) { return two[pattern[x] - '0']; });
 
   // 3 pixels: indexes 1, 4, 2 -> 0x14 0x20.
   const Bytes fourBit{0x14, 0x20, 0, 0};
   const int idx[] = {1, 4, 2};
-  expectPixels(media::decodeBmp(bmpFile(3, 1, 4, kPalette, fourBit)), 3, 1,
+  expectPixels(media::decodeBmp(bmpBytes(3, 1, 4, kPalette, fourBit)), 3, 1,
                [&](int x, int) { return kPalette[idx[x]]; });
 }
 
 TEST(DecodeBmp, ThirtyTwoBitPixelsAreBlueGreenRedThenUnused) {
   const Bytes data{1, 2, 3, 0xFF, 4, 5, 6, 0};
-  expectPixels(media::decodeBmp(bmpFile(2, 1, 32, {}, data)), 2, 1, [](int x, int) {
+  expectPixels(media::decodeBmp(bmpBytes(2, 1, 32, {}, data)), 2, 1, [](int x, int) {
     return x == 0 ? Rgb{3, 2, 1} : Rgb{6, 5, 4};
   });
 }
@@ -135,7 +116,7 @@ Bytes rle8Sample() {
       0, 3, 2, 3, 1, 0, 1, 0, 0, 0,  // middle: literal 2 3 1 (padded), one of 0, end of line
       0, 2, 2, 0, 2, 3, 0, 1,        // top: skip two right, two of 3, end of picture
   };
-  return bmpFile(4, 3, 8, kPalette, data, 1);
+  return bmpBytes(4, 3, 8, kPalette, data, 1);
 }
 
 TEST(DecodeBmp, Rle8RunsLiteralsSkipsAndEnd) {
@@ -146,13 +127,13 @@ TEST(DecodeBmp, Rle8RunsLiteralsSkipsAndEnd) {
 
 TEST(DecodeBmp, Rle8SkipDownAndEarlyEndLeaveTheFirstColour) {
   const Bytes data{0, 2, 1, 1, 2, 4, 0, 1};  // skip one right and one row on, two of 4, end
-  const auto pic = media::decodeBmp(bmpFile(3, 3, 8, kPalette, data, 1));
+  const auto pic = media::decodeBmp(bmpBytes(3, 3, 8, kPalette, data, 1));
   expectPixels(pic, 3, 3, [](int x, int y) { return kPalette[y == 1 && x >= 1 ? 4 : 0]; });
 }
 
 TEST(DecodeBmp, Rle8RunsLongerThanTheRowAreClipped) {
   const Bytes data{200, 1, 0, 0, 0, 9, 1, 2, 3, 4, 1, 2, 3, 4, 1, 0, 0, 1};
-  expectPixels(media::decodeBmp(bmpFile(3, 2, 8, kPalette, data, 1)), 3, 2,
+  expectPixels(media::decodeBmp(bmpBytes(3, 2, 8, kPalette, data, 1)), 3, 2,
                [](int x, int y) { return kPalette[y == 1 ? 1 : x + 1]; });
 }
 
@@ -230,7 +211,7 @@ TEST(BitmapBounds, PixelCountIsBoundedWhateverTheDataCanGive) {
   auto oneBit = [&](int height) {
     Bytes data;
     for (int i = 0; i < height; ++i) data.insert(data.end(), row.begin(), row.end());
-    return bmpFile(8192, height, 1, {{0, 0, 0}, {1, 2, 3}}, data);
+    return bmpBytes(8192, height, 1, {{0, 0, 0}, {1, 2, 3}}, data);
   };
   const auto most = media::decodeBmp(oneBit(1024));
   ASSERT_TRUE(most);
@@ -243,17 +224,17 @@ TEST(BitmapBounds, Rle8MoveDownEscapesAreBoundedByTheRowsThereAre) {
   // 1,340 bytes of "move 255 rows down" claiming 16384 x 16384: refused outright.
   Bytes downs;
   while (downs.size() < 1280) downs.insert(downs.end(), {0, 2, 0, 255});
-  EXPECT_FALSE(media::decodeBmp(bmpFile(16384, 16384, 8, kPalette, downs, 1)));
+  EXPECT_FALSE(media::decodeBmp(bmpBytes(16384, 16384, 8, kPalette, downs, 1)));
   // The same within bounds: the rows moved over keep the first colour.
-  const auto pic = media::decodeBmp(bmpFile(4096, 2048, 8, kPalette, downs, 1));
+  const auto pic = media::decodeBmp(bmpBytes(4096, 2048, 8, kPalette, downs, 1));
   ASSERT_TRUE(pic);
   EXPECT_EQ(pic->at(4095, 0), kPalette[0]);
   // A move to the right beyond the row, then pixels: they fall outside and are dropped.
   const Bytes right{0, 2, 200, 0, 3, 1, 0, 0, 3, 2, 0, 1};
-  expectPixels(media::decodeBmp(bmpFile(4, 2, 8, kPalette, right, 1)), 4, 2,
+  expectPixels(media::decodeBmp(bmpBytes(4, 2, 8, kPalette, right, 1)), 4, 2,
                [](int x, int y) { return y == 0 && x < 3 ? kPalette[2] : kPalette[0]; });
   // Data cut inside an escape is refused as a whole.
-  EXPECT_FALSE(media::decodeBmp(bmpFile(64, 4096, 8, kPalette, Bytes{5, 1, 0, 0, 0, 2, 0}, 1)));
+  EXPECT_FALSE(media::decodeBmp(bmpBytes(64, 4096, 8, kPalette, Bytes{5, 1, 0, 0, 0, 2, 0}, 1)));
 }
 
 // ---- Files --------------------------------------------------------------------
