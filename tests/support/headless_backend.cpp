@@ -31,9 +31,7 @@ void HeadlessBackend::schedule(std::int64_t atMs, Event e) {
 }
 
 void HeadlessBackend::key(std::int64_t atMs, Window& w, std::int16_t keyAscii) {
-  Event e{Event::Kind::Key, &w};
-  e.keyAscii = keyAscii;
-  schedule(atMs, e);
+  schedule(atMs, Event{Event::Kind::Key, &w, keyAscii});
 }
 
 void HeadlessBackend::type(std::int64_t atMs, Window& w, const std::string& text) {
@@ -46,15 +44,11 @@ void HeadlessBackend::click(std::int64_t atMs, Window& w, int x, int y) {
 }
 
 void HeadlessBackend::press(std::int64_t atMs, Window& w, int x, int y) {
-  Event e{Event::Kind::Press, &w};
-  e.x = x, e.y = y;
-  schedule(atMs, e);
+  schedule(atMs, Event{Event::Kind::Press, &w, 0, x, y});
 }
 
 void HeadlessBackend::release(std::int64_t atMs, Window& w, int x, int y) {
-  Event e{Event::Kind::Release, &w};
-  e.x = x, e.y = y;
-  schedule(atMs, e);
+  schedule(atMs, Event{Event::Kind::Release, &w, 0, x, y});
 }
 
 void HeadlessBackend::quit(std::int64_t atMs) {
