@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <utility>
@@ -17,6 +15,7 @@
 #include "media/builtin_art.h"
 #include "media/picture_scale.h"
 #include "media/qoi.h"
+#include "tests/support/bytes.h"
 
 using base::Rgb;
 using media::PictureRef;
@@ -258,17 +257,12 @@ void expectLargerSetMatches(const std::string& name, const media::Picture& desig
   EXPECT_LT(changed(down, design, whole(design)), 0.001);
 }
 
-std::vector<std::uint8_t> fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(LargerSets, EveryFrameIsDrawnAgainAtTwoAndThreeTimesItsSize) {
   for (const char* name : {"f1", "f2", "f3", "f4", "f5", "f6", "f7", "talk0", "talk1", "talk2"})
     for (int set : {2, 3}) {
       const std::string bmp = std::string(YUMBLE_BIN_DIR) + "/" + name + ".bmp";
-      expectLargerSetMatches(name, *runtimePicture(name), fileBytes(media::largerSetPath(bmp, set)),
-                             set);
+      expectLargerSetMatches(name, *runtimePicture(name),
+                             testing_support::readFile(media::largerSetPath(bmp, set)), set);
     }
 }
 

@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -50,10 +48,7 @@ struct Sound {
 
 // The header through media::parseWav, the 16-bit samples read here.
 std::optional<Sound> load(const std::string& name) {
-  std::ifstream in(std::string(YUMBLE_BIN_DIR) + "/" + name + ".wav", std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
+  const auto bytes = testing_support::readFile(std::string(YUMBLE_BIN_DIR) + "/" + name + ".wav");
   const auto info = media::parseWav(bytes);
   if (!info || info->bitsPerSample != 16) return std::nullopt;
   Sound sound{name, *info, {}};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -32,6 +33,12 @@ inline void putText(Bytes& b, const std::string& s) {
 // Overwrites the four bytes at `at`.
 inline void set32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A copy of b with one four-byte field changed.
+inline Bytes with32(Bytes b, std::size_t at, std::uint32_t v) {
+  set32(b, at, v);
+  return b;
 }
 
 inline std::int16_t get16(const Bytes& b, std::size_t at) {
@@ -100,6 +107,12 @@ inline Bytes bmpBytes(int width, int height, int bits, const std::vector<base::R
   for (const base::Rgb& c : palette) b.insert(b.end(), {c.b, c.g, c.r, 0});
   b.insert(b.end(), data.begin(), data.end());
   return b;
+}
+
+// Empty when the file cannot be read.
+inline Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void writeFile(const std::string& path, const Bytes& b) {

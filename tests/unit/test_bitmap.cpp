@@ -12,7 +12,8 @@
 
 using base::Rgb;
 using testing_support::Bytes;
-using testing_support::set32;
+using testing_support::Exactly;
+using testing_support::with32;
 
 namespace {
 
@@ -64,10 +65,6 @@ void expectPixels(const std::optional<media::Picture>& pic, int width, int heigh
   ASSERT_EQ(pic->pixels.size(), static_cast<std::size_t>(width * height));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) EXPECT_EQ(pic->at(x, y), expected(x, y)) << x << "," << y;
-}
-
-std::optional<media::Picture> decodeExactly(const Bytes& b, std::size_t n) {
-  return media::decodeBmp(testing_support::Exactly(b, n));
 }
 
 TEST(DecodeBmp, TwentyFourBitRowsEitherWayWithPadding) {
@@ -139,9 +136,9 @@ TEST(DecodeBmp, Rle8RunsLongerThanTheRowAreClipped) {
 
 TEST(DecodeBmp, CutAnywhereIsRejectedWithoutReadingPastTheEnd) {
   for (const Bytes& whole : {bmp24(3, 2, false), bmp8(5, 2, true), rle8Sample()}) {
-    ASSERT_TRUE(decodeExactly(whole, whole.size()));
+    ASSERT_TRUE(media::decodeBmp(Exactly(whole, whole.size())));
     for (std::size_t n = 0; n < whole.size(); ++n)
-      EXPECT_FALSE(decodeExactly(whole, n)) << n << " of " << whole.size() << " bytes";
+      EXPECT_FALSE(media::decodeBmp(Exactly(whole, n))) << n << " of " << whole.size() << " bytes";
   }
 }
 
@@ -153,38 +150,32 @@ TEST(DecodeBmp, GarbageIsRejected) {
   EXPECT_FALSE(media::decodeBmp(Bytes{}));
 }
 
-// One field of a good file changed.
-Bytes with(Bytes b, std::size_t at, std::uint32_t value) {
-  set32(b, at, value);
-  return b;
-}
-
 TEST(DecodeBmp, AbsurdSizesAreRejected) {
   const Bytes good = bmp24(3, 2, false);
   for (std::uint32_t w : {0u, 0x80000000u, 0xffffffffu, 16385u, 0x7fffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(good, kWidthAt, w))) << "width " << w;
+    EXPECT_FALSE(media::decodeBmp(with32(good, kWidthAt, w))) << "width " << w;
   for (std::uint32_t h : {0u, 0x80000000u, 0x80000001u, 16385u, 0x7fffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(good, kHeightAt, h))) << "height " << h;
+    EXPECT_FALSE(media::decodeBmp(with32(good, kHeightAt, h))) << "height " << h;
   // Within the size limit, but far more pixels than the file holds.
-  EXPECT_FALSE(media::decodeBmp(with(with(good, kWidthAt, 16384), kHeightAt, 16384)));
+  EXPECT_FALSE(media::decodeBmp(with32(with32(good, kWidthAt, 16384), kHeightAt, 16384)));
 }
 
 TEST(DecodeBmp, OffsetsAndCountsBeyondTheFileAreRejected) {
   const Bytes good = bmp24(3, 2, false);
   for (std::uint32_t off : {static_cast<std::uint32_t>(good.size()), 0xfffffff0u, 0xffffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(good, kOffsetAt, off))) << "offset " << off;
+    EXPECT_FALSE(media::decodeBmp(with32(good, kOffsetAt, off))) << "offset " << off;
   for (std::uint32_t size : {0u, 12u, 0xfffffff0u, 0xffffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(good, kHeaderSizeAt, size))) << "header " << size;
+    EXPECT_FALSE(media::decodeBmp(with32(good, kHeaderSizeAt, size))) << "header " << size;
 
   const Bytes paletted = bmp8(3, 2, false);
   for (std::uint32_t colours : {257u, 0x40000000u, 0xffffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(paletted, kColoursAt, colours))) << "colours " << colours;
+    EXPECT_FALSE(media::decodeBmp(with32(paletted, kColoursAt, colours))) << "colours " << colours;
   // No count means a full palette of 256, which this file does not hold.
-  EXPECT_FALSE(media::decodeBmp(with(paletted, kColoursAt, 0)));
+  EXPECT_FALSE(media::decodeBmp(with32(paletted, kColoursAt, 0)));
 
   const Bytes rle = rle8Sample();
   for (std::uint32_t off : {static_cast<std::uint32_t>(rle.size()), 0xfffffff0u, 0xffffffffu})
-    EXPECT_FALSE(media::decodeBmp(with(rle, kOffsetAt, off))) << "RLE8 offset " << off;
+    EXPECT_FALSE(media::decodeBmp(with32(rle, kOffsetAt, off))) << "RLE8 offset " << off;
 }
 
 TEST(DecodeBmp, UnsupportedFormatsAreRejected) {
@@ -197,10 +188,10 @@ TEST(DecodeBmp, UnsupportedFormatsAreRejected) {
   };
   for (int n : {0, 2, 3, 16, 48, 64}) EXPECT_FALSE(media::decodeBmp(bits(n))) << n;
   for (std::uint32_t c : {2u, 4u, 5u, 99u})  // RLE4, JPEG, PNG, nonsense
-    EXPECT_FALSE(media::decodeBmp(with(good, kCompressionAt, c))) << c;
+    EXPECT_FALSE(media::decodeBmp(with32(good, kCompressionAt, c))) << c;
   // RLE8 needs 8 bits and rows stored bottom-up.
-  EXPECT_FALSE(media::decodeBmp(with(good, kCompressionAt, 1)));
-  EXPECT_FALSE(media::decodeBmp(with(rle8Sample(), kHeightAt, static_cast<std::uint32_t>(-3))));
+  EXPECT_FALSE(media::decodeBmp(with32(good, kCompressionAt, 1)));
+  EXPECT_FALSE(media::decodeBmp(with32(rle8Sample(), kHeightAt, static_cast<std::uint32_t>(-3))));
 }
 
 // The largest picture is bounded by its pixel count, before anything is
@@ -217,7 +208,7 @@ TEST(BitmapBounds, PixelCountIsBoundedWhateverTheDataCanGive) {
   ASSERT_TRUE(most);
   EXPECT_EQ(most->at(8191, 1023), (Rgb{1, 2, 3}));
   EXPECT_FALSE(media::decodeBmp(oneBit(1025)));
-  EXPECT_FALSE(media::decodeBmp(with(bmp24(3, 2, false), kWidthAt, 8193)));
+  EXPECT_FALSE(media::decodeBmp(with32(bmp24(3, 2, false), kWidthAt, 8193)));
 }
 
 TEST(BitmapBounds, Rle8MoveDownEscapesAreBoundedByTheRowsThereAre) {
@@ -236,8 +227,6 @@ TEST(BitmapBounds, Rle8MoveDownEscapesAreBoundedByTheRowsThereAre) {
   // Data cut inside an escape is refused as a whole.
   EXPECT_FALSE(media::decodeBmp(bmpBytes(64, 4096, 8, kPalette, Bytes{5, 1, 0, 0, 0, 2, 0}, 1)));
 }
-
-// ---- Files --------------------------------------------------------------------
 
 struct PictureFile : ::testing::Test {
   testing_support::GameFolder folder;  // a fresh folder; its own files do not matter here

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "game/frm_main.h"
@@ -21,6 +20,7 @@
 using testing_support::Bytes;
 using testing_support::GameFolder;
 using testing_support::HeadlessEnv;
+using testing_support::with32;
 
 namespace {
 
@@ -52,14 +52,6 @@ Outcome playTenLetters(const std::string& dir) {
   return out;
 }
 
-Bytes readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-Bytes with32(Bytes b, std::size_t at, std::uint32_t v) {
-  testing_support::set32(b, at, v);
-  return b;
-}
 bool isPicture(const std::string& name) {
   return name.ends_with(".bmp");
 }
@@ -189,7 +181,7 @@ TEST_P(DamagedFiles, EachEndsAsTheGameExpectsAndNeverWaitsLonger) {
   for (const auto& damage : damages()) {
     SCOPED_TRACE(file + " as " + damage.name);
     GameFolder folder;
-    damage.apply(folder.file(file), readAll(folder.file(file)));
+    damage.apply(folder.file(file), testing_support::readFile(folder.file(file)));
     const Outcome got = playTenLetters(folder.path());
     ASSERT_GT(got.endedAt, 0) << "the close request did not end it";
     switch (isPicture(file) ? damage.picture : damage.sound) {

@@ -327,8 +327,7 @@ TEST_F(TurnTest, TheFrameCountStopsAtItsLimitWithAnOverflowReport) {
   frm.FrameNo = std::numeric_limits<std::int16_t>::max();
   frm.Timer1.setEnabled(true);
   env.windows.runUntil(now() + 60);
-  ASSERT_EQ(env.backend.messageBoxes().size(), 1u);
-  EXPECT_EQ(env.backend.messageBoxes()[0].text, "Timer1_Timer: \nOverflow");
+  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  6|Timer1_Timer: \nOverflow"});
   EXPECT_EQ(frm.FrameNo, std::numeric_limits<std::int16_t>::max());
 }
 

@@ -18,6 +18,7 @@
 using media::Picture;
 using media::Rgb;
 using testing_support::Bytes;
+using testing_support::Exactly;
 
 namespace {
 
@@ -36,10 +37,6 @@ Bytes qoiHeader(std::uint32_t width, std::uint32_t height) {
   b.push_back(3);
   b.push_back(0);
   return b;
-}
-
-std::optional<Picture> decodeExactly(const Bytes& b, std::size_t n) {
-  return media::decodeQoi(testing_support::Exactly(b, n));
 }
 
 // Flat runs longer than one run op, soft shading, sharp edges and returning colours.
@@ -85,7 +82,7 @@ TEST(Qoi, EncodedPicturesComeBackExactlyAndSmall) {
 TEST(Qoi, CutAnywhereIsRejectedWithoutReadingPastTheEnd) {
   const Bytes b = media::encodeQoi(drawing(20));  // every kind of operation, briefly
   // The end mark is not needed; the pixels are.
-  for (std::size_t n = 0; n + 8 < b.size(); ++n) EXPECT_FALSE(decodeExactly(b, n)) << n;
+  for (std::size_t n = 0; n + 8 < b.size(); ++n) EXPECT_FALSE(media::decodeQoi(Exactly(b, n))) << n;
 }
 
 TEST(Qoi, LiesAboutTheSizeAreRejectedBeforeAllocating) {
@@ -110,7 +107,7 @@ TEST(Qoi, DamagedBytesNeverCrashTheDecoder) {
   for (int round = 0; round < 300; ++round) {
     Bytes b = good;
     for (int k = 0; k < 4; ++k) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
-    if (auto p = decodeExactly(b, b.size())) {
+    if (auto p = media::decodeQoi(Exactly(b, b.size()))) {
       EXPECT_EQ(p->pixels.size(), static_cast<std::size_t>(p->width) * p->height);
     }
   }

@@ -179,18 +179,13 @@ TEST_F(Channel, OnlyTheWaveDeviceOpens) {
   EXPECT_TRUE(mm.isOpen());
 }
 
-// ---- Wave headers ----------------------------------------------------------------
-
 using testing_support::Bytes;
 using testing_support::put32;
-using testing_support::WavSpec;
-
-Bytes wave(const WavSpec& s, const Bytes& extraChunk = {}) {
-  return testing_support::waveBytes(s, extraChunk);
-}
+using testing_support::waveBytes;
 
 TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
-  auto info = media::parseWav(wave({.rate = 44100, .channels = 2, .bits = 16, .dataBytes = 88200}));
+  auto info =
+      media::parseWav(waveBytes({.rate = 44100, .channels = 2, .bits = 16, .dataBytes = 88200}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->sampleRate, 44100);
   EXPECT_EQ(info->channels, 2);
@@ -199,7 +194,7 @@ TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
   EXPECT_EQ(info->dataOffset, 44u);
   EXPECT_EQ(info->durationMs(), 500);
 
-  info = media::parseWav(wave({.rate = 8000, .channels = 1, .bits = 8, .dataBytes = 12000}));
+  info = media::parseWav(waveBytes({.rate = 8000, .channels = 1, .bits = 8, .dataBytes = 12000}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->durationMs(), 1500);
 }
@@ -209,7 +204,7 @@ TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
   testing_support::putText(list, "LIST");
   put32(list, 5);
   list.insert(list.end(), {'a', 'b', 'c', 'd', 'e', 0});  // odd size, one pad byte
-  auto info = media::parseWav(wave({.rate = 22050, .dataBytes = 4410}, list));
+  auto info = media::parseWav(waveBytes({.rate = 22050, .dataBytes = 4410}, list));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->sampleRate, 22050);
   EXPECT_EQ(info->dataOffset, 44u + list.size());
@@ -219,20 +214,20 @@ TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
 // What is played is what was checked: a file that could be read two ways is
 // no sound at all.
 TEST(WaveHeader, RefusesAFileThatSaysTwoThings) {
-  EXPECT_FALSE(media::parseWav(wave({.dataBytes = 8000, .declaredData = 16000})));
-  auto twice = wave({.rate = 8000});
+  EXPECT_FALSE(media::parseWav(waveBytes({.dataBytes = 8000, .declaredData = 16000})));
+  auto twice = waveBytes({.rate = 8000});
   const Bytes header(twice.begin() + 12, twice.begin() + 36), data(twice.begin() + 36, twice.end());
-  EXPECT_FALSE(media::parseWav(wave({.rate = 44100}, header)));  // two format chunks
+  EXPECT_FALSE(media::parseWav(waveBytes({.rate = 44100}, header)));  // two format chunks
   twice.insert(twice.end(), data.begin(), data.end());
   EXPECT_FALSE(media::parseWav(twice));  // two data chunks
   // In 8-bit mono a byte is a whole frame: an odd count is exactly what counts.
-  const auto info = media::parseWav(wave({.bits = 8, .dataBytes = 8001}));
+  const auto info = media::parseWav(waveBytes({.bits = 8, .dataBytes = 8001}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->dataBytes, 8001u);
 }
 
 TEST(WaveHeader, RejectsWhatIsNotAPcmWave) {
-  auto good = wave({});
+  auto good = waveBytes({});
   ASSERT_TRUE(media::parseWav(good));
 
   auto notRiff = good;
@@ -242,16 +237,16 @@ TEST(WaveHeader, RejectsWhatIsNotAPcmWave) {
   std::memcpy(notWave.data() + 8, "AVI ", 4);
   EXPECT_FALSE(media::parseWav(notWave));
 
-  EXPECT_FALSE(media::parseWav(wave({.bits = 32, .format = 3})));  // floating point
-  EXPECT_FALSE(media::parseWav(wave({.bits = 4, .format = 2})));   // ADPCM
-  EXPECT_FALSE(media::parseWav(wave({.channels = 0})));
-  EXPECT_FALSE(media::parseWav(wave({.rate = 0})));
-  EXPECT_FALSE(media::parseWav(wave({.bits = 0})));
-  EXPECT_FALSE(media::parseWav(wave({.bits = 12})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 32, .format = 3})));  // floating point
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 4, .format = 2})));   // ADPCM
+  EXPECT_FALSE(media::parseWav(waveBytes({.channels = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.rate = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 12})));
 }
 
 TEST(WaveHeader, RejectsAHeaderCutAnywhereWithoutReadingPastIt) {
-  const auto good = wave({.dataBytes = 0});
+  const auto good = waveBytes({.dataBytes = 0});
   ASSERT_EQ(good.size(), 44u);
   ASSERT_TRUE(media::parseWav(good));
   for (std::size_t n = 0; n < good.size(); ++n)
@@ -259,33 +254,34 @@ TEST(WaveHeader, RejectsAHeaderCutAnywhereWithoutReadingPastIt) {
 }
 
 TEST(WaveHeader, RejectsChunkSizesBeyondTheFile) {
-  auto b = wave({});
+  auto b = waveBytes({});
   testing_support::set32(b, 16, 0xfffffff0u);  // the format chunk's size
   EXPECT_FALSE(media::parseWav(b));
 
   std::vector<std::uint8_t> list;
   testing_support::putText(list, "LIST");
   put32(list, 0xffffffffu);
-  EXPECT_FALSE(media::parseWav(wave({}, list)));
+  EXPECT_FALSE(media::parseWav(waveBytes({}, list)));
 }
 
 // Values no sound of this program can have make the file unreadable, so that
 // nothing waits on what they would imply (one sample a second: hours).
 TEST(WaveHeader, RejectsImplausibleValues) {
-  for (int rate : {1, 7999, 192001}) EXPECT_FALSE(media::parseWav(wave({.rate = rate}))) << rate;
-  for (int rate : {8000, 192000}) EXPECT_TRUE(media::parseWav(wave({.rate = rate}))) << rate;
-  EXPECT_FALSE(media::parseWav(wave({.channels = 3})));
-  for (int bits : {8, 24, 32}) EXPECT_TRUE(media::parseWav(wave({.bits = bits}))) << bits;
-  auto badBlock = wave({});
+  for (int rate : {1, 7999, 192001})
+    EXPECT_FALSE(media::parseWav(waveBytes({.rate = rate}))) << rate;
+  for (int rate : {8000, 192000}) EXPECT_TRUE(media::parseWav(waveBytes({.rate = rate}))) << rate;
+  EXPECT_FALSE(media::parseWav(waveBytes({.channels = 3})));
+  for (int bits : {8, 24, 32}) EXPECT_TRUE(media::parseWav(waveBytes({.bits = bits}))) << bits;
+  auto badBlock = waveBytes({});
   badBlock[32] = 7;  // block size: 2 bytes a frame, said to be 7
   EXPECT_FALSE(media::parseWav(badBlock));
   // Longer than a minute is not one of this program's sounds.
-  EXPECT_TRUE(media::parseWav(wave({.rate = 8000, .bits = 8, .dataBytes = 480000})));
-  EXPECT_FALSE(media::parseWav(wave({.rate = 8000, .bits = 8, .dataBytes = 480008})));
+  EXPECT_TRUE(media::parseWav(waveBytes({.rate = 8000, .bits = 8, .dataBytes = 480000})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.rate = 8000, .bits = 8, .dataBytes = 480008})));
 }
 
 TEST(WaveHeader, CountsWholeFramesOnlyAndKnowsExtensiblePcm) {
-  auto info = media::parseWav(wave({.channels = 2, .dataBytes = 4003}));
+  auto info = media::parseWav(waveBytes({.channels = 2, .dataBytes = 4003}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->dataBytes, 4000u);
   // An extensible header is played only when its sub-format is PCM.

@@ -68,8 +68,6 @@ struct Loop : ::testing::Test {
   }
 };
 
-// ---- Timers -------------------------------------------------------------
-
 TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
   toolkit::Timer t(main, "T", 100, false);
   Times& ticks = recorded(t);
@@ -187,8 +185,6 @@ TEST_F(Loop, OwnTickDueDuringItsHandlerIsDroppedIfTheHandlerDisablesIt) {
   EXPECT_EQ(ticks, (Times{100}));
 }
 
-// ---- Input and the pump -----------------------------------------------------
-
 TEST_F(Loop, InputArrivingWhileBlockedIsHandledAfterwardsAllOfItInOrder) {
   auto hit = box(main, "hit", 0, 0, 50, 50);
   hit->onClick = [&] { note("click"); };
@@ -231,8 +227,6 @@ TEST_F(Loop, PumpHandlesWhatIsPendingAndReturnsWithoutWaiting) {
   EXPECT_EQ(windows.nowMs(), 400);
   EXPECT_EQ(keys, Strings{"a"});
 }
-
-// ---- Modal windows -----------------------------------------------------------
 
 TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   TestWindow dialog(windows, "dialog");
@@ -321,8 +315,6 @@ TEST_F(Loop, AControlAndATimerThatGoBeforeTheirWindowAreForgotten) {
   EXPECT_EQ(ticks, (Times{100, 200, 300}));
 }
 
-// ---- Clicks --------------------------------------------------------------------
-
 TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
   Strings clicks;
   std::vector<std::unique_ptr<toolkit::PictureBox>> boxes;
@@ -367,8 +359,6 @@ TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointer) {
   windows.runUntil(700);
   EXPECT_EQ(clicks, (Strings{"inner"}));
 }
-
-// ---- Closing and ending --------------------------------------------------------------
 
 TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancels) {
   int requests = 0;
@@ -499,8 +489,6 @@ TEST_F(Loop, WaitingForEverThrowsInsteadOfHanging) {
   EXPECT_THROW(windows2.showModal(stuck), std::logic_error);
 }
 
-// ---- Random numbers and upper case -----------------------------------------------------
-
 TEST_F(Loop, RandomStaysInTheUnitIntervalAndSpreads) {
   windows.randomize();
   int low = 0, high = 0;
@@ -525,8 +513,6 @@ TEST(UpperCase, ChangesAsciiLettersOnly) {
   expected.replace(std::size_t{'a'}, 26, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
   EXPECT_EQ(toolkit::upperCase(bytes), expected);
 }
-
-// ---- Auto-sized picture boxes ---------------------------------------------------
 
 TEST_F(Loop, AutoSizedBoxTakesItsPictureSizePlusTheSunkenBorder) {
   auto pic = std::make_shared<media::Picture>();
