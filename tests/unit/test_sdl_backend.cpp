@@ -463,12 +463,8 @@ TEST_F(SdlBackendTest, AWindowKeptAboveIsDrawnInsideTheOneBeneath) {
     game.setBackColor(kBlue);
     ws->paintDirty();
     EXPECT_EQ(pixels(game).count(kRed, 0, 0, 200, 100), 60 * 40);
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.windowID = windowId(game);
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = 55, e.button.y = 25;
-    SDL_PushEvent(&e);
+    push(SDL_MOUSEBUTTONDOWN, game,
+         [](SDL_Event& e) { e.button.button = SDL_BUTTON_LEFT, e.button.x = 55, e.button.y = 25; });
     auto press = backend->waitEvent(0);
     ASSERT_TRUE(press);
     EXPECT_EQ(std::tuple(press->window, press->x, press->y), std::tuple(&above, 5, 5));
@@ -505,10 +501,8 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
   paint(second);
   pushWindowEvent(second, SDL_WINDOWEVENT_CLOSE);
   pushWindowEvent(first, SDL_WINDOWEVENT_EXPOSED);
-  // Quitting from outside is a request to the whole program.
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  SDL_PushEvent(&quit);
+  // Quitting from outside is a request to the whole program, not to a window.
+  push(SDL_QUIT, first);
 
   std::vector<std::pair<Event::Kind, toolkit::Window*>> got;
   while (auto ev = backend->waitEvent(0)) got.emplace_back(ev->kind, ev->window);
