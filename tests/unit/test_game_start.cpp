@@ -14,6 +14,10 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+// The frames in the order the window's load reads them.
+const Strings kReadOrder{"f2.bmp", "f3.bmp", "f4.bmp",    "f5.bmp",    "f6.bmp",
+                         "f7.bmp", "f1.bmp", "talk1.bmp", "talk2.bmp", "talk0.bmp"};
+
 struct StartTest : ::testing::Test {
   GameFolder folder;
   HeadlessEnv env{folder.path()};
@@ -22,11 +26,9 @@ struct StartTest : ::testing::Test {
   void start() { env.windows.start(frm); }
 };
 
-TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestAndCroaks) {
+TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestCroaksAndCoversTheScreen) {
   start();
-  EXPECT_EQ(env.subjects(What::Read),
-            (Strings{"f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp", "f6.bmp", "f7.bmp", "f1.bmp",
-                     "talk1.bmp", "talk2.bmp", "talk0.bmp"}));
+  EXPECT_EQ(env.subjects(What::Read), kReadOrder);
   // Picture1 shows f1 (40 x 25 here) and took its size; Picture2 keeps its own.
   EXPECT_EQ(frm.Picture1.width(), 40 * 15);
   EXPECT_EQ(frm.Picture1.height(), 25 * 15);
@@ -45,10 +47,7 @@ TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestAndCroaks) {
   EXPECT_EQ(frm.Timer2.dueAt(), 150);
   EXPECT_TRUE(env.backend.isShown(frm));
   EXPECT_TRUE(env.backend.messageBoxes().empty());
-}
-
-TEST_F(StartTest, WindowCoversTheScreenAndKeepsItsDesign) {
-  start();
+  // The window covers the screen and keeps its design.
   EXPECT_EQ(frm.left(), 0);
   EXPECT_EQ(frm.top(), 0);
   EXPECT_EQ(frm.width(), 1024 * 15);
@@ -67,8 +66,7 @@ TEST_F(StartTest, WindowCoversTheScreenAndKeepsItsDesign) {
 // A missing frame stops start-up at that load: no letter, no opening, no croak,
 // yet the window is shown covering the screen, and only a close request ends it.
 TEST(StartFailure, MissingFrameStopsStartUpAtThatLoad) {
-  const Strings order{"f2.bmp", "f3.bmp", "f4.bmp",    "f5.bmp",    "f6.bmp",
-                      "f7.bmp", "f1.bmp", "talk1.bmp", "talk2.bmp", "talk0.bmp"};
+  const Strings& order = kReadOrder;
   for (std::size_t i = 0; i < order.size(); ++i) {
     SCOPED_TRACE(order[i]);
     GameFolder folder;
