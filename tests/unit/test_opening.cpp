@@ -120,11 +120,7 @@ TEST_F(OpeningTest, AMissingTalkingFrameIsReportedAndTheTalkingStillEndsOnTime) 
   folder.remove("talk1.bmp");
   env.windows.runUntil(kOpeningEnd + 1);
   // talk1 is tried on tick 2 and, the toggle never flipping back, on every tick after.
-  ASSERT_EQ(boxes().size(), 14u);
-  for (const auto& box : boxes()) {
-    EXPECT_EQ(box.title, "ERROR:  53");
-    EXPECT_EQ(box.text, "Timer2_Timer: \nFile not found");
-  }
+  EXPECT_EQ(env.backend.boxes(), Strings(14, "ERROR:  53|Timer2_Timer: \nFile not found"));
   EXPECT_EQ(env.timeOf({What::Enable, "frmMain.Timer3"}), kTalkEnd);
   EXPECT_EQ(frm.Label1.caption(), "A");
   EXPECT_TRUE(frm.picStop.visible());
@@ -134,8 +130,7 @@ TEST_F(OpeningTest, AMissingRestingFrameStopsTheOpeningButTheLetterIsStillAccept
   folder.remove("talk0.bmp");
   env.backend.type(20000, frm, "a");
   env.windows.runUntil(30000);
-  ASSERT_EQ(boxes().size(), 1u);
-  EXPECT_EQ(boxes()[0].text, "Timer2_Timer: \nFile not found");
+  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  53|Timer2_Timer: \nFile not found"});
   EXPECT_FALSE(frm.Timer2.enabled());
   EXPECT_FALSE(frm.Timer3.enabled());
   EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer3"}), -1);
