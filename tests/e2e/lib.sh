@@ -75,10 +75,11 @@ launch_x() {
   E2E_PIDS+=("$XVFB_PID")
   local try
   for try in $(seq 200); do
-    # Ready once its socket is there and the display's lock names this server.
+    # Ready once its socket is there; a display chosen here also once its
+    # lock names this server (Xvfb's own choice takes no lock file).
     n=$(head -1 "$E2E_WORK/display")
     [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] &&
-      [ "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" = "$XVFB_PID" ] && return 0
+      { [ -z "$chosen" ] || [ "$(cat "/tmp/.X$n-lock" 2>/dev/null | tr -d ' ')" = "$XVFB_PID" ]; } && return 0
     kill -0 "$XVFB_PID" 2>/dev/null || return 1
     sleep 0.1
   done
