@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/sdl/log.h"
-#include "app/sdl/x11.h"
 
 namespace sdl {
 namespace {
@@ -168,7 +167,7 @@ void sayLost(int error) {
 bool SdlBackend::noteLostDisplay() {
   if (displayBroke || onX11_) return displayBroke;
   for (auto& n : windows_) {
-    if (const int error = n->sdl ? x11::waylandBroken(n->sdl)() : 0) {
+    if (const int error = n->broken ? n->broken() : 0) {
       sayLost(error);
       displayBroke = quit_ = true;
       break;

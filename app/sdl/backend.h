@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -108,6 +109,8 @@ class SdlBackend : public toolkit::Backend {
     Window* window = nullptr;
     SDL_Window* sdl = nullptr;
     bool popup = false;
+    // Why its Wayland connection broke, asked without SDL (see x11.h).
+    std::function<int()> broken;
     // On Wayland a window kept above the game is drawn into the game's own
     // window at its place there (a compositor puts a window of its own
     // wherever it likes): its pixels, the window it shows in, and whether
@@ -167,7 +170,7 @@ class SdlBackend : public toolkit::Backend {
   void bringForward(Native& n);
   // SDL_ShowWindow, which on Wayland waits for the compositor's first word
   // about the window.
-  void showNow(SDL_Window* window);
+  void showNow(Native& n);
   void askToQuit();
   // Whether the Wayland connection broke (SDL then asks to quit, but only
   // once it reads, which a wait on a sound does not): if so, that is said,

@@ -222,9 +222,10 @@ class Host {
   // try, and every sound tries again: the game says why once, and the host
   // is quiet after its first failure.
   void quiet() {
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
+    if (const int null = open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+      dup2(null, STDERR_FILENO);
+      close(null);
+    }
   }
 
   bool takeCard() {

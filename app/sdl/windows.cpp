@@ -79,6 +79,7 @@ bool SdlBackend::realise(Native& n) {
     warn("SDL_CreateWindow " + w.name());
     return false;
   }
+  n.broken = x11::waylandBroken(n.sdl);
   if (w.icon()) {
     if (SDL_Surface* icon = iconSurface(media::onScreen(*w.icon()))) {
       SDL_SetWindowIcon(n.sdl, icon);
@@ -187,7 +188,7 @@ void SdlBackend::showWindow(Window& w) {
     n->showAtPaint = true;
     return;
   }
-  showNow(n->sdl);
+  showNow(*n);
   if (n->popup && !onX11_)
     if (Native* owner = topOrdinaryWindow(); owner && SDL_SetWindowModalFor(n->sdl, owner->sdl))
       warn("SDL_SetWindowModalFor");
@@ -196,8 +197,8 @@ void SdlBackend::showWindow(Window& w) {
 
 // SDL never stops that wait when the compositor has gone, spinning on the
 // broken connection: a watch ends the program then, as a lost X display does.
-void SdlBackend::showNow(SDL_Window* window) {
-  std::function<int()> broken = x11::waylandBroken(window);
+void SdlBackend::showNow(Native& n) {
+  const std::function<int()>& broken = n.broken;
   std::mutex mutex;
   std::condition_variable done;
   bool shown = onX11_;
@@ -215,7 +216,7 @@ void SdlBackend::showNow(SDL_Window* window) {
   } catch (const std::system_error&) {
     // No thread to be had: shown unwatched.
   }
-  SDL_ShowWindow(window);
+  SDL_ShowWindow(n.sdl);
   {
     std::lock_guard lock(mutex);
     shown = true;
