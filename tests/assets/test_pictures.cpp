@@ -97,22 +97,20 @@ std::vector<PictureRef> loadSet(const std::string& stem, int first, int last) {
   return set;
 }
 
-TEST(EatingFrames, AreSevenFramesOfOneSizeShowingTheFrogOnWhite) {
-  const auto frames = loadSet("f", 1, 7);
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    SCOPED_TRACE("f" + std::to_string(i + 1));
-    const auto& f = *frames[i];
-    ASSERT_EQ(f.width, 400);
-    ASSERT_EQ(f.height, 256);
-    EXPECT_TRUE(whiteFrame(f, 2));
-    EXPECT_GT(share(f, whole(f), green), 0.15);
-    // The frog sits right of the letter, so it fills the right-hand side.
-    EXPECT_GT(share(f, {250, 0, 399, 255}, green), 0.2);
-  }
-}
-
-TEST(EatingFrames, TheTongueFetchesTheLetterFromItsBox) {
+// Seven frames of one size showing the frog on white, each moving on from the
+// one before; the tongue fetches the letter from its box.
+TEST(EatingFrames, SevenFramesOfTheFrogOnWhiteEachMovingOnTheTongueFetchingTheLetter) {
   const auto f = loadSet("f", 1, 7);
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    SCOPED_TRACE("f" + std::to_string(i + 1));
+    ASSERT_EQ(f[i]->width, 400);
+    ASSERT_EQ(f[i]->height, 256);
+    EXPECT_TRUE(whiteFrame(*f[i], 2));
+    EXPECT_GT(share(*f[i], whole(*f[i]), green), 0.15);
+    // The frog sits right of the letter, so it fills the right-hand side.
+    EXPECT_GT(share(*f[i], {250, 0, 399, 255}, green), 0.2);
+    if (i > 0) EXPECT_GT(changed(*f[i - 1], *f[i], whole(*f[i])), 0.01) << "from f" << i;
+  }
   // The letter is on show in f1 and f7, and still mostly in f2 and f3.
   EXPECT_GT(share(*f[0], kLetterBox, nearWhite), 0.995);
   EXPECT_GT(share(*f[6], kLetterBox, nearWhite), 0.995);
@@ -127,12 +125,6 @@ TEST(EatingFrames, TheTongueFetchesTheLetterFromItsBox) {
   for (int i : {0, 5, 6}) EXPECT_LT(share(*f[i], whole(*f[i]), darkRed), 0.001) << "f" << i + 1;
   // Turned left: the open mouth is on the letter's side of the frog.
   EXPECT_LT(meanX(*f[1], darkRed), meanX(*f[1], green) - 40);
-}
-
-TEST(EatingFrames, EveryFrameMovesOnFromTheOneBefore) {
-  const auto f = loadSet("f", 1, 7);
-  for (std::size_t i = 1; i < f.size(); ++i)
-    EXPECT_GT(changed(*f[i - 1], *f[i], whole(*f[i])), 0.01) << "f" << i << " to f" << i + 1;
 }
 
 TEST(TalkingFrames, TheSameFrogTurnedRightOpensItsMouthWiderAndWider) {
@@ -183,7 +175,7 @@ PictureRef art(std::span<const std::uint8_t> (*bytes)()) {
   return media::art::picture(bytes());
 }
 
-TEST(BuiltInArt, EveryPictureDecodesAtItsSizeOnWhite) {
+TEST(BuiltInArt, EveryPictureDecodesAtItsSizeOnWhiteAndShowsWhatItIsFor) {
   for (const Art& a : kArt) {
     SCOPED_TRACE(a.name);
     const auto p = art(a.bytes);
@@ -194,9 +186,8 @@ TEST(BuiltInArt, EveryPictureDecodesAtItsSizeOnWhite) {
       EXPECT_TRUE(nearWhite(p->at(x, y))) << x << "," << y;
     EXPECT_LT(share(*p, whole(*p), nearWhite), 0.8);
   }
-}
 
-TEST(BuiltInArt, TheSeatedFrogFacesBothWays) {
+  // The seated frog faces both ways.
   const auto right = art(media::art::frogRight), left = art(media::art::frogLeft);
   EXPECT_GT(share(*right, whole(*right), green), 0.2);
   EXPECT_TRUE(whiteFrame(*right, 3));
@@ -205,9 +196,8 @@ TEST(BuiltInArt, TheSeatedFrogFacesBothWays) {
     for (int x = 0; x < 400; ++x) off += differ(left->at(x, y), right->at(399 - x, y));
   EXPECT_LT(off, 400 * 256 / 200) << "frogLeft is not frogRight mirrored";
   EXPECT_GT(changed(*left, *right, whole(*left)), 0.1) << "the two frogs face the same way";
-}
 
-TEST(BuiltInArt, IconsReadAtTheirSize) {
+  // The icons read at their size.
   for (auto bytes : {media::art::programIcon, media::art::programIcon64}) {
     const auto icon = art(bytes);
     EXPECT_GT(share(*icon, whole(*icon), green), 0.3);
@@ -226,9 +216,8 @@ TEST(BuiltInArt, IconsReadAtTheirSize) {
   const auto smiley = art(media::art::smileyIcon);
   EXPECT_GT(share(*smiley, whole(*smiley), yellow), 0.4);
   EXPECT_GT(share(*smiley, {6, 8, 25, 25}, dark), 0.08);  // eyes and smile
-}
 
-TEST(BuiltInArt, TheRewardFrogSitsOnItsLilyPadBeforeTheStar) {
+  // The reward's frog sits on its lily pad before the star.
   const auto p = art(media::art::rewardPicture);
   EXPECT_GT(share(*p, whole(*p), yellow), 0.08);              // the star
   EXPECT_GT(share(*p, whole(*p), green), 0.2);                // frog and pad
@@ -257,16 +246,14 @@ void expectLargerSetMatches(const std::string& name, const media::Picture& desig
   EXPECT_LT(changed(down, design, whole(design)), 0.001);
 }
 
-TEST(LargerSets, EveryFrameIsDrawnAgainAtTwoAndThreeTimesItsSize) {
+TEST(LargerSets, EveryFrameAndGrowingBuiltInPictureIsDrawnAgainAtTwoAndThreeTimesItsSize) {
   for (const char* name : {"f1", "f2", "f3", "f4", "f5", "f6", "f7", "talk0", "talk1", "talk2"})
     for (int set : {2, 3}) {
       const std::string bmp = std::string(YUMBLE_BIN_DIR) + "/" + name + ".bmp";
       expectLargerSetMatches(name, *runtimePicture(name),
                              testing_support::readFile(media::largerSetPath(bmp, set)), set);
     }
-}
-
-TEST(LargerSets, TheBuiltInPicturesThatGrowAreDrawnLargerToo) {
+  // The built-in pictures that grow are drawn larger too.
   const std::pair<const char*, media::art::Drawing> drawings[] = {
       {"frogRight", media::art::kFrogRight},
       {"frogLeft", media::art::kFrogLeft},

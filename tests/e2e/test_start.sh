@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The real program starts full-screen with no decorations and no taskbar entry,
 # paints its title and the talking frog, once on a bare X server, once under
-# a window manager; it ends with status 0 on a close request on the bare
-# server, on a click on the stop sign under the manager. A second start on
-# the same screen leaves the game be. (SIGTERM: test_signals.sh.) Without a
-# display it says so in one line and exits 1 at once.
+# a window manager; it ends with status 0 on a click on the stop sign under
+# the manager. Without a display it says so in one line and exits 1 at once.
 # With f3.bmp missing, start-up reports "File not found" from Form_Load in an
 # error box titled "ERROR:  53"; once it is dismissed the game window shows
 # anyway, and a close request still ends the program with status 0; on both
-# servers too.
+# servers too. (A second start on the same screen: the package run.)
+# SIGTERM, SIGINT and SIGHUP end the game cleanly (status 0) at once, whatever
+# it is doing: the opening, the spoken directions (a waited sound), an error
+# box (the reward window: test_game.sh). The goal is half a second; the test
+# allows a second, for a busy machine, and prints what it measured.
 # Usage: test_start.sh BIN_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin start "$@"
@@ -66,13 +68,8 @@ check_start() {
   say "$mode: covers the screen, title and frog painted ($count frog pixels)"
 
   if [ -z "$WM" ]; then
-    # A second start on the same screen exits 0 at once and leaves the game be.
-    status=0
-    timeout 10 "$BIN_DIR/yumble" >"$E2E_WORK/second.log" 2>&1 || status=$?
-    [ "$status" = 0 ] || fail "$mode: a second start ended with status $status"
-    [ "$(xdotool search --name '^Yumble$' 2>/dev/null | wc -l)" = 1 ] && game_running ||
-      fail "$mode: a second start made a second window or ended the first game"
-    say "$mode: a second start exits 0, the first game goes on"
+    quit_with TERM 1000
+    say "$mode, the opening: SIGTERM ended it in $QUIT_MS ms"
   else
     # Alt and drag moves any window under openbox; this one goes back.
     timeout 5 xdotool mousemove 600 400 keydown alt mousedown 1 sleep 0.2 mousemove 700 500 \
@@ -81,11 +78,7 @@ check_start() {
     geo=$(geometry "$wid")
     [ "$geo" = "0 0 $SCREEN_W $SCREEN_H" ] || fail "$mode: dragged away to $geo"
     say "$mode: stays put when dragged"
-    return 0
   fi
-
-  closes_cleanly "$wid" "$mode"
-  say "$mode: closed with status 0"
 }
 
 # Lower case, no blanks: OCR of the box's small font may drop or add spaces.
@@ -158,13 +151,24 @@ start_game
 check_start bare
 start_game "$GAME_DIR"
 check_missing_picture bare
+start_game "$GAME_DIR"
+wait_titled "ERROR:  53" 20 >/dev/null || fail "no error box"
+quit_with HUP 1000
+say "error box: SIGHUP ended it in $QUIT_MS ms"
+start_game
+wait_window >/dev/null
+# The screen is arranged as the directions begin, and they are said for
+# seconds after it.
+wait_stop_sign 30
+quit_with INT 1000
+say "spoken directions: SIGINT ended it in $QUIT_MS ms"
 
 start_x 1024 768 openbox
 start_game "$GAME_DIR"
 check_missing_picture openbox
 start_game
 check_start openbox
-# Under a window manager (whose close request test_game.sh sends), the stop
+# Under a window manager (whose close request test_child_lock.sh sends), the stop
 # sign ends the game with one click even when another window has the focus.
 wid=$(wait_window)
 wait_stop_sign 20

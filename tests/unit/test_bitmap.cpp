@@ -67,24 +67,19 @@ void expectPixels(const std::optional<media::Picture>& pic, int width, int heigh
     for (int x = 0; x < width; ++x) EXPECT_EQ(pic->at(x, y), expected(x, y)) << x << "," << y;
 }
 
-TEST(DecodeBmp, TwentyFourBitRowsEitherWayWithPadding) {
+TEST(DecodeBmp, TwentyFourAndEightBitPalettedRowsEitherWayWithPadding) {
   for (bool topDown : {false, true})
     for (int width = 1; width <= 5; ++width) {
       SCOPED_TRACE(testing::Message() << "width " << width << (topDown ? " top-down" : ""));
       expectPixels(media::decodeBmp(bmp24(width, 3, topDown)), width, 3, colourAt);
-    }
-}
-
-TEST(DecodeBmp, EightBitPalettedRowsEitherWayWithPadding) {
-  for (bool topDown : {false, true})
-    for (int width = 1; width <= 5; ++width) {
-      SCOPED_TRACE(testing::Message() << "width " << width << (topDown ? " top-down" : ""));
       expectPixels(media::decodeBmp(bmp8(width, 3, topDown)), width, 3,
                    [](int x, int y) { return kPalette[(x + 2 * y) % kPalette.size()]; });
     }
 }
 
-TEST(DecodeBmp, OneAndFourBitPixelsComeFromTheHighBitsFirst) {
+// One and four bits a pixel come from the high bits first; 32 bits are blue,
+// green, red, then unused.
+TEST(DecodeBmp, OneFourAndThirtyTwoBitPixels) {
   const std::vector<Rgb> two{{0, 0, 0}, {255, 255, 255}};
   // 10 pixels: 1011001110 -> 0xB3 0x80, padded to four bytes; two rows.
   const Bytes oneBit{0xB3, 0x80, 0, 0, 0xB3, 0x80, 0, 0};
@@ -97,9 +92,7 @@ TEST(DecodeBmp, OneAndFourBitPixelsComeFromTheHighBitsFirst) {
   const int idx[] = {1, 4, 2};
   expectPixels(media::decodeBmp(bmpBytes(3, 1, 4, kPalette, fourBit)), 3, 1,
                [&](int x, int) { return kPalette[idx[x]]; });
-}
 
-TEST(DecodeBmp, ThirtyTwoBitPixelsAreBlueGreenRedThenUnused) {
   const Bytes data{1, 2, 3, 0xFF, 4, 5, 6, 0};
   expectPixels(media::decodeBmp(bmpBytes(2, 1, 32, {}, data)), 2, 1, [](int x, int) {
     return x == 0 ? Rgb{3, 2, 1} : Rgb{6, 5, 4};
@@ -116,21 +109,19 @@ Bytes rle8Sample() {
   return bmpBytes(4, 3, 8, kPalette, data, 1);
 }
 
+// Runs, literals, skips and the end; a skip down and an early end leave the
+// first colour; runs longer than the row are clipped.
 TEST(DecodeBmp, Rle8RunsLiteralsSkipsAndEnd) {
   const int expected[3][4] = {{0, 0, 3, 3}, {2, 3, 1, 0}, {1, 1, 1, 2}};
   expectPixels(media::decodeBmp(rle8Sample()), 4, 3,
                [&](int x, int y) { return kPalette[expected[y][x]]; });
-}
 
-TEST(DecodeBmp, Rle8SkipDownAndEarlyEndLeaveTheFirstColour) {
-  const Bytes data{0, 2, 1, 1, 2, 4, 0, 1};  // skip one right and one row on, two of 4, end
-  const auto pic = media::decodeBmp(bmpBytes(3, 3, 8, kPalette, data, 1));
-  expectPixels(pic, 3, 3, [](int x, int y) { return kPalette[y == 1 && x >= 1 ? 4 : 0]; });
-}
+  const Bytes down{0, 2, 1, 1, 2, 4, 0, 1};  // skip one right and one row on, two of 4, end
+  expectPixels(media::decodeBmp(bmpBytes(3, 3, 8, kPalette, down, 1)), 3, 3,
+               [](int x, int y) { return kPalette[y == 1 && x >= 1 ? 4 : 0]; });
 
-TEST(DecodeBmp, Rle8RunsLongerThanTheRowAreClipped) {
-  const Bytes data{200, 1, 0, 0, 0, 9, 1, 2, 3, 4, 1, 2, 3, 4, 1, 0, 0, 1};
-  expectPixels(media::decodeBmp(bmpBytes(3, 2, 8, kPalette, data, 1)), 3, 2,
+  const Bytes longRuns{200, 1, 0, 0, 0, 9, 1, 2, 3, 4, 1, 2, 3, 4, 1, 0, 0, 1};
+  expectPixels(media::decodeBmp(bmpBytes(3, 2, 8, kPalette, longRuns, 1)), 3, 2,
                [](int x, int y) { return kPalette[y == 1 ? 1 : x + 1]; });
 }
 
@@ -142,15 +133,13 @@ TEST(DecodeBmp, CutAnywhereIsRejectedWithoutReadingPastTheEnd) {
   }
 }
 
-TEST(DecodeBmp, GarbageIsRejected) {
+TEST(DecodeBmp, GarbageAndAbsurdSizesAreRejected) {
   Bytes text(200, 'x');
   EXPECT_FALSE(media::decodeBmp(text));
   text[0] = 'B', text[1] = 'M';
   EXPECT_FALSE(media::decodeBmp(text));
   EXPECT_FALSE(media::decodeBmp(Bytes{}));
-}
 
-TEST(DecodeBmp, AbsurdSizesAreRejected) {
   const Bytes good = bmp24(3, 2, false);
   for (std::uint32_t w : {0u, 0x80000000u, 0xffffffffu, 16385u, 0x7fffffffu})
     EXPECT_FALSE(media::decodeBmp(with32(good, kWidthAt, w))) << "width " << w;
@@ -242,7 +231,7 @@ struct PictureFile : ::testing::Test {
   }
 };
 
-TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOf) {
+TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOfAndAMissingOneIsFileNotFound) {
   testing_support::writeBmp24(folder.file("a.bmp"), 7, 3, {12, 34, 56});
   testing_support::writeBmp8(folder.file("b.bmp"), 5, 4, {0, 200, 0});
   expectPixels(*media::loadPictureFile(folder.file("a.bmp")), 7, 3, [](int, int) {
@@ -251,9 +240,6 @@ TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOf) {
   expectPixels(*media::loadPictureFile(folder.file("b.bmp")), 5, 4, [](int, int) {
     return Rgb{0, 200, 0};
   });
-}
-
-TEST_F(PictureFile, MissingFileIsFileNotFound) {
   expectFailure(folder.file("none.bmp"), 53, "File not found");
   expectFailure("/nonexistent-folder/f1.bmp", 53, "File not found");
 }

@@ -14,16 +14,14 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-TEST(ErrorTitle, NumberFollowsWithALeadingSpaceUnlessNegative) {
+TEST(ErrorReport, TheTitlesNumberHasALeadingSpaceUnlessNegativeTheTextOneLineFeed) {
   for (auto [number, title] : {std::pair{53, "ERROR:  53"},
                                {481, "ERROR:  481"},
                                {0, "ERROR:  0"},
                                {-5, "ERROR: -5"},
                                {-2147483647 - 1, "ERROR: -2147483648"}})
     EXPECT_EQ(toolkit::errorTitle(number), title);
-}
-
-TEST(ErrorText, LabelThenOneLineFeedThenTheDescription) {
+  // The text: the label, then one line feed, then the description.
   EXPECT_EQ(toolkit::errorText("Form_Load: ", "File not found"), "Form_Load: \nFile not found");
   EXPECT_EQ(toolkit::errorText("", "Overflow"), "\nOverflow");
   EXPECT_EQ(toolkit::errorText("Timer1_Timer: ", ""), "Timer1_Timer: \n");
@@ -35,7 +33,7 @@ struct Guard : ::testing::Test {
   Strings steps;
 };
 
-TEST_F(Guard, FailureStopsTheStepsAndShowsOneMessage) {
+TEST_F(Guard, FailureStopsTheStepsAndShowsOneMessageOutOfMemoryTooAsSeven) {
   const bool ran = toolkit::guarded(windows, "Timer2_Timer: ", [&] {
     steps.push_back("one");
     steps.push_back("two");
@@ -51,11 +49,11 @@ TEST_F(Guard, FailureStopsTheStepsAndShowsOneMessage) {
   EXPECT_TRUE(toolkit::guarded(windows, "Yumble: ", [&] { steps.push_back("next"); }));
   EXPECT_EQ(steps.back(), "next");
   EXPECT_EQ(backend.messageBoxes().size(), 1u);
-}
 
-TEST_F(Guard, OutOfMemoryIsReportedAsSeven) {
+  // Out of memory is reported as 7.
   EXPECT_FALSE(toolkit::guarded(windows, "Form_Load: ", [] { throw std::bad_alloc(); }));
-  EXPECT_EQ(backend.boxes(), Strings{"ERROR:  7|Form_Load: \nOut of memory"});
+  EXPECT_EQ(backend.boxes(), (Strings{"ERROR:  53|Timer2_Timer: \nFile not found",
+                                      "ERROR:  7|Form_Load: \nOut of memory"}));
 }
 
 TEST_F(Guard, ProgramEndPassesThroughUntouched) {
@@ -75,10 +73,7 @@ TEST_F(Guard, ProgramEndPassesThroughUntouched) {
 
 // A handler that fails at every tick reports each time; its timer goes on.
 TEST_F(Guard, FailingTimerHandlerKeepsTicking) {
-  class Win : public toolkit::Window {
-   public:
-    explicit Win(toolkit::WindowSystem& ws) : toolkit::Window(ws, "win", "", 3000, 3000) {}
-  } win(windows);
+  toolkit::Window win(windows, "win", "", 3000, 3000);
   toolkit::Timer t(win, "Timer1", 100, true);
   int ticks = 0;
   t.onTick = [&] {

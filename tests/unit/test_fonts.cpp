@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "app/sdl/fonts.h"
 
@@ -14,35 +15,20 @@ std::string fileName(const std::optional<sdl::FontFile>& f) {
   return f ? std::filesystem::path(f->path).filename().string() : "(none)";
 }
 
-struct FontsTest : ::testing::Test {
+// Each name of the designs, at its weights, to the free look-alike's file;
+// an unknown name to the plain sans.
+TEST(Fonts, TheProgramRulesMapEachDesignNameToItsLookAlike) {
   sdl::FontFinder fonts;
-};
-
-TEST_F(FontsTest, TheProgramRulesAreRead) {
   EXPECT_TRUE(fonts.hasProgramRules());
-}
-
-TEST_F(FontsTest, CenturyGothicIsUrwGothicBookOrDemi) {
-  EXPECT_EQ(fileName(fonts.find("Century Gothic", 400)), "URWGothic-Book.otf");
-  EXPECT_EQ(fileName(fonts.find("Century Gothic", 600)), "URWGothic-Demi.otf");
-}
-
-TEST_F(FontsTest, CenturySchoolbookIsC059) {
-  EXPECT_EQ(fileName(fonts.find("Century Schoolbook", 600)), "C059-Bold.otf");
-  EXPECT_EQ(fileName(fonts.find("Century Schoolbook", 400)), "C059-Roman.otf");
-}
-
-TEST_F(FontsTest, ComicSansIsComicNeueWithItsRealBold) {
-  EXPECT_EQ(fileName(fonts.find("Comic Sans MS", 700)), "ComicNeue-Bold.otf");
-  EXPECT_EQ(fileName(fonts.find("Comic Sans MS", 400)), "ComicNeue-Regular.otf");
-}
-
-TEST_F(FontsTest, TheDefaultFontIsAPlainSans) {
-  EXPECT_EQ(fileName(fonts.find("MS Sans Serif", 400)), "DejaVuSans.ttf");
-}
-
-TEST_F(FontsTest, AnUnknownNameGivesThePlainSans) {
-  EXPECT_EQ(fileName(fonts.find("No Such Font Anywhere", 400)), "DejaVuSans.ttf");
+  for (auto [name, weight, file] : {std::tuple{"Century Gothic", 400, "URWGothic-Book.otf"},
+                                    {"Century Gothic", 600, "URWGothic-Demi.otf"},
+                                    {"Century Schoolbook", 600, "C059-Bold.otf"},
+                                    {"Century Schoolbook", 400, "C059-Roman.otf"},
+                                    {"Comic Sans MS", 700, "ComicNeue-Bold.otf"},
+                                    {"Comic Sans MS", 400, "ComicNeue-Regular.otf"},
+                                    {"MS Sans Serif", 400, "DejaVuSans.ttf"},
+                                    {"No Such Font Anywhere", 400, "DejaVuSans.ttf"}})
+    EXPECT_EQ(fileName(fonts.find(name, weight)), file) << name << " " << weight;
 }
 
 // The look does not hang on any file: even a machine whose own font rules

@@ -249,30 +249,22 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
   EXPECT_TRUE(env.backend.isShown(frm));
 }
 
-TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenByTheGame) {
+// Keys and clicks during the reward (shown at t0 + 400) are not taken by the
+// game. Alt+F4 during the reward reaches the game window, which holds the
+// focus; it closes the reward only, and the game goes on with the next letter.
+TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenAndACloseRequestClosesOnlyTheReward) {
   frm.LettersEaten = 9;
   nextLetters("B");
   const std::int64_t t0 = now() + 10;
   env.backend.type(t0, frm, "a");
   // During the reward: the next letter, and a click on the stop sign.
-  env.backend.type(t0 + 1000, frm, "bBaA");
-  env.backend.click(t0 + 1500, frm, 1024 - 10, 10);
-  env.windows.runUntil(t0 + 20000);
-  EXPECT_FALSE(env.windows.ended());
-  EXPECT_EQ(frm.LettersEaten, 10);
-  EXPECT_EQ(frm.CurrentLetter, "B");
-}
-
-// Alt+F4 during the reward reaches the game window, which holds the focus;
-// it closes the reward only, and the game goes on with the next letter.
-TEST_F(TurnTest, ACloseRequestDuringTheRewardClosesOnlyTheReward) {
-  frm.LettersEaten = 9;
-  nextLetters("B");
-  const std::int64_t t0 = now() + 10;
-  env.backend.type(t0, frm, "a");
+  env.backend.type(t0 + 600, frm, "bBaA");
+  env.backend.click(t0 + 800, frm, 1024 - 10, 10);
   env.backend.closeRequest(t0 + 1000, frm);
   env.windows.runUntil(t0 + 20000);
   EXPECT_FALSE(env.windows.ended());
+  EXPECT_EQ(frm.LettersEaten, 10);
+  EXPECT_EQ(env.timeOf({What::Modal, "frmAllRight"}), t0 + 400);
   EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}), t0 + 1000);
   EXPECT_EQ(env.timeOf({What::Unload, "frmMain"}), -1);
   EXPECT_EQ(frm.CurrentLetter, "B");
@@ -314,20 +306,19 @@ TEST_F(TurnTest, AMissingLetterNameOnlySilencesIt) {
   EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50);
 }
 
-TEST_F(TurnTest, TheLetterCountStopsAtItsLimitWithAnOverflowReport) {
+TEST_F(TurnTest, TheLetterAndFrameCountsStopAtTheirLimitsWithAnOverflowReport) {
   frm.LettersEaten = std::numeric_limits<std::int32_t>::max();
   env.backend.type(now() + 10, frm, "a");
   env.windows.runUntil(now() + 2000);
   EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  6|Yumble: \nOverflow"});
   EXPECT_EQ(frm.LettersEaten, std::numeric_limits<std::int32_t>::max());
   EXPECT_FALSE(frm.Timer1.enabled());
-}
 
-TEST_F(TurnTest, TheFrameCountStopsAtItsLimitWithAnOverflowReport) {
   frm.FrameNo = std::numeric_limits<std::int16_t>::max();
   frm.Timer1.setEnabled(true);
   env.windows.runUntil(now() + 60);
-  EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  6|Timer1_Timer: \nOverflow"});
+  EXPECT_EQ(env.backend.boxes(),
+            (Strings{"ERROR:  6|Yumble: \nOverflow", "ERROR:  6|Timer1_Timer: \nOverflow"}));
   EXPECT_EQ(frm.FrameNo, std::numeric_limits<std::int16_t>::max());
 }
 

@@ -111,22 +111,19 @@ TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
   EXPECT_EQ(seen, palette);
 }
 
-TEST_F(RewardTest, AMissingSoundIsSkippedAndTheWindowStillCloses) {
+// A missing sound is skipped and the window still closes; every reward
+// starts afresh from its design.
+TEST_F(RewardTest, AMissingSoundIsSkippedAndEveryRewardStartsAfreshFromItsDesign) {
   folder.remove("applp.wav");
   const std::int64_t t0 = env.windows.nowMs();
   showReward();
   EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}), t0 + 3500 + GameFolder::kPraiseMs);
   folder.remove("goodjob.wav");
   const std::int64_t t1 = env.windows.nowMs();
+  const std::size_t first = painted.size();
   showReward();
   EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}, 2), t1 + 3500);
   EXPECT_TRUE(env.backend.messageBoxes().empty());
-}
-
-TEST_F(RewardTest, EveryRewardStartsAfreshFromItsDesign) {
-  showReward();
-  const std::size_t first = painted.size();
-  showReward();
   ASSERT_GT(painted.size(), first);
   EXPECT_EQ(painted[first].colour, toolkit::SystemColor::ButtonFace);
   EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer2"}), 2u);

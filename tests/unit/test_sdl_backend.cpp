@@ -388,20 +388,29 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   EXPECT_EQ(pixels(w).count(kBlue, 10, 10, 20, 20), 100);
 }
 
-TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacter) {
-  TestWindow w(*ws);
-  paint(w);
-  pushText(w, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
+// Typed text becomes one key per character; what is left of it when its
+// window goes is dropped.
+TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
+  auto w = std::make_unique<TestWindow>(*ws);
+  paint(*w);
+  pushText(*w, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
   std::vector<std::int16_t> keys;
   while (auto ev = backend->waitEvent(0)) {
     EXPECT_EQ(ev->kind, Event::Kind::Key);
-    EXPECT_EQ(ev->window, &w);
+    EXPECT_EQ(ev->window, w.get());
     keys.push_back(ev->keyAscii);
   }
   EXPECT_EQ(keys, (std::vector<std::int16_t>{'a', 233, '?'}));
+  pushText(*w, "ab");
+  ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
+  w.reset();
+  EXPECT_FALSE(backend->waitEvent(0));
 }
 
-TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4DoesNotClose) {
+// Keys without text come from their key-down and Alt+F4 does not close. The
+// left button's presses and releases reach their window with the pointer's
+// place; which control they hit is the window system's business.
+TEST_F(SdlBackendTest, KeysWithoutTextAndTheLeftButtonsPressAndReleaseReachTheirWindow) {
   TestWindow w(*ws);
   paint(w);
   auto press = [&](SDL_Keycode key, Uint16 mod = KMOD_NONE) {
@@ -411,21 +420,15 @@ TEST_F(SdlBackendTest, KeysWithoutTextComeFromKeyDownAndAltF4DoesNotClose) {
   press(SDLK_a);  // its text comes as text input, not here
   press(SDLK_ESCAPE);
   press(SDLK_F4, KMOD_LALT);
-  auto e = backend->waitEvent(0);
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->keyAscii, 13);
-  e = backend->waitEvent(0);
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->keyAscii, 27);
+  auto key = backend->waitEvent(0);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keyAscii, 13);
+  key = backend->waitEvent(0);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->keyAscii, 27);
   // A child's Alt+F4 is no way out: only the stop sign or the desktop's own close.
   EXPECT_FALSE(backend->waitEvent(0));
-}
 
-// The left button's presses and releases reach their window with the
-// pointer's place; which control they hit is the window system's business.
-TEST_F(SdlBackendTest, TheLeftButtonsPressAndReleaseReachTheirWindow) {
-  TestWindow w(*ws);
-  paint(w);
   auto button = [&](Uint32 type, Uint8 which, int x, int y) {
     push(type, w, [&](SDL_Event& e) { e.button.button = which, e.button.x = x, e.button.y = y; });
   };
@@ -512,23 +515,8 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
                                                                    {Event::Kind::Quit, nullptr}}));
 }
 
-TEST_F(SdlBackendTest, WaitingIgnoresOtherInputAndEndsWithItsTimeOut) {
-  TestWindow w(*ws);
-  paint(w);
-  push(SDL_MOUSEMOTION, w);
-  EXPECT_FALSE(backend->waitEvent(20));
-}
-
-TEST_F(SdlBackendTest, EventsForAWindowThatIsGoneAreDropped) {
-  auto w = std::make_unique<TestWindow>(*ws);
-  paint(*w);
-  pushText(*w, "ab");
-  ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
-  w.reset();
-  EXPECT_FALSE(backend->waitEvent(0));
-}
-
-TEST_F(SdlBackendTest, ThePointerHidesOnceItRestsAndShowsWhenItMoves) {
+// Waiting ignores other input (the pointer's moves) and ends with its time-out.
+TEST_F(SdlBackendTest, WaitingIgnoresMovesThePointerHidesOnceItRestsAndShowsWhenItMoves) {
   TestWindow w(*ws);
   paint(w);
   backend->setPointerRest(60000);

@@ -183,7 +183,9 @@ using testing_support::Bytes;
 using testing_support::put32;
 using testing_support::waveBytes;
 
+// A missing file reads as nothing.
 TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
+  EXPECT_FALSE(media::readWavFile("/nonexistent/yumble/none.wav"));
   auto info =
       media::parseWav(waveBytes({.rate = 44100, .channels = 2, .bits = 16, .dataBytes = 88200}));
   ASSERT_TRUE(info);
@@ -226,7 +228,7 @@ TEST(WaveHeader, RefusesAFileThatSaysTwoThings) {
   EXPECT_EQ(info->dataBytes, 8001u);
 }
 
-TEST(WaveHeader, RejectsWhatIsNotAPcmWave) {
+TEST(WaveHeader, RejectsWhatIsNotAPcmWaveAndChunkSizesBeyondTheFile) {
   auto good = waveBytes({});
   ASSERT_TRUE(media::parseWav(good));
 
@@ -243,6 +245,15 @@ TEST(WaveHeader, RejectsWhatIsNotAPcmWave) {
   EXPECT_FALSE(media::parseWav(waveBytes({.rate = 0})));
   EXPECT_FALSE(media::parseWav(waveBytes({.bits = 0})));
   EXPECT_FALSE(media::parseWav(waveBytes({.bits = 12})));
+
+  // Chunk sizes beyond the file.
+  auto b = waveBytes({});
+  testing_support::set32(b, 16, 0xfffffff0u);  // the format chunk's size
+  EXPECT_FALSE(media::parseWav(b));
+  std::vector<std::uint8_t> list;
+  testing_support::putText(list, "LIST");
+  put32(list, 0xffffffffu);
+  EXPECT_FALSE(media::parseWav(waveBytes({}, list)));
 }
 
 TEST(WaveHeader, RejectsAHeaderCutAnywhereWithoutReadingPastIt) {
@@ -251,17 +262,6 @@ TEST(WaveHeader, RejectsAHeaderCutAnywhereWithoutReadingPastIt) {
   ASSERT_TRUE(media::parseWav(good));
   for (std::size_t n = 0; n < good.size(); ++n)
     EXPECT_FALSE(media::parseWav(testing_support::Exactly(good, n))) << n << " bytes";
-}
-
-TEST(WaveHeader, RejectsChunkSizesBeyondTheFile) {
-  auto b = waveBytes({});
-  testing_support::set32(b, 16, 0xfffffff0u);  // the format chunk's size
-  EXPECT_FALSE(media::parseWav(b));
-
-  std::vector<std::uint8_t> list;
-  testing_support::putText(list, "LIST");
-  put32(list, 0xffffffffu);
-  EXPECT_FALSE(media::parseWav(waveBytes({}, list)));
 }
 
 // Values no sound of this program can have make the file unreadable, so that
@@ -307,10 +307,6 @@ TEST(WaveHeader, CountsWholeFramesOnlyAndKnowsExtensiblePcm) {
   };
   EXPECT_TRUE(media::parseWav(extensible(1)));
   EXPECT_FALSE(media::parseWav(extensible(3)));  // floating point
-}
-
-TEST(WaveHeader, MissingFileReadsAsNothing) {
-  EXPECT_FALSE(media::readWavFile("/nonexistent/yumble/none.wav"));
 }
 
 }  // namespace
