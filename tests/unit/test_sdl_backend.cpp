@@ -81,6 +81,7 @@ struct SdlBackendTest : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(backend);
     ws = std::make_unique<toolkit::WindowSystem>(*backend);
+    win = std::make_unique<TestWindow>(*ws);
     while (backend->waitEvent(0)) {
     }
   }
@@ -167,39 +168,37 @@ struct SdlBackendTest : ::testing::Test {
   }
 
   std::unique_ptr<toolkit::WindowSystem> ws;
+  std::unique_ptr<TestWindow> win;  // the window most tests paint on, not yet shown
 };
 
 std::unique_ptr<sdl::SdlBackend> SdlBackendTest::backend;
 
 TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixels) {
-  TestWindow w(*ws);
-  w.setBounds(px(30), px(20), px(160), px(90));
-  paint(w);
-  EXPECT_EQ(place(w), (std::array{30, 20, 160, 90}));
-  const Pixels p = pixels(w);
+  win->setBounds(px(30), px(20), px(160), px(90));
+  paint(*win);
+  EXPECT_EQ(place(*win), (std::array{30, 20, 160, 90}));
+  const Pixels p = pixels(*win);
   EXPECT_EQ(p.count(kWhite, 0, 0, 160, 90), 160 * 90);
 }
 
 TEST_F(SdlBackendTest, LabelsOnTheWindowPaintBeneathPictureBoxesWhateverTheirOrder) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(30), px(100));
-  toolkit::Label label(w, "label", nullptr, px(0), px(0), px(200), px(100));
+  toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(30), px(100));
+  toolkit::Label label(*win, "label", nullptr, px(0), px(0), px(200), px(100));
   box.setBackColor(kYellow);
   ink(label, kBlock + kBlock + kBlock);
-  paint(w);
-  const Pixels p = pixels(w);
+  paint(*win);
+  const Pixels p = pixels(*win);
   EXPECT_EQ(p.count(kYellow, 0, 0, 30, 100), 30 * 100);  // the box hides the label
   EXPECT_GT(p.count(kBlue, 30, 0, 200, 100), 500);       // which shows beside it
 }
 
 TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
+  toolkit::PictureBox box(*win, "box", nullptr, px(10), px(10), px(40), px(30));
   box.setBorder(toolkit::Border::Sunken);
   box.setBackColor(kYellow);
   box.setPicture(solid(10, 5, kRed));
-  paint(w);
-  const Pixels p = pixels(w);
+  paint(*win);
+  const Pixels p = pixels(*win);
   const Rgb grey{128, 128, 128}, light{192, 192, 192};
   // Outer then inner edge, top-left grey and black, bottom-right white and
   // light grey; the picture inside the edge, unscaled, the box's colour
@@ -212,23 +211,21 @@ TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
 }
 
 TEST_F(SdlBackendTest, APictureLargerThanItsBoxIsClippedNotScaled) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(20), px(20), px(50), px(40));
+  toolkit::PictureBox box(*win, "box", nullptr, px(20), px(20), px(50), px(40));
   box.setPicture(solid(300, 300, kRed));
-  paint(w);
-  const Pixels p = pixels(w);
+  paint(*win);
+  const Pixels p = pixels(*win);
   EXPECT_EQ(p.count(kRed, 0, 0, 200, 100), 50 * 40);
   EXPECT_EQ(p.count(kRed, 20, 20, 70, 60), 50 * 40);
 }
 
 TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(50), px(20), px(60), px(50));
-  toolkit::Label inside(w, "inside", &box, px(-10), px(10), px(200), px(100));
+  toolkit::PictureBox box(*win, "box", nullptr, px(50), px(20), px(60), px(50));
+  toolkit::Label inside(*win, "inside", &box, px(-10), px(10), px(200), px(100));
   box.setBackColor(kYellow);
   ink(inside, kBlock + kBlock + kBlock + kBlock);
-  paint(w);
-  const Pixels p = pixels(w);
+  paint(*win);
+  const Pixels p = pixels(*win);
   // Above the label's top, inside the box: only the box.
   EXPECT_EQ(p.count(kBlue, 50, 20, 110, 30), 0);
   EXPECT_GT(p.count(kBlue, 50, 30, 110, 70), 500);
@@ -239,34 +236,32 @@ TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
 }
 
 TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(100), px(100));
-  toolkit::Label inside(w, "inside", &box, px(0), px(0), px(100), px(100));
-  toolkit::Label hidden(w, "hidden", nullptr, px(100), px(0), px(100), px(100));
+  toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(100), px(100));
+  toolkit::Label inside(*win, "inside", &box, px(0), px(0), px(100), px(100));
+  toolkit::Label hidden(*win, "hidden", nullptr, px(100), px(0), px(100), px(100));
   box.setBackColor(kYellow);
   ink(inside);
   ink(hidden);
   hidden.setVisible(false);
   box.setVisible(false);
-  paint(w);
-  EXPECT_EQ(pixels(w).count(kWhite, 0, 0, 200, 100), 200 * 100);
+  paint(*win);
+  EXPECT_EQ(pixels(*win).count(kWhite, 0, 0, 200, 100), 200 * 100);
   box.setVisible(true);
   ws->paintDirty();
-  EXPECT_GT(pixels(w).count(kBlue, 0, 0, 100, 100), 100);
+  EXPECT_GT(pixels(*win).count(kBlue, 0, 0, 100, 100), 100);
 }
 
 TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, -30000, px(10), px(60), px(50));
-  toolkit::Label label(w, "label", &box, 0, 0, px(60), px(50));
+  toolkit::PictureBox box(*win, "box", nullptr, -30000, px(10), px(60), px(50));
+  toolkit::Label label(*win, "label", &box, 0, 0, px(60), px(50));
   box.setPicture(solid(60, 50, kRed));
   label.setCaption("A");
-  paint(w);
-  EXPECT_EQ(pixels(w).count(kWhite, 0, 0, 200, 100), 200 * 100);
+  paint(*win);
+  EXPECT_EQ(pixels(*win).count(kWhite, 0, 0, 200, 100), 200 * 100);
   // Half a pixel to the right of 10 rounds to 11, as the clicks count it.
   box.setLeft(px(10) + 7.5);
   ws->paintDirty();
-  const Pixels p = pixels(w);
+  const Pixels p = pixels(*win);
   EXPECT_EQ(p.at(10, 30), kWhite);
   EXPECT_EQ(p.at(11, 30), kRed);
 }
@@ -274,14 +269,13 @@ TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
 // The big letter's font stand-in has an ascent no taller than its capitals;
 // drawn from the label's top it would float above the frog's mouth.
 TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
-  TestWindow w(*ws);
-  w.setBounds(0, 0, px(200), px(200));
-  toolkit::Label letter(w, "letter", nullptr, 0, 0, px(109), px(140));
+  win->setBounds(0, 0, px(200), px(200));
+  toolkit::Label letter(*win, "letter", nullptr, 0, 0, px(109), px(140));
   letter.setCaption("H");
   letter.setFont({"Century Gothic", 84.75, 600});
   letter.setForeColor(kBlue);
-  paint(w);
-  const Pixels p = pixels(w);
+  paint(*win);
+  const Pixels p = pixels(*win);
   int top = -1, bottom = -1;
   for (int y = 0; y < 140; ++y)
     if (p.count(kBlue, 0, y, 109, y + 1) > 0) {
@@ -294,17 +288,16 @@ TEST_F(SdlBackendTest, TextStandsOnABaselineOneEmBelowTheLabelsTop) {
 }
 
 TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
-  TestWindow w(*ws);
-  toolkit::Label label(w, "label", nullptr, px(20), px(0), px(160), px(100));
+  toolkit::Label label(*win, "label", nullptr, px(20), px(0), px(160), px(100));
   ink(label);
-  paint(w);
-  const int left = pixels(w).firstColumn(kBlue);
+  paint(*win);
+  const int left = pixels(*win).firstColumn(kBlue);
   label.setAlignment(toolkit::Align::Center);
   ws->paintDirty();
-  const int centre = pixels(w).firstColumn(kBlue);
+  const int centre = pixels(*win).firstColumn(kBlue);
   label.setAlignment(toolkit::Align::Right);
   ws->paintDirty();
-  const Pixels right = pixels(w);
+  const Pixels right = pixels(*win);
   const int width = right.count(kBlue, 0, 50, 200, 51);
   ASSERT_GT(width, 10);
   EXPECT_LE(left - 20, 5);  // the glyph's own side bearing at most
@@ -314,68 +307,66 @@ TEST_F(SdlBackendTest, LabelsAlignTheirTextWithinTheirWidth) {
 }
 
 TEST_F(SdlBackendTest, RepaintsShowChangedPicturesCaptionsAndColours) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
-  toolkit::Label label(w, "label", nullptr, px(100), px(0), px(100), px(100));
+  toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(50), px(50));
+  toolkit::Label label(*win, "label", nullptr, px(100), px(0), px(100), px(100));
   box.setPicture(solid(50, 50, kRed));
   ink(label);
-  paint(w);
-  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
+  paint(*win);
+  EXPECT_EQ(pixels(*win).count(kRed, 0, 0, 50, 50), 2500);
   box.setPicture(solid(50, 50, kGreen));
   label.setForeColor(kRed);
   ws->paintDirty();
-  Pixels p = pixels(w);
+  Pixels p = pixels(*win);
   EXPECT_EQ(p.count(kGreen, 0, 0, 50, 50), 2500);
   EXPECT_EQ(p.count(kBlue, 100, 0, 200, 100), 0);
   EXPECT_GT(p.count(kRed, 100, 0, 200, 100), 100);
   label.setCaption(kBlock + kBlock);
   ws->paintDirty();
-  EXPECT_GT(pixels(w).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
+  EXPECT_GT(pixels(*win).count(kRed, 100, 0, 200, 100), p.count(kRed, 100, 0, 200, 100) * 3 / 2);
   // Every pixel of a picture in its own place and colour.
   auto mixed = std::make_shared<media::Picture>(*solid(50, 50, kRed));
   for (std::size_t i = 0; i < mixed->pixels.size(); ++i)
     mixed->pixels[i] = {Uint8(i % 50 * 5), Uint8(i / 50 * 5), Uint8(i % 7 * 36)};
   box.setPicture(mixed);
   ws->paintDirty();
-  const Pixels m = pixels(w);
+  const Pixels m = pixels(*win);
   int misplaced = 0;
   for (int i = 0; i < 2500; ++i) misplaced += m.at(i % 50, i / 50) != mixed->pixels[i];
   EXPECT_EQ(misplaced, 0);
 }
 
 TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
-  TestWindow w(*ws);
-  toolkit::PictureBox box(w, "box", nullptr, px(0), px(0), px(50), px(50));
+  toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(50), px(50));
   box.setPicture(solid(50, 50, kRed));
-  paint(w);
-  SDL_Surface* s = SDL_GetWindowSurface(sdlWindow(w.caption()));
+  paint(*win);
+  SDL_Surface* s = SDL_GetWindowSurface(sdlWindow(win->caption()));
   const SDL_Rect mark{150, 50, 10, 10};  // a spot no control changes
   SDL_SetClipRect(s, nullptr);
   SDL_FillRect(s, &mark, SDL_MapRGB(s->format, 0, 0, 255));
   box.setPicture(solid(50, 50, kGreen));
   ws->paintDirty();
-  EXPECT_EQ(pixels(w).count(kGreen, 0, 0, 50, 50), 2500);
-  EXPECT_EQ(pixels(w).count(kBlue, 150, 50, 160, 60), 100);
-  pushWindowEvent(w, SDL_WINDOWEVENT_EXPOSED);
+  EXPECT_EQ(pixels(*win).count(kGreen, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(pixels(*win).count(kBlue, 150, 50, 160, 60), 100);
+  pushWindowEvent(*win, SDL_WINDOWEVENT_EXPOSED);
   box.setPicture(solid(50, 50, kRed));  // a change in the same paint is drawn all the same
   ws->pumpOnce();
   // What X lost is sent again as the window's pixels hold it, not drawn anew.
-  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
-  EXPECT_EQ(pixels(w).count(kBlue, 150, 50, 160, 60), 100);
+  EXPECT_EQ(pixels(*win).count(kRed, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(pixels(*win).count(kBlue, 150, 50, 160, 60), 100);
   // New pixels for the window (a new size) are drawn whole.
-  SDL_SetWindowSize(sdlWindow(w.caption()), 201, 100);
-  SDL_SetWindowSize(sdlWindow(w.caption()), 200, 100);
-  s = SDL_GetWindowSurface(sdlWindow(w.caption()));
-  w.invalidate();
+  SDL_SetWindowSize(sdlWindow(win->caption()), 201, 100);
+  SDL_SetWindowSize(sdlWindow(win->caption()), 200, 100);
+  s = SDL_GetWindowSurface(sdlWindow(win->caption()));
+  win->invalidate();
   ws->paintDirty();
-  EXPECT_EQ(pixels(w).count(kWhite, 150, 50, 160, 60), 100);
-  EXPECT_EQ(pixels(w).count(kRed, 0, 0, 50, 50), 2500);
+  EXPECT_EQ(pixels(*win).count(kWhite, 150, 50, 160, 60), 100);
+  EXPECT_EQ(pixels(*win).count(kRed, 0, 0, 50, 50), 2500);
   // A new colour for the window is drawn around the box, which covers its own.
   const SDL_Rect inBox{10, 10, 10, 10};
   SDL_FillRect(s, &inBox, SDL_MapRGB(s->format, 0, 0, 255));
-  w.setBackColor(kYellow);
+  win->setBackColor(kYellow);
   ws->paintDirty();
-  const Pixels p = pixels(w);
+  const Pixels p = pixels(*win);
   EXPECT_EQ(p.count(kBlue, 10, 10, 20, 20), 100);
   EXPECT_EQ(p.count(kYellow, 0, 0, 200, 100), 200 * 100 - 2500);
   // A new picture is drawn only where it differs from the one before.
@@ -384,26 +375,25 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
     for (int x = 30; x < 40; ++x) spotted->pixels[static_cast<std::size_t>(y) * 50 + x] = kGreen;
   box.setPicture(spotted);
   ws->paintDirty();
-  EXPECT_EQ(pixels(w).count(kGreen, 30, 30, 40, 40), 100);
-  EXPECT_EQ(pixels(w).count(kBlue, 10, 10, 20, 20), 100);
+  EXPECT_EQ(pixels(*win).count(kGreen, 30, 30, 40, 40), 100);
+  EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
 }
 
 // Typed text becomes one key per character; what is left of it when its
 // window goes is dropped.
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
-  auto w = std::make_unique<TestWindow>(*ws);
-  paint(*w);
-  pushText(*w, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
+  paint(*win);
+  pushText(*win, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
   std::vector<std::int16_t> keys;
   while (auto ev = backend->waitEvent(0)) {
     EXPECT_EQ(ev->kind, Event::Kind::Key);
-    EXPECT_EQ(ev->window, w.get());
+    EXPECT_EQ(ev->window, win.get());
     keys.push_back(ev->keyAscii);
   }
   EXPECT_EQ(keys, (std::vector<std::int16_t>{'a', 233, '?'}));
-  pushText(*w, "ab");
+  pushText(*win, "ab");
   ASSERT_TRUE(backend->waitEvent(0));  // "a"; "b" waits
-  w.reset();
+  win.reset();
   EXPECT_FALSE(backend->waitEvent(0));
 }
 
@@ -411,10 +401,9 @@ TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
 // left button's presses and releases reach their window with the pointer's
 // place; which control they hit is the window system's business.
 TEST_F(SdlBackendTest, KeysWithoutTextAndTheLeftButtonsPressAndReleaseReachTheirWindow) {
-  TestWindow w(*ws);
-  paint(w);
+  paint(*win);
   auto press = [&](SDL_Keycode key, Uint16 mod = KMOD_NONE) {
-    push(SDL_KEYDOWN, w, [&](SDL_Event& e) { e.key.keysym.sym = key, e.key.keysym.mod = mod; });
+    push(SDL_KEYDOWN, *win, [&](SDL_Event& e) { e.key.keysym.sym = key, e.key.keysym.mod = mod; });
   };
   press(SDLK_RETURN);
   press(SDLK_a);  // its text comes as text input, not here
@@ -430,11 +419,12 @@ TEST_F(SdlBackendTest, KeysWithoutTextAndTheLeftButtonsPressAndReleaseReachTheir
   EXPECT_FALSE(backend->waitEvent(0));
 
   auto button = [&](Uint32 type, Uint8 which, int x, int y) {
-    push(type, w, [&](SDL_Event& e) { e.button.button = which, e.button.x = x, e.button.y = y; });
+    push(type, *win,
+         [&](SDL_Event& e) { e.button.button = which, e.button.x = x, e.button.y = y; });
   };
   button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 5, 5);
   button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 5, 5);
-  push(SDL_MOUSEMOTION, w);
+  push(SDL_MOUSEMOTION, *win);
   button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 40, 30);
   button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 42, 31);
   for (auto [kind, x, y] :
@@ -442,7 +432,7 @@ TEST_F(SdlBackendTest, KeysWithoutTextAndTheLeftButtonsPressAndReleaseReachTheir
     auto e = backend->waitEvent(0);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind, kind);
-    EXPECT_EQ(e->window, &w);
+    EXPECT_EQ(e->window, win.get());
     EXPECT_EQ(e->x, x);
     EXPECT_EQ(e->y, y);
   }
@@ -517,10 +507,9 @@ TEST_F(SdlBackendTest, CloseRequestsAndExposuresReachTheirWindow) {
 
 // Waiting ignores other input (the pointer's moves) and ends with its time-out.
 TEST_F(SdlBackendTest, WaitingIgnoresMovesThePointerHidesOnceItRestsAndShowsWhenItMoves) {
-  TestWindow w(*ws);
-  paint(w);
+  paint(*win);
   backend->setPointerRest(60000);
-  push(SDL_MOUSEMOTION, w);
+  push(SDL_MOUSEMOTION, *win);
   EXPECT_FALSE(backend->waitEvent(30));
   const std::int64_t moved = backend->nowMs();  // at the latest
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
@@ -529,7 +518,7 @@ TEST_F(SdlBackendTest, WaitingIgnoresMovesThePointerHidesOnceItRestsAndShowsWhen
   backend->setPointerRest(backend->nowMs() - moved + 100);
   EXPECT_FALSE(backend->waitEvent(300));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  push(SDL_MOUSEMOTION, w);
+  push(SDL_MOUSEMOTION, *win);
   EXPECT_FALSE(backend->waitEvent(0));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   backend->setPointerRest(3000);
@@ -541,22 +530,21 @@ struct ScaledSdlBackendTest : SdlBackendTest {
 };
 
 TEST_F(ScaledSdlBackendTest, PlacesSizesEdgesAndTextGrowWithTheScale) {
-  TestWindow w(*ws);
-  w.setBounds(px(30), px(20), px(160), px(90));
-  toolkit::PictureBox box(w, "box", nullptr, px(10), px(10), px(40), px(30));
+  win->setBounds(px(30), px(20), px(160), px(90));
+  toolkit::PictureBox box(*win, "box", nullptr, px(10), px(10), px(40), px(30));
   box.setBorder(toolkit::Border::Sunken);
   box.setBackColor(kYellow);
   // A picture drawn for this scale: twice as many pixels as its design size.
   auto drawn = std::make_shared<media::Picture>(*solid(20, 10, kRed));
   drawn->designWidth = 10, drawn->designHeight = 5;
   box.setPicture(drawn);
-  toolkit::Label label(w, "label", nullptr, px(60), px(0), px(100), px(90));
+  toolkit::Label label(*win, "label", nullptr, px(60), px(0), px(100), px(90));
   ink(label, kBlock, 24);
-  paint(w);
+  paint(*win);
 
-  EXPECT_EQ(place(w), (std::array{160, 90, 320, 180}));
+  EXPECT_EQ(place(*win), (std::array{160, 90, 320, 180}));
 
-  const Pixels p = pixels(w);
+  const Pixels p = pixels(*win);
   const Rgb grey{128, 128, 128};
   // The box at 20,20, 80 x 60, its edge two lines of two pixels each.
   // White outside the box; the picture inside the edge at its own pixels, no larger.
