@@ -320,8 +320,6 @@ bbox() {
   echo "$((x + BASH_REMATCH[3] - 1)) $((y + BASH_REMATCH[4] - 1)) ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 }
 
-REWARD_W=420 REWARD_H=487
-
 # reward_centred RW: sets x y w h of the reward window, failing unless it has
 # its design size and is centred on the screen (give or take half a pixel).
 reward_centred() {

@@ -33,33 +33,20 @@ damage() {
   esac
 }
 
-# The id of the error box (either number), or nothing.
-error_box() {
-  timeout 5 xwininfo -root -tree 2>/dev/null | awk '/ "ERROR: / && !id { id = $1 } END { print id }'
-}
-
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$GAME_PID/status" 2>/dev/null || echo 0; }
 
 try() {
-  local name=$1 how=$2 mb n rss
+  local name=$1 how=$2 mb rss title="ERROR:  481"
   game_copy
   damage "$name" "$how"
   start_game "$GAME_DIR"
-  # A damaged picture is reported in a box while the game starts.
+  # A damaged picture is reported in a box while the game starts: as a
+  # missing file where it is not a file at all, else as an invalid picture.
   if [[ $name == *.bmp ]]; then
-    for n in $(seq 100); do
-      mb=$(error_box)
-      [ -n "$mb" ] && break
-      game_running || fail "$name $how: the program ended"
-      sleep 0.2
-    done
-    [ -n "$mb" ] || fail "$name $how: no error box; windows: $(xwininfo -root -tree | grep '"' | tr '\n' ' ')"
+    [[ $how == pipe || $how == zero ]] && title="ERROR:  53"
+    mb=$(wait_titled "$title" 20) || fail "$name $how: no error box titled \"$title\""
     press_return_in "$mb"
-    for n in $(seq 10); do
-      [ -z "$(error_box)" ] && break
-      sleep 0.1
-    done
-    [ -z "$(error_box)" ] || fail "$name $how: Return left the error box up"
+    wait_reward_gone 1 "$title"
   fi
   wait_window >/dev/null
   # The directions are opened about 4.4 s in and the second part, intact, is

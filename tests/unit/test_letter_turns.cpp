@@ -45,8 +45,8 @@ struct TurnTest : ::testing::Test {
   void eatShownLetter() { testing_support::eatShownLetter(env, frm); }
 };
 
-TEST_F(TurnTest, AWholeTurnInOrder) {
-  nextLetters("Q");
+TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
+  nextLetters("QZ");
   std::map<std::string, std::string> letterAtFrame;
   env.pictures.onRead = [&](const std::string& f) { letterAtFrame[f] = frm.Label1.caption(); };
   const std::int64_t t0 = now() + 10;
@@ -98,11 +98,7 @@ TEST_F(TurnTest, AWholeTurnInOrder) {
   EXPECT_FALSE(frm.Eating);
   EXPECT_FALSE(frm.MMControl1.isOpen());
   EXPECT_TRUE(env.backend.messageBoxes().empty());
-}
 
-TEST_F(TurnTest, LaterAnimationsStartAtTheSecondFrameAndTakeSevenTicks) {
-  nextLetters("QZ");
-  eatShownLetter();
   const std::int64_t t1 = now() + 10;
   typeAndFinish(t1, "q");
   EXPECT_EQ(env.only({{What::Read}}, t1), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",

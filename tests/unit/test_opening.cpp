@@ -25,7 +25,14 @@ struct OpeningTest : ::testing::Test {
   const auto& boxes() { return env.backend.messageBoxes(); }
 };
 
-TEST_F(OpeningTest, TheFrogTalksForSixteenTicksThenRests) {
+TEST_F(OpeningTest, TheFrogTalksThenTheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
+  // What the child sees while each part of the directions is spoken.
+  std::vector<std::pair<std::string, std::string>> seen;
+  env.onSound = [&](const std::string& line) {
+    if (line == "Play (wait)")
+      seen.push_back(
+          {frm.MMControl1.fileName().substr(folder.path().size() + 1), frm.Label1.caption()});
+  };
   env.windows.runUntil(kArrange - 1);
   Strings expected;
   for (int tick = 1; tick <= 15; ++tick) expected.push_back(tick % 2 ? "talk2.bmp" : "talk1.bmp");
@@ -49,16 +56,7 @@ TEST_F(OpeningTest, TheFrogTalksForSixteenTicksThenRests) {
   EXPECT_FALSE(frm.picStop.visible());
   EXPECT_FALSE(frm.lblCopyright.visible());
   EXPECT_EQ(frm.Label1.caption(), "");
-}
 
-TEST_F(OpeningTest, TheScreenIsArrangedThenTheDirectionsFrameTheFirstLetter) {
-  // What the child sees while each part of the directions is spoken.
-  std::vector<std::pair<std::string, std::string>> seen;
-  env.onSound = [&](const std::string& line) {
-    if (line == "Play (wait)")
-      seen.push_back(
-          {frm.MMControl1.fileName().substr(folder.path().size() + 1), frm.Label1.caption()});
-  };
   env.windows.runUntil(kArrange + 1);
 
   EXPECT_EQ(env.timeOf({What::Tick, "frmMain.Timer3"}), kArrange);
