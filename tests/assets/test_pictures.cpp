@@ -109,7 +109,9 @@ TEST(EatingFrames, SevenFramesOfTheFrogOnWhiteEachMovingOnTheTongueFetchingTheLe
     EXPECT_GT(share(*f[i], whole(*f[i]), green), 0.15);
     // The frog sits right of the letter, so it fills the right-hand side.
     EXPECT_GT(share(*f[i], {250, 0, 399, 255}, green), 0.2);
-    if (i > 0) EXPECT_GT(changed(*f[i - 1], *f[i], whole(*f[i])), 0.01) << "from f" << i;
+    if (i > 0) {
+      EXPECT_GT(changed(*f[i - 1], *f[i], whole(*f[i])), 0.01) << "from f" << i;
+    }
   }
   // The letter is on show in f1 and f7, and still mostly in f2 and f3.
   EXPECT_GT(share(*f[0], kLetterBox, nearWhite), 0.995);

@@ -19,7 +19,7 @@ struct FileRead : ::testing::Test {
   std::string path(const std::string& name) const { return folder.file(name); }
 };
 
-TEST_F(FileRead, ReadsARegularFileUpToItsBound) {
+TEST_F(FileRead, ReadsARegularFileUpToItsBoundAndNothingElse) {
   std::ofstream(path("ten")) << "0123456789";
   const auto bytes = media::readRegularFile(path("ten"), 10);
   ASSERT_TRUE(bytes);
@@ -27,9 +27,8 @@ TEST_F(FileRead, ReadsARegularFileUpToItsBound) {
   EXPECT_FALSE(media::readRegularFile(path("ten"), 9));
   std::ofstream(path("empty")).flush();
   EXPECT_EQ(media::readRegularFile(path("empty"), 10), std::vector<std::uint8_t>{});
-}
 
-TEST_F(FileRead, AnythingButARegularFileFailsWithoutWaiting) {
+  // Anything but a regular file fails without waiting.
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0644), 0);  // no writer: opening it would wait
   std::filesystem::create_directory(path("folder"));
   std::filesystem::create_symlink("/dev/zero", path("zero"));
