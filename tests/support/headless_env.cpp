@@ -6,9 +6,8 @@
 #include <stdexcept>
 
 namespace testing_support {
-namespace {
 
-// Rows of one colour, padded to four bytes; an 8-bit file's colour is its palette's second.
+// Rows of one colour, padded to four bytes.
 void writeBmp(const std::string& path, int w, int h, media::Rgb c, int bits) {
   const auto stride = static_cast<std::size_t>((w * bits + 31) / 32 * 4);
   Bytes data;
@@ -24,16 +23,6 @@ void writeBmp(const std::string& path, int w, int h, media::Rgb c, int bits) {
   std::vector<media::Rgb> palette(bits == 8 ? 256 : 0);
   if (bits == 8) palette[1] = c;
   writeFile(path, bmpBytes(w, h, bits, palette, data));
-}
-
-}  // namespace
-
-void writeBmp24(const std::string& path, int width, int height, base::Rgb colour) {
-  writeBmp(path, width, height, colour, 24);
-}
-
-void writeBmp8(const std::string& path, int width, int height, base::Rgb colour) {
-  writeBmp(path, width, height, colour, 8);
 }
 
 void writeWav(const std::string& path, int durationMs, int sampleRate) {
@@ -53,10 +42,9 @@ GameFolder::GameFolder() {
   char pattern[] = "/tmp/yumble-test-XXXXXX";
   if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
-  for (int i = 1; i <= 7; ++i)
-    writeBmp24(file("f" + std::to_string(i) + ".bmp"), 40, 25, {0, 0, 0});
+  for (int i = 1; i <= 7; ++i) writeBmp(file("f" + std::to_string(i) + ".bmp"), 40, 25, {0, 0, 0});
   for (int i = 0; i <= 2; ++i)
-    writeBmp8(file("talk" + std::to_string(i) + ".bmp"), 25, 33, {0, 200, 0});
+    writeBmp(file("talk" + std::to_string(i) + ".bmp"), 25, 33, {0, 200, 0}, 8);
   for (char c = 'A'; c <= 'Z'; ++c) writeWav(file(std::string(1, c) + ".wav"), kLetterMs);
   writeWav(file("ribbit.wav"), kRibbitMs);
   writeWav(file("ribbit2.wav"), kRibbit2Ms);

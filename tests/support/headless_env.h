@@ -17,8 +17,8 @@
 namespace testing_support {
 
 // Files a test makes for itself.
-void writeBmp24(const std::string& path, int width, int height, base::Rgb colour);
-void writeBmp8(const std::string& path, int width, int height, base::Rgb colour);
+// A bitmap of one colour, 24 or 8 bits a pixel (the colour then the palette's second).
+void writeBmp(const std::string& path, int width, int height, base::Rgb colour, int bits = 24);
 void writeWav(const std::string& path, int durationMs, int sampleRate = 8000);
 
 // A sound channel's note as a person would write it: "FileName=ribbit.wav",

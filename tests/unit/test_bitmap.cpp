@@ -232,8 +232,8 @@ struct PictureFile : ::testing::Test {
 };
 
 TEST_F(PictureFile, ReadsTheFilesTheGameIsMadeOfAndAMissingOneIsFileNotFound) {
-  testing_support::writeBmp24(folder.file("a.bmp"), 7, 3, {12, 34, 56});
-  testing_support::writeBmp8(folder.file("b.bmp"), 5, 4, {0, 200, 0});
+  testing_support::writeBmp(folder.file("a.bmp"), 7, 3, {12, 34, 56});
+  testing_support::writeBmp(folder.file("b.bmp"), 5, 4, {0, 200, 0}, 8);
   expectPixels(*media::loadPictureFile(folder.file("a.bmp")), 7, 3, [](int, int) {
     return Rgb{12, 34, 56};
   });

@@ -138,7 +138,6 @@ TEST_F(TurnTest, KeysWhileEatingAreIgnoredAndKeysDuringTheSpokenLetterCountAfter
   EXPECT_EQ(env.timeOf({What::Enable, "frmMain.Timer1"}, 2), t0 + 8 * 50 + GameFolder::kLetterMs);
 }
 
-// The reward comes after every tenth letter and at no other time.
 TEST_F(TurnTest, NoLetterTwiceInARowEveryLetterComesAndEveryTenthARewardFollows) {
   std::set<std::string> seen;
   std::vector<int> rewardsAt;

@@ -165,7 +165,7 @@ class LargerSetFile : public ::testing::Test {
 };
 
 TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
-  testing_support::writeBmp24(bmp, 4, 2, {255, 0, 0});
+  testing_support::writeBmp(bmp, 4, 2, {255, 0, 0});
   writeLarger(2, {0, 0, 255});
   auto p = media::loadPictureFile(bmp, 1);
   EXPECT_EQ(p->width, 4);

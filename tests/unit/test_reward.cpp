@@ -111,8 +111,6 @@ TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
   EXPECT_EQ(seen, palette);
 }
 
-// A missing sound is skipped and the window still closes; every reward
-// starts afresh from its design.
 TEST_F(RewardTest, AMissingSoundIsSkippedAndEveryRewardStartsAfreshFromItsDesign) {
   folder.remove("applp.wav");
   const std::int64_t t0 = env.windows.nowMs();

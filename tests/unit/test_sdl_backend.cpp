@@ -379,8 +379,6 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
 }
 
-// Typed text becomes one key per character; what is left of it when its
-// window goes is dropped.
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
   paint(*win);
   pushText(*win, "a\xc3\xa9\xe6\x97\xa5");  // a é 日
