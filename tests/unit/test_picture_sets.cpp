@@ -50,7 +50,7 @@ Picture drawing(int width = 150) {
   });
 }
 
-TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesIt) {
+TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesItAndEncodedPicturesComeBack) {
   Bytes b = qoiHeader(8, 1);
   const Bytes ops{0x55,                // a small step from the black start, wrapping: -1, -1, -1
                   0xfe, 10,   20, 30,  // a colour in full
@@ -66,22 +66,21 @@ TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesIt) {
   const std::vector<Rgb> expected{{255, 255, 255}, {10, 20, 30}, {11, 18, 30}, {18, 28, 45},
                                   {10, 20, 30},    {1, 2, 3},    {1, 2, 3},    {1, 2, 3}};
   EXPECT_EQ(p->pixels, expected);
-}
 
-TEST(Qoi, EncodedPicturesComeBackExactlyAndSmall) {
-  const Picture p = drawing();
-  const Bytes b = media::encodeQoi(p);
-  EXPECT_LT(b.size(), p.pixels.size() * 3 / 2);
-  const auto back = media::decodeQoi(b);
+  // Encoded pictures come back exactly, and small.
+  const Picture drawn = drawing();
+  const Bytes encoded = media::encodeQoi(drawn);
+  EXPECT_LT(encoded.size(), drawn.pixels.size() * 3 / 2);
+  const auto back = media::decodeQoi(encoded);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->width, p.width);
-  EXPECT_EQ(back->height, p.height);
-  EXPECT_EQ(back->pixels, p.pixels);
+  EXPECT_EQ(back->width, drawn.width);
+  EXPECT_EQ(back->height, drawn.height);
+  EXPECT_EQ(back->pixels, drawn.pixels);
 }
 
 // Cut anywhere, it is rejected without reading past the end; lies about the
 // size are rejected before allocating.
-TEST(Qoi, CutAnywhereOrLyingAboutTheSizeIsRejected) {
+TEST(Qoi, CutAnywhereOrLyingAboutTheSizeIsRejectedAndDamageNeverCrashesTheDecoder) {
   const Bytes cut = media::encodeQoi(drawing(20));  // every kind of operation, briefly
   // The end mark is not needed; the pixels are.
   for (std::size_t n = 0; n + 8 < cut.size(); ++n)
@@ -100,25 +99,34 @@ TEST(Qoi, CutAnywhereOrLyingAboutTheSizeIsRejected) {
   EXPECT_FALSE(media::decodeQoi(runs));
   b[0] = 'Q';
   EXPECT_FALSE(media::decodeQoi(b));
-}
 
-TEST(Qoi, DamagedBytesNeverCrashTheDecoder) {
+  // Damaged bytes never crash the decoder.
   const Bytes good = media::encodeQoi(drawing());
   std::mt19937 rng(11);
   for (int round = 0; round < 300; ++round) {
-    Bytes b = good;
-    for (int k = 0; k < 4; ++k) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
-    if (auto p = media::decodeQoi(Exactly(b, b.size()))) {
+    Bytes damaged = good;
+    for (int k = 0; k < 4; ++k) damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
+    if (auto p = media::decodeQoi(Exactly(damaged, damaged.size()))) {
       EXPECT_EQ(p->pixels.size(), static_cast<std::size_t>(p->width) * p->height);
     }
   }
 }
 
-TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargest) {
+TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargestFittedAtItsDesignSize) {
   for (auto [scale, set] : {std::pair{1.0, 1}, {1.28, 2}, {1.8, 2}, {2.0, 2}, {2.4, 3}, {3.6, 3}})
     EXPECT_EQ(media::pictureSetFor(scale), set) << scale;
   EXPECT_EQ(media::largerSetPath("/game/f1.bmp", 2), "/game/f1@2x.qoi");
   EXPECT_EQ(media::largerSetPath("/a.b/talk0", 3), "/a.b/talk0@3x.qoi");
+
+  // A picture fitted to a scale keeps its design size.
+  const Picture big = filled(800, 512, [](int, int) { return Rgb{1, 2, 3}; });
+  const auto fitted = media::fitToScale(big, 2, 1.8);
+  ASSERT_TRUE(fitted);
+  EXPECT_EQ(fitted->width, 720);
+  EXPECT_EQ(fitted->height, 461);
+  EXPECT_EQ(fitted->layoutWidth(), 400);
+  EXPECT_EQ(fitted->layoutHeight(), 256);
+  EXPECT_FALSE(media::fitToScale(filled(801, 512, [](int, int) { return Rgb{}; }), 2, 1.8));
 }
 
 TEST(PictureSets, ResamplingAveragesWhatEachNewPixelCovers) {
@@ -141,17 +149,6 @@ TEST(PictureSets, ResamplingAveragesWhatEachNewPixelCovers) {
     ASSERT_EQ(out.pixels.size(), static_cast<std::size_t>(w * h));
     for (const Rgb& c : out.pixels) EXPECT_EQ(c, (Rgb{12, 34, 56}));
   }
-}
-
-TEST(PictureSets, AFittedPictureKeepsItsDesignSize) {
-  const Picture big = filled(800, 512, [](int, int) { return Rgb{1, 2, 3}; });
-  const auto fitted = media::fitToScale(big, 2, 1.8);
-  ASSERT_TRUE(fitted);
-  EXPECT_EQ(fitted->width, 720);
-  EXPECT_EQ(fitted->height, 461);
-  EXPECT_EQ(fitted->layoutWidth(), 400);
-  EXPECT_EQ(fitted->layoutHeight(), 256);
-  EXPECT_FALSE(media::fitToScale(filled(801, 512, [](int, int) { return Rgb{}; }), 2, 1.8));
 }
 
 class LargerSetFile : public ::testing::Test {

@@ -21,7 +21,7 @@ const std::vector<Rect> kPrimaryOnTheRight{{0, 0, 1280, 1024}, {1280, 0, 1920, 1
 // The same seen from the primary's origin: the left monitor has negative coordinates.
 const std::vector<Rect> kLeftOfTheOrigin{{-1280, -200, 1280, 1024}, {0, 0, 1920, 1080}};
 
-TEST(ScreenChoice, TheMonitorUnderThePointer) {
+TEST(ScreenChoice, TheMonitorUnderThePointerElseThePrimary) {
   auto s = toolkit::chooseScreen(kPrimaryOnTheRight, toolkit::Point{100, 900}, 1);
   EXPECT_EQ(s.bounds, (Rect{0, 0, 1280, 1024}));
   EXPECT_DOUBLE_EQ(s.scale, 1.6);
@@ -33,9 +33,8 @@ TEST(ScreenChoice, TheMonitorUnderThePointer) {
   EXPECT_EQ(s.bounds, (Rect{-1280, -200, 1280, 1024}));
   s = toolkit::chooseScreen(kLeftOfTheOrigin, toolkit::Point{0, 0}, 0);
   EXPECT_EQ(s.bounds, (Rect{0, 0, 1920, 1080}));
-}
 
-TEST(ScreenChoice, ThePrimaryWhenThePointerIsOnNoMonitorOrUnknown) {
+  // The primary when the pointer is on no monitor or unknown.
   // Below the shorter left monitor, in the gap beside the primary's bottom edge.
   EXPECT_EQ(toolkit::chooseScreen(kLeftOfTheOrigin, toolkit::Point{-100, 900}, 1).bounds,
             (Rect{0, 0, 1920, 1080}));
