@@ -482,10 +482,12 @@ close_and_time() {
   ends_within "$1" "a close request" "$t0"
 }
 
-# quit_with SIGNAL LIMIT_MS: the signal; the program must end within LIMIT_MS.
+# quit_with SIGNAL LIMIT_MS [WHAT]: the signal; the program must end within
+# LIMIT_MS. With WHAT, says how long it took.
 quit_with() {
   local t0
   t0=$(date +%s%N)
   kill -"$1" "$GAME_PID"
   ends_within "$2" "SIG$1" "$t0"
+  [ -z "${3:-}" ] || say "$3: SIG$1 ended it in $QUIT_MS ms"
 }

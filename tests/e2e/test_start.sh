@@ -68,8 +68,7 @@ check_start() {
   say "$mode: covers the screen, title and frog painted ($count frog pixels)"
 
   if [ -z "$WM" ]; then
-    quit_with TERM 1000
-    say "$mode, the opening: SIGTERM ended it in $QUIT_MS ms"
+    quit_with TERM 1000 "$mode, the opening"
   else
     # Alt and drag moves any window under openbox; this one goes back.
     timeout 5 xdotool mousemove 600 400 keydown alt mousedown 1 sleep 0.2 mousemove 700 500 \
@@ -153,15 +152,13 @@ start_game "$GAME_DIR"
 check_missing_picture bare
 start_game "$GAME_DIR"
 wait_titled "ERROR:  53" 20 >/dev/null || fail "no error box"
-quit_with HUP 1000
-say "error box: SIGHUP ended it in $QUIT_MS ms"
+quit_with HUP 1000 "error box"
 start_game
 wait_window >/dev/null
 # The screen is arranged as the directions begin, and they are said for
 # seconds after it.
 wait_stop_sign 30
-quit_with INT 1000
-say "spoken directions: SIGINT ended it in $QUIT_MS ms"
+quit_with INT 1000 "spoken directions"
 
 start_x 1024 768 openbox
 start_game "$GAME_DIR"
