@@ -8,6 +8,7 @@
 #include "app/toolkit/error_report.h"
 #include "media/asset_path.h"
 #include "media/builtin_art.h"
+#include "media/picture_scale.h"
 #include "reward/frm_all_right.h"
 
 namespace game {
@@ -164,6 +165,9 @@ void FrmMain::Timer3_Timer() {
     lblCopyright.setVisible(true);
     Picture2.setLeft(-30000);
     Picture1.setLeft(1000);
+    // The talking frog is not seen again: its frames' pixels are let go.
+    Picture2.setPicture(nullptr);
+    media::forgetFitted();
     ws_.pumpOnce();
 
     MMControl1.setFileName(asset("yumdir.wav"));

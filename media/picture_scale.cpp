@@ -98,6 +98,10 @@ class Remembered {
     items_.emplace_front(key, std::move(fitted));
     if (items_.size() > kFittedRemembered) items_.pop_back();
   }
+  void clear() {
+    std::lock_guard lock(mutex_);
+    items_.clear();
+  }
 
  private:
   std::mutex mutex_;
@@ -198,6 +202,10 @@ std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
     small->later->files[1] = std::move(larger);
   }
   return small;
+}
+
+void forgetFitted() {
+  remembered().clear();
 }
 
 const Picture& onScreen(const Picture& p) {

@@ -71,6 +71,10 @@ std::optional<Picture> decodeForScale(std::span<const std::uint8_t> design,
 // differently and is fitted anew.
 const Picture& onScreen(const Picture& p);
 
+// Lets the remembered fitted pictures go (a picture still held keeps its
+// own): for the end of a part of the game whose pictures do not come back.
+void forgetFitted();
+
 // How many fitted pictures are remembered: the frog's seven eating frames
 // and three talking frames.
 inline constexpr std::size_t kFittedRemembered = 10;

@@ -66,6 +66,7 @@ TEST_F(OpeningTest, TheFrogTalksThenTheScreenIsArrangedThenTheDirectionsFrameThe
   EXPECT_EQ(frm.lblCopyright.top(), 768 * 15 - 270);
   EXPECT_TRUE(frm.lblCopyright.visible());
   EXPECT_EQ(frm.Picture2.left(), -30000);
+  EXPECT_FALSE(frm.Picture2.picture());  // the talking frog's pixels let go
   EXPECT_EQ(frm.Picture1.left(), 1000);
   EXPECT_EQ(frm.Picture1.top(), 1290);
   EXPECT_EQ(frm.Picture2.top(), 1050);

@@ -181,6 +181,9 @@ TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
   // Read again, the same bytes find the same fitted pixels.
   EXPECT_EQ(&media::onScreen(*media::loadPictureFile(bmp, 1.5)), &shown);
   EXPECT_TRUE(p->pixels.empty());  // the design's pixels were never needed
+  std::weak_ptr<const media::Picture> kept = p->later->fitted;
+  p = nullptr, media::forgetFitted();
+  EXPECT_TRUE(kept.expired());  // forgotten, they go with the last picture showing them
 
   // No 3x set: the bitmap, enlarged.
   p = media::loadPictureFile(bmp, 2.5);
