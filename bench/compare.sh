@@ -117,8 +117,9 @@ def median(xs):
     return statistics.median(xs) if xs else math.nan
 figures = [
     ("exec to first real paint (ms)", "paint", 0, "1.1x the floor"),
-    ("RSS after the opening (MB)", "mem", 0, "the floor + 3 MiB"),
-    ("PSS after the opening (MB)", "mem", 1, ""),
+    ("memory held after the opening (MB)", "mem", 2, "the floor + 3 MiB"),
+    ("RSS summed after the opening (MB)", "mem", 0, ""),
+    ("PSS summed after the opening (MB)", "mem", 1, ""),
     ("wake-ups/s waiting, dummy driver", "dummy.wakeups", 0, "at most 1/s"),
     ("wake-ups/s waiting, PulseAudio", "pulseaudio.wakeups", 0, "at most 1/s"),
     ("sound server CPU while waiting (%)", "server", 0, "0.0 %"),

@@ -53,9 +53,12 @@ program_cpu() {  # pid
   done
   echo "$t"
 }
-# Resident memory of a program and its children, in MiB: RSS and PSS.
+# Resident memory of a program and its children, in MiB: the sum of their
+# RSS, the sum of their PSS, and the pages they hold, each page counted once
+# however many of them map it (pages.py; for one process, its RSS).
 program_memory() {  # pid
   local p
   for p in $(family "$1"); do cat "/proc/$p/smaps_rollup" 2>/dev/null || true; done |
-    awk '/^Rss:/ {r += $2} /^Pss:/ {p += $2} END {print r / 1024, p / 1024}'
+    awk -v held="$(python3 "$(dirname "${BASH_SOURCE[0]}")/pages.py" $(family "$1"))" \
+      '/^Rss:/ {r += $2} /^Pss:/ {p += $2} END {print r / 1024, p / 1024, held}'
 }

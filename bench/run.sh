@@ -37,7 +37,7 @@ echo "exec to first painted frame: $(( (first - start) / 1000000 )) ms"
 # The opening: 16 talking ticks, a 2 s pause, then both parts of the directions.
 opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
 sleep "$opening"
-echo "resident memory after the opening, with the sound host (RSS PSS, MiB): $(program_memory "$game")"
+echo "resident memory after the opening, with the sound host (RSS PSS, held once, MiB): $(program_memory "$game")"
 
 ticks=$(getconf CLK_TCK)
 cpu() { program_cpu "$game"; }
