@@ -1,8 +1,7 @@
 #include "tests/support/headless_env.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace testing_support {

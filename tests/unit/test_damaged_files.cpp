@@ -2,9 +2,7 @@
 // with the real loaders on the virtual clock: a damaged picture is reported as
 // a missing or an invalid one, a damaged sound is silent, and nothing waits
 // longer than the intact file would have made it.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 

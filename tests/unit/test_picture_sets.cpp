@@ -3,7 +3,6 @@
 // loader picking the set beside a bitmap.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <vector>
