@@ -136,7 +136,7 @@ void HeadlessBackend::destroyWindow(Window& w) {
 void HeadlessBackend::showWindow(Window& w) {
   shown_[&w] = true;
   if (auto* box = dynamic_cast<toolkit::MessageBox*>(&w); box && answerMessageBoxes) {
-    boxes_.push_back({box->caption(), box->text()});
+    boxes_.push_back(box->caption() + "|" + box->text());
     note(Entry::What::MessageBox, box->caption());
     key(now_, w, 13);
   }

@@ -48,10 +48,6 @@ struct Entry {
 // whatever happens is kept in a typed record the tests read.
 class HeadlessBackend : public toolkit::Backend {
  public:
-  struct Box {
-    std::string title, text;
-  };
-
   // A monitor of the given size at the desktop's corner; the designs keep
   // their own size unless a scale is given.
   explicit HeadlessBackend(Size screen = {1024, 768}, double scale = 1)
@@ -79,13 +75,8 @@ class HeadlessBackend : public toolkit::Backend {
   }
   // Forgets what was recorded so far, so that a long run keeps a short record.
   void clearRecord() { record_.clear(); }
-  const std::vector<Box>& messageBoxes() const { return boxes_; }
   // Each box shown, as "title|text".
-  std::vector<std::string> boxes() const {
-    std::vector<std::string> out;
-    for (const Box& b : boxes_) out.push_back(b.title + "|" + b.text);
-    return out;
-  }
+  const std::vector<std::string>& boxes() const { return boxes_; }
   // Whether message boxes are answered with Return as soon as they show.
   bool answerMessageBoxes = true;
   int paints(const Window& w) const;
@@ -119,7 +110,7 @@ class HeadlessBackend : public toolkit::Backend {
   std::int64_t quitAt_ = -1;
   std::deque<std::pair<std::int64_t, Event>> input_;
   std::vector<Entry> record_;
-  std::vector<Box> boxes_;
+  std::vector<std::string> boxes_;
   std::map<const Window*, int> paints_;
   std::map<const Window*, bool> shown_;
 };

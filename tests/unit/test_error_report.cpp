@@ -48,7 +48,7 @@ TEST_F(Guard, FailureStopsTheStepsAndShowsOneMessageOutOfMemoryTooAsSeven) {
   // The program goes on: the next handler runs as usual.
   EXPECT_TRUE(toolkit::guarded(windows, "Yumble: ", [&] { steps.push_back("next"); }));
   EXPECT_EQ(steps.back(), "next");
-  EXPECT_EQ(backend.messageBoxes().size(), 1u);
+  EXPECT_EQ(backend.boxes().size(), 1u);
 
   // Out of memory is reported as 7.
   EXPECT_FALSE(toolkit::guarded(windows, "Form_Load: ", [] { throw std::bad_alloc(); }));
@@ -67,7 +67,7 @@ TEST_F(Guard, ProgramEndPassesThroughUntouched) {
     EXPECT_EQ(e.status, 4);
   }
   EXPECT_EQ(steps, Strings{"before"});
-  EXPECT_TRUE(backend.messageBoxes().empty());
+  EXPECT_TRUE(backend.boxes().empty());
   EXPECT_TRUE(windows.ended());
 }
 

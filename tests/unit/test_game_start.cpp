@@ -46,7 +46,7 @@ TEST_F(StartTest, FormLoadReadsEveryFrameOnceEndingAtRestCroaksAndCoversTheScree
   EXPECT_TRUE(frm.Timer2.enabled());
   EXPECT_EQ(frm.Timer2.dueAt(), 150);
   EXPECT_TRUE(env.backend.isShown(frm));
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(env.backend.boxes().empty());
   // The window covers the screen and keeps its design.
   EXPECT_EQ(frm.left(), 0);
   EXPECT_EQ(frm.top(), 0);
@@ -104,23 +104,9 @@ TEST_F(StartTest, UnreadablePictureIsReportedAsInvalidAndTheBoxKeepsItsPicture) 
 TEST_F(StartTest, MissingCroakOnlySilencesTheGreeting) {
   folder.remove("ribbit.wav");
   start();
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(env.backend.boxes().empty());
   EXPECT_TRUE(frm.Timer2.enabled());
   EXPECT_EQ(frm.CurrentLetter, "A");
-}
-
-TEST_F(StartTest, ClickOnTheStopSignEndsTheProgram) {
-  start();
-  // The sign is hidden until the screen is arranged: a click there before does nothing.
-  const int x = 1024 - 16, y = 16;
-  env.backend.click(1000, frm, x, y);
-  env.backend.click(20000, frm, x, y);
-  EXPECT_FALSE(env.windows.runUntil(19000));
-  EXPECT_TRUE(frm.picStop.visible());
-  EXPECT_TRUE(env.windows.runUntil(60000));
-  EXPECT_EQ(env.windows.exitStatus(), 0);
-  EXPECT_FALSE(env.backend.isShown(frm));
-  EXPECT_EQ(env.only({{What::Hide}, {What::End}}), (Strings{"hide frmMain", "end"}));
 }
 
 TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
@@ -136,8 +122,9 @@ TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
 // On a 1920 x 1080 monitor the designs are 1.8 times larger: the screen is
 // 16000 x 9000 twips, the window covers it, pictures have 1.8 times their
 // pixels but keep their design size, and the stop sign's corner is where the
-// pointer finds it.
-TEST(ScaledScreen, TheDesignsKeepTheirTwipsAndTheStopSignItsCorner) {
+// pointer finds it. The sign is hidden until the screen is arranged: a click
+// there before does nothing; one after ends the program.
+TEST(ScaledScreen, TheDesignsKeepTheirTwipsAndTheStopSignItsCornerWhereAClickEndsTheProgram) {
   GameFolder folder;
   HeadlessEnv env{folder.path(), {1920, 1080}, 1.8};
   game::FrmMain frm{env.services};
@@ -149,11 +136,15 @@ TEST(ScaledScreen, TheDesignsKeepTheirTwipsAndTheStopSignItsCorner) {
   EXPECT_EQ(media::onScreen(*frm.picStop.picture()).width, 58);
   EXPECT_EQ(frm.picStop.width(), 32 * 15);
 
+  env.backend.click(1000, frm, 1920 - 10, 10);
   env.backend.click(20000, frm, 1920 - 10, 10);
   EXPECT_FALSE(env.windows.runUntil(19000));
+  EXPECT_TRUE(frm.picStop.visible());
   EXPECT_DOUBLE_EQ(frm.picStop.left(), 16000 - 480);
   EXPECT_TRUE(env.windows.runUntil(60000));
   EXPECT_EQ(env.windows.exitStatus(), 0);
+  EXPECT_FALSE(env.backend.isShown(frm));
+  EXPECT_EQ(env.only({{What::Hide}, {What::End}}), (Strings{"hide frmMain", "end"}));
 }
 
 }  // namespace

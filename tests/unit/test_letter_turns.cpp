@@ -97,7 +97,7 @@ TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
   EXPECT_EQ(frm.FrameNo, 1);
   EXPECT_FALSE(frm.Eating);
   EXPECT_FALSE(frm.MMControl1.isOpen());
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(env.backend.boxes().empty());
 
   const std::int64_t t1 = now() + 10;
   typeAndFinish(t1, "q");
@@ -157,7 +157,7 @@ TEST_F(TurnTest, NoLetterTwiceInARowEveryLetterComesAndEveryTenthARewardFollows)
   EXPECT_EQ(env.count({What::ModalEnd, "frmAllRight"}), 15u);
   EXPECT_EQ(frm.LettersEaten, 151);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 151 letters!");
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(env.backend.boxes().empty());
 }
 
 // The letters come from a generator seeded by the clock at start-up: a game
@@ -181,14 +181,12 @@ TEST(Letters, GamesStartedAtDifferentTimesPlayDifferentLetters) {
   EXPECT_NE(letters(1234), letters(1235));
 }
 
-TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetter) {
-  nextLetters("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAK");
+// A generator that repeats itself cannot repeat the letter. The I is shown
+// in a serif font and every other letter is not.
+TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetterAndTheIIsShownInASerifFont) {
+  nextLetters(std::string(79, 'A') + "KIJI");
   eatShownLetter();
   EXPECT_EQ(frm.CurrentLetter, "K");
-}
-
-TEST_F(TurnTest, TheIIsShownInASerifFontAndEveryOtherLetterIsNot) {
-  nextLetters("IJI");
   eatShownLetter();
   EXPECT_EQ(frm.Label1.caption(), "I");
   EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
@@ -201,9 +199,12 @@ TEST_F(TurnTest, TheIIsShownInASerifFontAndEveryOtherLetterIsNot) {
   EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
 }
 
-TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
+// A close request that comes while the reward's sounds hold the thread was
+// meant for the reward: it must not end the game once the reward has gone.
+TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetterAndTheGameGoesOn) {
   frm.LettersEaten = 9;
   const std::int64_t t0 = now() + 10;
+  env.backend.closeRequest(t0 + 8 * 50 + 3500 + 1000, frm);  // during the applause
   typeAndFinish(t0, "a");
   const std::int64_t end = t0 + 8 * 50;
   // The eighth tick ends the animation; no other tick of the game's comes meanwhile.
@@ -242,6 +243,9 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetter) {
   EXPECT_FALSE(frm.Eating);
   EXPECT_FALSE(frm.Timer1.enabled());
   EXPECT_TRUE(env.backend.isShown(frm));
+  env.windows.runUntil(t0 + 20000);
+  EXPECT_FALSE(env.windows.ended());
+  EXPECT_EQ(env.timeOf({What::Unload, "frmMain"}), -1);
 }
 
 // Keys and clicks during the reward (shown at t0 + 400) are not taken by the
@@ -266,39 +270,21 @@ TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenAndACloseRequestClosesOn
   EXPECT_EQ(frm.Label1.caption(), "B");
 }
 
-// One that comes while the reward's sounds hold the thread was still meant
-// for the reward: it must not end the game once the reward has gone.
-TEST_F(TurnTest, ACloseRequestDuringTheRewardsSoundsDoesNotEndTheGameAfterIt) {
-  frm.LettersEaten = 9;
-  const std::int64_t t0 = now() + 10;
-  env.backend.type(t0, frm, "a");
-  env.backend.closeRequest(t0 + 8 * 50 + 3500 + 1000, frm);  // during the applause
-  env.windows.runUntil(t0 + 20000);
-  EXPECT_FALSE(env.windows.ended());
-  EXPECT_EQ(env.timeOf({What::Unload, "frmMain"}), -1);
-}
-
-TEST_F(TurnTest, AMissingFrameIsReportedAndTheAnimationStillEndsOnTime) {
+// A missing frame is reported and the animation still ends on time; a
+// missing letter name only silences it.
+TEST_F(TurnTest, AMissingFrameIsReportedAMissingLetterNameOnlySilencesItAndTheTurnEndsOnTime) {
   nextLetters("QZ");
   folder.remove("f5.bmp");
+  folder.remove("Q.wav");
   const std::int64_t t0 = now() + 10;
   typeAndFinish(t0, "a");
   EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  53|Timer1_Timer: \nFile not found"});
   EXPECT_EQ(env.timeOf({What::Read, "f6.bmp"}, 2), t0 + 6 * 50);
-  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50 + GameFolder::kLetterMs);
+  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50);
   EXPECT_EQ(frm.CurrentLetter, "Q");
+  EXPECT_EQ(frm.Label1.caption(), "Q");
   typeAndFinish(now() + 10, "q");
   EXPECT_EQ(frm.LettersEaten, 2);
-}
-
-TEST_F(TurnTest, AMissingLetterNameOnlySilencesIt) {
-  nextLetters("Q");
-  folder.remove("Q.wav");
-  const std::int64_t t0 = now() + 10;
-  typeAndFinish(t0, "a");
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
-  EXPECT_EQ(frm.Label1.caption(), "Q");
-  EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50);
 }
 
 TEST_F(TurnTest, TheLetterAndFrameCountsStopAtTheirLimitsWithAnOverflowReport) {

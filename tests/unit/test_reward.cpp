@@ -121,7 +121,7 @@ TEST_F(RewardTest, AMissingSoundIsSkippedAndEveryRewardStartsAfreshFromItsDesign
   const std::size_t first = painted.size();
   showReward();
   EXPECT_EQ(env.timeOf({What::Unload, "frmAllRight"}, 2), t1 + 3500);
-  EXPECT_TRUE(env.backend.messageBoxes().empty());
+  EXPECT_TRUE(env.backend.boxes().empty());
   ASSERT_GT(painted.size(), first);
   EXPECT_EQ(painted[first].colour, toolkit::SystemColor::ButtonFace);
   EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer2"}), 2u);

@@ -235,35 +235,32 @@ TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
   EXPECT_EQ(p.count(kBlue, 0, 70, 200, 100), 0);
 }
 
-TEST_F(SdlBackendTest, HiddenControlsAndTheContentsOfHiddenBoxesAreNotPainted) {
+// Hidden controls, the contents of hidden boxes and controls far off the
+// window are not seen.
+TEST_F(SdlBackendTest, HiddenControlsTheContentsOfHiddenBoxesAndControlsFarOffAreNotSeen) {
   toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(100), px(100));
   toolkit::Label inside(*win, "inside", &box, px(0), px(0), px(100), px(100));
   toolkit::Label hidden(*win, "hidden", nullptr, px(100), px(0), px(100), px(100));
+  toolkit::PictureBox far(*win, "far", nullptr, -30000, px(10), px(60), px(50));
+  toolkit::Label label(*win, "label", &far, 0, 0, px(60), px(50));
   box.setBackColor(kYellow);
   ink(inside);
   ink(hidden);
   hidden.setVisible(false);
   box.setVisible(false);
+  far.setPicture(solid(60, 50, kRed));
+  label.setCaption("A");
   paint(*win);
   EXPECT_EQ(pixels(*win).count(kWhite, 0, 0, 200, 100), 200 * 100);
   box.setVisible(true);
   ws->paintDirty();
   EXPECT_GT(pixels(*win).count(kBlue, 0, 0, 100, 100), 100);
-}
-
-TEST_F(SdlBackendTest, ControlsFarOffTheWindowAreSimplyNotSeen) {
-  toolkit::PictureBox box(*win, "box", nullptr, -30000, px(10), px(60), px(50));
-  toolkit::Label label(*win, "label", &box, 0, 0, px(60), px(50));
-  box.setPicture(solid(60, 50, kRed));
-  label.setCaption("A");
-  paint(*win);
-  EXPECT_EQ(pixels(*win).count(kWhite, 0, 0, 200, 100), 200 * 100);
-  // Half a pixel to the right of 10 rounds to 11, as the clicks count it.
-  box.setLeft(px(10) + 7.5);
+  // Half a pixel to the right of 110 rounds to 111, as the clicks count it.
+  far.setLeft(px(110) + 7.5);
   ws->paintDirty();
   const Pixels p = pixels(*win);
-  EXPECT_EQ(p.at(10, 30), kWhite);
-  EXPECT_EQ(p.at(11, 30), kRed);
+  EXPECT_EQ(p.at(110, 30), kWhite);
+  EXPECT_EQ(p.at(111, 30), kRed);
 }
 
 // The big letter's font stand-in has an ascent no taller than its capitals;

@@ -93,12 +93,21 @@ TEST_F(Channel, WaitIsUsedUpEvenByACommandThatFails) {
   EXPECT_EQ(clock.now, 0);
 }
 
-TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStart) {
+// Play with Wait holds the clock for the sound from its start; closed, the
+// channel does not play the old sound.
+TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStartAndAClosedOneDoesNotPlay) {
   openFile("slurp2.wav");
   mm.command("Play");
   clock.now += 100;
   playWaiting();  // starts over
   EXPECT_EQ(clock.now, 100 + kShortMs);
+  mm.command("Close");
+  playWaiting();
+  EXPECT_EQ(clock.now, 100 + kShortMs);
+  // Reopened, it plays what is named now.
+  openFile("ribbit.wav");
+  playWaiting();
+  EXPECT_EQ(clock.now, 100 + kShortMs + kLongMs);
 }
 
 TEST_F(Channel, SoundPlayingWithoutWaitRunsItsFullLengthUnlessClosed) {
@@ -137,18 +146,9 @@ TEST_F(Channel, FailingCommandsDoNothingAndTheChannelStaysUsable) {
   EXPECT_EQ(clock.now, kShortMs);
 }
 
-TEST_F(Channel, ClosedChannelDoesNotPlayTheOldSound) {
-  openFile("slurp2.wav");
-  mm.command("Close");
-  playWaiting();
-  EXPECT_EQ(clock.now, 0);
-  // Reopened, it plays what is named now.
-  openFile("ribbit.wav");
-  playWaiting();
-  EXPECT_EQ(clock.now, kLongMs);
-}
-
-TEST_F(Channel, CommandNamesAreNotCaseSensitiveAndUnknownOnesDoNothing) {
+// Command and device names are not case-sensitive; unknown commands do
+// nothing, and only the wave device opens.
+TEST_F(Channel, NamesAreNotCaseSensitiveUnknownCommandsDoNothingOnlyTheWaveDeviceOpens) {
   mm.setFileName(folder.file("slurp2.wav"));
   mm.command("open");
   EXPECT_TRUE(mm.isOpen());
@@ -157,7 +157,6 @@ TEST_F(Channel, CommandNamesAreNotCaseSensitiveAndUnknownOnesDoNothing) {
   EXPECT_EQ(clock.now, kShortMs);
   mm.command("CLOSE");
   EXPECT_FALSE(mm.isOpen());
-  // Unknown ones do nothing.
   mm.command("Opening");
   mm.command("Op");
   mm.command("");
@@ -166,10 +165,9 @@ TEST_F(Channel, CommandNamesAreNotCaseSensitiveAndUnknownOnesDoNothing) {
   mm.command("Closed");
   mm.command("Stop");
   EXPECT_TRUE(mm.isOpen());
-}
 
-TEST_F(Channel, OnlyTheWaveDeviceOpens) {
   for (const char* other : {"Sequencer", "CDAudio", "AVIVideo", "WaveAudio2"}) {
+    mm.command("Close");
     mm.setDeviceType(other);
     openFile("slurp2.wav");
     EXPECT_FALSE(mm.isOpen()) << other;
@@ -183,8 +181,8 @@ using testing_support::Bytes;
 using testing_support::put32;
 using testing_support::waveBytes;
 
-// A missing file reads as nothing.
-TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
+// A missing file reads as nothing; other chunks are skipped, their pad byte too.
+TEST(WaveHeader, ReadsRateChannelsBitsAndDurationSkippingOtherChunksIncludingTheirPadByte) {
   EXPECT_FALSE(media::readWavFile("/nonexistent/yumble/none.wav"));
   auto info =
       media::parseWav(waveBytes({.rate = 44100, .channels = 2, .bits = 16, .dataBytes = 88200}));
@@ -199,14 +197,12 @@ TEST(WaveHeader, ReadsRateChannelsBitsAndDuration) {
   info = media::parseWav(waveBytes({.rate = 8000, .channels = 1, .bits = 8, .dataBytes = 12000}));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->durationMs(), 1500);
-}
 
-TEST(WaveHeader, SkipsOtherChunksIncludingTheirPadByte) {
   std::vector<std::uint8_t> list;
   testing_support::putText(list, "LIST");
   put32(list, 5);
   list.insert(list.end(), {'a', 'b', 'c', 'd', 'e', 0});  // odd size, one pad byte
-  auto info = media::parseWav(waveBytes({.rate = 22050, .dataBytes = 4410}, list));
+  info = media::parseWav(waveBytes({.rate = 22050, .dataBytes = 4410}, list));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->sampleRate, 22050);
   EXPECT_EQ(info->dataOffset, 44u + list.size());
