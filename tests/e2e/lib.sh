@@ -253,9 +253,9 @@ GREENISH='-color-matrix -1,1,0,0,1,-1,0,0,0 -channel RG -threshold 10% -separate
 # The score line's colour.
 PURPLE='abs(r - 0.753) < 0.02 && g < 0.02 && abs(b - 0.753) < 0.02'
 
-# wait_pixels SECONDS MIN X Y W H FX: waits until a screenshot of the area has
-# at least MIN such pixels; prints the count of the last one taken.
-wait_pixels() {
+# expect_pixels SECONDS MIN X Y W H FX WHAT: fails unless a screenshot of the
+# area taken within SECONDS has at least MIN such pixels.
+expect_pixels() {
   local secs=$1 min=$2 n count=0
   for n in $(seq $((secs * 4))); do
     rm -f "$E2E_WORK/poll.png"
@@ -263,18 +263,11 @@ wait_pixels() {
       2>/dev/null || true
     if [ -s "$E2E_WORK/poll.png" ]; then
       count=$(count_pixels "$E2E_WORK/poll.png" 0 0 "$5" "$6" "$7")
-      [ "$count" -ge "$min" ] && break
+      [ "$count" -ge "$min" ] && return 0
     fi
     sleep 0.25
   done
-  echo "$count"
-}
-
-# expect_pixels SECONDS MIN X Y W H FX WHAT: fails unless wait_pixels finds them.
-expect_pixels() {
-  local count
-  count=$(wait_pixels "$1" "$2" "$3" "$4" "$5" "$6" "$7")
-  [ "$count" -ge "$2" ] || fail "$8 ($count pixels)"
+  fail "$8 ($count pixels)"
 }
 
 # Geometry of a window as "X Y W H", absolute.
@@ -397,12 +390,10 @@ game_copy() {
   for f in "$@"; do rm "$GAME_DIR/$f"; done
 }
 
-ALPHABET=abcdefghijklmnopqrstuvwxyz
-
 # The whole alphabet: whichever letter is up gets eaten; the rest arrive while
 # the frog eats, and are ignored.
 feed_one() {
-  timeout 20 xdotool type --delay 5 "$ALPHABET" || fail "xdotool type failed"
+  timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
 }
 
 # eats_a_letter WHAT: the alphabet typed, the letter shown is eaten: the
@@ -471,15 +462,6 @@ ends_within() {
   QUIT_MS=$((($(date +%s%N) - t0) / 1000000))
   reap
   [ "$GAME_STATUS" = 0 ] || fail "exit status $GAME_STATUS after $what"
-}
-
-# close_and_time LIMIT_MS: a close request from the desktop (the window
-# manager's); the program must end within LIMIT_MS.
-close_and_time() {
-  local t0
-  t0=$(date +%s%N)
-  timeout 5 wmctrl -c Yumble || fail "wmctrl -c failed"
-  ends_within "$1" "a close request" "$t0"
 }
 
 # quit_with SIGNAL LIMIT_MS [WHAT]: the signal; the program must end within

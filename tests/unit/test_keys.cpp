@@ -46,18 +46,4 @@ TEST(KeyAsciiCodes, EachCharacterGivesItsAnsiCode) {
   for (const auto& [text, codes] : cases) EXPECT_EQ(keyAsciiCodes(text), codes) << text;
 }
 
-TEST(KeyAsciiOfKey, KeysWithoutTextHaveTheirControlCodesTheRestComeOnlyAsText) {
-  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_RETURN), 13);
-  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_KP_ENTER), 13);
-  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_BACKSPACE), 8);
-  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_ESCAPE), 27);
-  EXPECT_EQ(sdl::keyAsciiOfKey(SDLK_TAB), 9);
-  // Letters arrive as text input; taking them here too would type them twice.
-  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_a));
-  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_1));
-  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_SPACE));
-  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_F4));
-  EXPECT_FALSE(sdl::keyAsciiOfKey(SDLK_LSHIFT));
-}
-
 #endif

@@ -160,9 +160,21 @@ class LargerSetFile : public ::testing::Test {
   }
 };
 
-TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
-  testing_support::writeBmp(bmp, 4, 2, {255, 0, 0});
+// A missing or damaged bitmap fails the same on every screen, larger set or
+// not; a whole one is drawn from the set the scale calls for.
+TEST_F(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScaleCallsFor) {
   writeLarger(2, {0, 0, 255});
+  for (auto [content, number] : {std::pair{"", base::kFileNotFound},
+                                 std::pair{"not a picture at all", base::kInvalidPicture}}) {
+    if (*content) std::ofstream(bmp) << content;
+    try {
+      media::loadPictureFile(bmp, 2);
+      ADD_FAILURE() << "no failure for " << number;
+    } catch (const base::Failure& f) {
+      EXPECT_EQ(f.number(), number);
+    }
+  }
+  testing_support::writeBmp(bmp, 4, 2, {255, 0, 0});
   auto p = media::loadPictureFile(bmp, 1);
   EXPECT_EQ(p->width, 4);
   EXPECT_EQ(p->at(0, 0), (Rgb{255, 0, 0}));
@@ -198,21 +210,6 @@ TEST_F(LargerSetFile, TheLoaderDrawsFromTheSetTheScaleCallsFor) {
   p = media::loadPictureFile(bmp, 1.5);
   EXPECT_EQ(media::onScreen(*p).width, 6);
   EXPECT_EQ(media::onScreen(*p).at(5, 2), (Rgb{255, 0, 0}));
-}
-
-// A missing or damaged bitmap fails the same on every screen, larger set or not.
-TEST_F(LargerSetFile, TheBitmapMustBeThereAndWholeEvenWhenALargerSetIs) {
-  writeLarger(2, {0, 0, 255});
-  for (auto [content, number] : {std::pair{"", base::kFileNotFound},
-                                 std::pair{"not a picture at all", base::kInvalidPicture}}) {
-    if (*content) std::ofstream(bmp) << content;
-    try {
-      media::loadPictureFile(bmp, 2);
-      ADD_FAILURE() << "no failure for " << number;
-    } catch (const base::Failure& f) {
-      EXPECT_EQ(f.number(), number);
-    }
-  }
 }
 
 }  // namespace

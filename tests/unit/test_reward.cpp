@@ -64,12 +64,19 @@ TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
   }
 }
 
-TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndCloses) {
+// Its colours come from the fifteen bright and dark colours, never black.
+TEST_F(RewardTest, ItFlashesEveryTenthOfASecondInTheFifteenColoursThenApplauseAndPraiseAndCloses) {
+  // The generator's extremes give colour 1 and colour 15.
+  std::vector<double> draws{0.0, 0.9999999};
+  std::size_t i = 0;
+  env.windows.setRandomSource([&] { return draws[i++ % draws.size()]; });
   const std::int64_t t0 = env.windows.nowMs();
   showReward();
-  ASSERT_FALSE(painted.empty());
+  ASSERT_GE(painted.size(), 3u);
   EXPECT_EQ(painted.front().t, t0);
   EXPECT_EQ(painted.front().colour, toolkit::SystemColor::ButtonFace);
+  EXPECT_EQ(painted[1].colour, (toolkit::Rgb{0, 0, 128}));
+  EXPECT_EQ(painted[2].colour, (toolkit::Rgb{255, 255, 255}));
   EXPECT_EQ(env.count({What::Tick, "frmAllRight.Timer1"}), 35u);
   EXPECT_EQ(env.timeOf({What::Tick, "frmAllRight.Timer1"}), t0 + 100);
   EXPECT_EQ(env.timeOf({What::Tick, "frmAllRight.Timer2"}), t0 + 3500);
@@ -82,17 +89,6 @@ TEST_F(RewardTest, ItFlashesEveryTenthOfASecondThenPlaysApplauseAndPraiseAndClos
             t0 + 3500 + GameFolder::kApplauseMs + GameFolder::kPraiseMs);
   // No colour changes while the sounds play.
   EXPECT_LE(painted.back().t, t0 + 3500);
-}
-
-TEST_F(RewardTest, ColoursComeFromTheFifteenBrightAndDarkColoursAndNeverBlack) {
-  // The generator's extremes give colour 1 and colour 15.
-  std::vector<double> draws{0.0, 0.9999999};
-  std::size_t i = 0;
-  env.windows.setRandomSource([&] { return draws[i++ % draws.size()]; });
-  showReward();
-  ASSERT_GE(painted.size(), 3u);
-  EXPECT_EQ(painted[1].colour, (toolkit::Rgb{0, 0, 128}));
-  EXPECT_EQ(painted[2].colour, (toolkit::Rgb{255, 255, 255}));
 
   // With the real generator, over many rewards every colour 1 to 15 comes, and no other.
   env.windows.setRandomSource({});

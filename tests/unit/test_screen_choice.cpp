@@ -7,21 +7,20 @@ using toolkit::Rect;
 
 namespace {
 
-TEST(ScreenChoice, TheDesignsFillTheMonitorByTheirSmallerRatioAndNeverShrink) {
+// The designs fill the monitor by their smaller ratio and never shrink.
+TEST(ScreenChoice, TheDesignsFillTheMonitorUnderThePointerElseThePrimary) {
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 800, 600}), 1.0);
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 1920, 1080}), 1.8);
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 3840, 2160}), 3.6);
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 1280, 1024}), 1.6);
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 1080, 1920}), 1.35);  // turned on its side
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 640, 480}), 1.0);
-}
 
-// A 1280 x 1024 monitor on the left and the primary 1920 x 1080 on the right.
-const std::vector<Rect> kPrimaryOnTheRight{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
-// The same seen from the primary's origin: the left monitor has negative coordinates.
-const std::vector<Rect> kLeftOfTheOrigin{{-1280, -200, 1280, 1024}, {0, 0, 1920, 1080}};
-
-TEST(ScreenChoice, TheMonitorUnderThePointerElseThePrimary) {
+  // The monitor under the pointer, else the primary.
+  // A 1280 x 1024 monitor on the left and the primary 1920 x 1080 on the right.
+  const std::vector<Rect> kPrimaryOnTheRight{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
+  // The same seen from the primary's origin: the left monitor has negative coordinates.
+  const std::vector<Rect> kLeftOfTheOrigin{{-1280, -200, 1280, 1024}, {0, 0, 1920, 1080}};
   auto s = toolkit::chooseScreen(kPrimaryOnTheRight, toolkit::Point{100, 900}, 1);
   EXPECT_EQ(s.bounds, (Rect{0, 0, 1280, 1024}));
   EXPECT_DOUBLE_EQ(s.scale, 1.6);

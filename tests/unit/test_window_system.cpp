@@ -364,42 +364,39 @@ TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointerAndArePressAndReleaseO
   EXPECT_EQ(clicks, (Strings{"inner"}));
 }
 
-TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancels) {
-  int requests = 0;
-  main.onUnload = [&](int& cancel) {
-    if (++requests == 1) cancel = 1;
-  };
-  backend.closeRequest(100, main);
-  backend.closeRequest(200, main);
-  windows.start(main);
-
-  EXPECT_FALSE(windows.runUntil(150));
-  EXPECT_EQ(main.unloads, 1);
-  EXPECT_TRUE(main.loaded());
-  EXPECT_TRUE(backend.isShown(main));
-
-  EXPECT_FALSE(windows.runUntil(250));
-  EXPECT_EQ(main.unloads, 2);
-  EXPECT_FALSE(main.loaded());
-  EXPECT_FALSE(backend.isShown(main));
-}
-
-// While a modal window is up, a close request the desktop aims at the window
-// beneath (it holds the focus) closes the modal window only.
-TEST_F(Loop, ACloseRequestDuringAModalWindowClosesOnlyThatWindow) {
+// A close request unloads the window unless its unload cancels. While a
+// modal window is up, one the desktop aims at the window beneath (it holds
+// the focus) closes the modal window only.
+TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancelsOrClosesOnlyAModalWindow) {
   TestWindow dialog(windows, "dialog");
   main.onKey = [&](std::int16_t) {
     windows.showModal(dialog);
     note("modal returned");
   };
-  backend.key(100, main, 'm');
-  backend.closeRequest(500, main);
+  int requests = 0;
+  main.onUnload = [&](int& cancel) {
+    if (++requests == 1) cancel = 1;
+  };
+  backend.key(50, main, 'm');
+  backend.closeRequest(100, main);
+  backend.closeRequest(200, main);
+  backend.closeRequest(300, main);
   windows.start(main);
-  windows.runUntil(1000);
-  EXPECT_EQ(log, (Strings{"modal returned@500"}));
+
+  EXPECT_FALSE(windows.runUntil(150));
+  EXPECT_EQ(log, (Strings{"modal returned@100"}));
   EXPECT_EQ(dialog.unloads, 1);
   EXPECT_EQ(main.unloads, 0);
-  EXPECT_FALSE(windows.ended());
+
+  EXPECT_FALSE(windows.runUntil(250));
+  EXPECT_EQ(main.unloads, 1);
+  EXPECT_TRUE(main.loaded());
+  EXPECT_TRUE(backend.isShown(main));
+
+  EXPECT_FALSE(windows.runUntil(350));
+  EXPECT_EQ(main.unloads, 2);
+  EXPECT_FALSE(main.loaded());
+  EXPECT_FALSE(backend.isShown(main));
 }
 
 // Asked to quit (a signal), the program ends at that moment whatever it is
