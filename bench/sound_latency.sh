@@ -59,8 +59,16 @@ done
 cpu() { awk '{print $14 + $15}' "/proc/$pulse/stat"; }
 eaten() { grep -c ' score ' "$log" || true; }
 cpu0=$(cpu)
+# A slurp is measured on its own: the keys come once a letter is shown (not
+# while the reward is, whose window would keep them for the next letter) and
+# its name, a second at most, has been said.
+named() {
+  awk -v now="$(cut -d' ' -f1 /proc/uptime)" '$2 == "letter" || $2 == "score" {k = $2; t = $1}
+    END {exit !(k == "letter" && now * 1000 - t > 1300)}' "$log"
+}
 for _ in $(seq $((letters * 3))); do
   [ "$(eaten)" -ge "$letters" ] && break
+  until named; do sleep 0.05; done
   xdotool type --delay 15 abcdefghijklmnopqrstuvwxyz
   sleep "${GAP:-1.5}"
 done
