@@ -31,8 +31,12 @@ mkdir -p "$work/home"  # Tux Typing keeps its settings there
 
 # Yumble's opening: the greeting, the talking ticks, a pause and both parts of
 # the directions; Tux Typing is given the same time to settle on its menu.
-# Two seconds more for the sound device to be let go once all is quiet.
-opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1 + 2}')
+# Then the game keeps the sound card for HOLD seconds after its last sound
+# (app/sdl/mixer_audio.h), and a second more for it to be let go: the
+# wake-ups are counted once the game is left alone.
+hold=${HOLD:-10}
+opening=$(soxi -D "$build/bin/yumdir.wav" "$build/bin/yumdir2.wav" |
+  awk -v hold="$hold" '{s += $1} END {print s + 2.4 + 2 + 1 + hold + 1}')
 window=10
 hz=$(getconf CLK_TCK)
 

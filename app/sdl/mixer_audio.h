@@ -23,18 +23,19 @@ void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std
 // host's small mixer, so several windows can sound at once. Sounds are read
 // and checked here, and handed over as ready samples in a memory file; the
 // host is started at the first sound, takes the card then and lets it go once
-// nothing has played for idleRelease, so that a game waiting for a key costs
-// neither this program nor the sound server anything. A second, by
-// measurement: an open stream costs the sound server about as much each
-// second as opening one does, so holding it longer between a child's letters
-// only costs more (bench/sound_latency.sh, RECORD=0). Nothing here waits on
-// the host: one that does not answer within a second is killed, the game goes
-// on silent (its waits last their sounds' length), and the next sound starts
-// another.
+// nothing has played for idleRelease, so that a game left alone costs neither
+// this program nor the sound server anything. Ten seconds, by measurement: a
+// child's letters, every few seconds, and the reward's pause all reuse one
+// stream, as a plain player's do, rather than start one for each letter;
+// the sound server spends no more per letter for it (bench/sound_latency.sh,
+// bench/play_cpu.sh).
+// Nothing here waits on the host: one that does not answer within a second
+// is killed, the game goes on silent (its waits last their sounds' length),
+// and the next sound starts another.
 class MixerAudio : public media::AudioSystem {
  public:
   static std::unique_ptr<MixerAudio> open(
-      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(1));
+      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(10));
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;

@@ -148,7 +148,9 @@ class Host {
     if (fd < 0 || (m.channels != 1 && m.channels != 2) || m.frames == 0 || m.rate <= 0 ||
         fstat(fd, &s) != 0 || static_cast<std::size_t>(s.st_size) < bytes)
       return "a sound the host could not read";
-    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    // Mapped in full now, so that SDL's audio thread never waits on a page
+    // fault, nor on this thread's mapping and unmapping meanwhile.
+    void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (map == MAP_FAILED) return std::strerror(errno);
     std::vector<Sint16> converted;
     const auto* data = static_cast<const Sint16*>(map);
