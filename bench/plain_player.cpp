@@ -1,9 +1,10 @@
 // A plain SDL player to hold the game's sound beside: one device kept open
 // with the game's buffer size, the same sound queued every GAP_MS, so that an
-// underrun figure has a floor to be compared with.
+// underrun figure and the delay to the sink have a floor to be compared with.
 // Usage: plain_player FILE.wav TIMES GAP_MS
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
   if (!device) return std::cerr << SDL_GetError() << "\n", 1;
   SDL_PauseAudioDevice(device, 0);
   for (int i = 0; i < std::atoi(argv[2]); ++i) {
-    std::cout << SDL_GetTicks64() << " play" << std::endl;
+    // When the sound is handed over, on the clock of the sink's recorder.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::cout << std::chrono::duration<double, std::milli>(now).count() << " play" << std::endl;
     SDL_QueueAudio(device, cvt.buf, static_cast<Uint32>(cvt.len_cvt));
     SDL_Delay(static_cast<Uint32>(std::atoi(argv[3])));
   }

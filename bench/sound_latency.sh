@@ -85,12 +85,13 @@ if [ "${BUSY:-0}" -gt 0 ]; then
     >"$work/plain") &
   plain=$!
   sleep 1.5
-  SDL_AUDIODRIVER=pulseaudio "$bin/plain_player" "$bin/slurp2.wav" "$letters" "$gap_ms" >/dev/null
+  SDL_AUDIODRIVER=pulseaudio "$bin/plain_player" "$bin/slurp2.wav" "$letters" "$gap_ms" \
+    >"$work/plays"
   wait "$plain"
 fi
 
 python3 - "$log" "$work/onsets" "$(soxi -D "$bin/slurp2.wav")" "$bin/slurp2.wav" \
-  "$work/plain" "$letters" <<'PY'
+  "$work/plain" "$letters" "$work/plays" <<'PY'
 import statistics, sys, wave, array, os
 w = wave.open(sys.argv[4])
 a = array.array("h", w.readframes(w.getnframes()))[::w.getnchannels()]
@@ -127,6 +128,13 @@ print("each (ms): " + " ".join(f"{x:.0f}" for x in lat))
 print(f"slurps heard whole: {sum(map(whole, holes))} of {eaten} letters eaten"
       f" (longest quiet within a slurp: {max(holes):.1f} ms, the file's own {own_hole:.1f} ms)")
 if os.path.exists(sys.argv[5]):
-    plain = [float(l.split()[2]) for l in open(sys.argv[5])]
-    print(f"plain SDL player, slurps heard whole: {sum(map(whole, plain))} of {sys.argv[6]} plays")
+    plain = [tuple(map(float, l.split())) for l in open(sys.argv[5])]
+    print(f"plain SDL player, slurps heard whole: {sum(whole(p[2]) for p in plain)} of {sys.argv[6]} plays")
+    # Its delay from handing a sound over to the sink, as the game's from a key.
+    plays = [float(l.split()[0]) for l in open(sys.argv[7])]
+    delays = [next(o[0] - t for o in plain if t - 5 < o[0] < t + 400) for t in plays
+              if any(t - 5 < o[0] < t + 400 for o in plain)]
+    if delays:
+        print(f"plain SDL player, sound handed over to the sink: median {statistics.median(delays):.1f} ms, "
+              f"worst {max(delays):.1f} ms")
 PY
