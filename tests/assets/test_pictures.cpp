@@ -99,7 +99,7 @@ std::vector<PictureRef> loadSet(const std::string& stem, int first, int last) {
 
 // Seven frames of one size showing the frog on white, each moving on from the
 // one before; the tongue fetches the letter from its box.
-TEST(EatingFrames, SevenFramesOfTheFrogOnWhiteEachMovingOnTheTongueFetchingTheLetter) {
+TEST(Frames, SevenEatingOnWhiteMovingOnFetchingTheLetterThreeTalkingOpeningWiderAndWider) {
   const auto f = loadSet("f", 1, 7);
   for (std::size_t i = 0; i < f.size(); ++i) {
     SCOPED_TRACE("f" + std::to_string(i + 1));
@@ -127,9 +127,8 @@ TEST(EatingFrames, SevenFramesOfTheFrogOnWhiteEachMovingOnTheTongueFetchingTheLe
   for (int i : {0, 5, 6}) EXPECT_LT(share(*f[i], whole(*f[i]), darkRed), 0.001) << "f" << i + 1;
   // Turned left: the open mouth is on the letter's side of the frog.
   EXPECT_LT(meanX(*f[1], darkRed), meanX(*f[1], green) - 40);
-}
 
-TEST(TalkingFrames, TheSameFrogTurnedRightOpensItsMouthWiderAndWider) {
+  // The talking frames: the same frog turned right opens its mouth wider and wider.
   const auto t = loadSet("talk", 0, 2);
   for (std::size_t i = 0; i < t.size(); ++i) {
     SCOPED_TRACE("talk" + std::to_string(i));

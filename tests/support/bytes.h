@@ -41,10 +41,6 @@ inline Bytes with32(Bytes b, std::size_t at, std::uint32_t v) {
   return b;
 }
 
-inline std::int16_t get16(const Bytes& b, std::size_t at) {
-  return static_cast<std::int16_t>(b[at] | (b[at + 1] << 8));
-}
-
 // The first n bytes of b in a block of exactly that size, so that the
 // sanitizer catches a read past them.
 class Exactly {

@@ -86,7 +86,7 @@ TEST_F(Guard, FailingTimerHandlerKeepsTicking) {
 
 // The box itself, answered by hand: only Return, Space, Escape or a click on
 // OK close it, and it stands in the middle of the window it speaks for.
-TEST(MessageBox, ClosesOnReturnSpaceEscapeOrOkAndIsCentredOnItsWindow) {
+TEST(MessageBox, ClosesOnReturnSpaceEscapeOrOkIsCentredOnItsWindowAndHasItsIcon) {
   for (int answer : {13, 32, 27, 0}) {
     testing_support::HeadlessBackend backend;
     backend.answerMessageBoxes = false;
@@ -124,9 +124,7 @@ TEST(MessageBox, ClosesOnReturnSpaceEscapeOrOkAndIsCentredOnItsWindow) {
       if (e.text() == "unload MessageBox") closedAt = e.t;
     EXPECT_EQ(closedAt, 400) << answer;
   }
-}
-
-TEST(MessageBox, TheCriticalStopIconIsARedDiscWithAWhiteCross) {
+  // Its critical-stop icon: a red disc with a white cross.
   const auto icon = toolkit::criticalStopIcon({240, 240, 240});
   ASSERT_EQ(icon->width, 32);
   ASSERT_EQ(icon->height, 32);

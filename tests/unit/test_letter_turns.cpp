@@ -181,8 +181,6 @@ TEST(Letters, GamesStartedAtDifferentTimesPlayDifferentLetters) {
   EXPECT_NE(letters(1234), letters(1235));
 }
 
-// A generator that repeats itself cannot repeat the letter. The I is shown
-// in a serif font and every other letter is not.
 TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetterAndTheIIsShownInASerifFont) {
   nextLetters(std::string(79, 'A') + "KIJI");
   eatShownLetter();
@@ -270,8 +268,6 @@ TEST_F(TurnTest, KeysAndClicksDuringTheRewardAreNotTakenAndACloseRequestClosesOn
   EXPECT_EQ(frm.Label1.caption(), "B");
 }
 
-// A missing frame is reported and the animation still ends on time; a
-// missing letter name only silences it.
 TEST_F(TurnTest, AMissingFrameIsReportedAMissingLetterNameOnlySilencesItAndTheTurnEndsOnTime) {
   nextLetters("QZ");
   folder.remove("f5.bmp");

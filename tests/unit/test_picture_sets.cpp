@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 #include <vector>
 
 #include "app/base/failure.h"
@@ -49,7 +48,7 @@ Picture drawing(int width = 150) {
   });
 }
 
-TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesItAndEncodedPicturesComeBack) {
+TEST(Qoi, EveryOperationDecodesAsDefinedEncodedPicturesComeBackCutOrLyingOnesAreRejected) {
   Bytes b = qoiHeader(8, 1);
   const Bytes ops{0x55,                // a small step from the black start, wrapping: -1, -1, -1
                   0xfe, 10,   20, 30,  // a colour in full
@@ -75,17 +74,15 @@ TEST(Qoi, EveryOperationDecodesAsTheFormatDefinesItAndEncodedPicturesComeBack) {
   EXPECT_EQ(back->width, drawn.width);
   EXPECT_EQ(back->height, drawn.height);
   EXPECT_EQ(back->pixels, drawn.pixels);
-}
 
-// Cut anywhere, it is rejected without reading past the end; lies about the
-// size are rejected before allocating.
-TEST(Qoi, CutAnywhereOrLyingAboutTheSizeIsRejectedAndDamageNeverCrashesTheDecoder) {
+  // Cut anywhere, it is rejected without reading past the end; lies about the
+  // size are rejected before allocating. (Damaged bytes: tests/fuzz/fuzz_qoi.cpp.)
   const Bytes cut = media::encodeQoi(drawing(20));  // every kind of operation, briefly
   // The end mark is not needed; the pixels are.
   for (std::size_t n = 0; n + 8 < cut.size(); ++n)
     EXPECT_FALSE(media::decodeQoi(Exactly(cut, n))) << n;
 
-  Bytes b = qoiHeader(1, 1);
+  b = qoiHeader(1, 1);
   b.push_back(0xfe);
   for (auto [w, h] : {std::pair{0u, 1u}, {1u, 0u}, {8193u, 1u}, {8192u, 8192u}}) {
     Bytes lie = qoiHeader(w, h);
@@ -98,17 +95,6 @@ TEST(Qoi, CutAnywhereOrLyingAboutTheSizeIsRejectedAndDamageNeverCrashesTheDecode
   EXPECT_FALSE(media::decodeQoi(runs));
   b[0] = 'Q';
   EXPECT_FALSE(media::decodeQoi(b));
-
-  // Damaged bytes never crash the decoder.
-  const Bytes good = media::encodeQoi(drawing());
-  std::mt19937 rng(11);
-  for (int round = 0; round < 300; ++round) {
-    Bytes damaged = good;
-    for (int k = 0; k < 4; ++k) damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
-    if (auto p = media::decodeQoi(Exactly(damaged, damaged.size()))) {
-      EXPECT_EQ(p->pixels.size(), static_cast<std::size_t>(p->width) * p->height);
-    }
-  }
 }
 
 TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargestFittedAtItsDesignSize) {
@@ -160,8 +146,7 @@ class LargerSetFile : public ::testing::Test {
   }
 };
 
-// A missing or damaged bitmap fails the same on every screen, larger set or
-// not; a whole one is drawn from the set the scale calls for.
+// A missing or damaged bitmap fails the same on every screen, larger set or not.
 TEST_F(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScaleCallsFor) {
   writeLarger(2, {0, 0, 255});
   for (auto [content, number] : {std::pair{"", base::kFileNotFound},

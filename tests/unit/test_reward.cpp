@@ -64,7 +64,6 @@ TEST_F(RewardTest, ItOpensCentredAtItsDesignSizeWithTheFramedPicture) {
   }
 }
 
-// Its colours come from the fifteen bright and dark colours, never black.
 TEST_F(RewardTest, ItFlashesEveryTenthOfASecondInTheFifteenColoursThenApplauseAndPraiseAndCloses) {
   // The generator's extremes give colour 1 and colour 15.
   std::vector<double> draws{0.0, 0.9999999};

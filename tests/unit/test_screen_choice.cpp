@@ -7,7 +7,6 @@ using toolkit::Rect;
 
 namespace {
 
-// The designs fill the monitor by their smaller ratio and never shrink.
 TEST(ScreenChoice, TheDesignsFillTheMonitorUnderThePointerElseThePrimary) {
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 800, 600}), 1.0);
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 1920, 1080}), 1.8);
@@ -16,7 +15,6 @@ TEST(ScreenChoice, TheDesignsFillTheMonitorUnderThePointerElseThePrimary) {
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 1080, 1920}), 1.35);  // turned on its side
   EXPECT_DOUBLE_EQ(toolkit::scaleFor({0, 0, 640, 480}), 1.0);
 
-  // The monitor under the pointer, else the primary.
   // A 1280 x 1024 monitor on the left and the primary 1920 x 1080 on the right.
   const std::vector<Rect> kPrimaryOnTheRight{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
   // The same seen from the primary's origin: the left monitor has negative coordinates.

@@ -173,8 +173,7 @@ struct SdlBackendTest : ::testing::Test {
 
 std::unique_ptr<sdl::SdlBackend> SdlBackendTest::backend;
 
-// Labels on the window paint beneath picture boxes, whatever their order; a
-// picture larger than its box is clipped, not scaled.
+// Labels paint beneath picture boxes whatever their order.
 TEST_F(SdlBackendTest, LabelsPaintBeneathPictureBoxesWhosePicturesAreClippedNotScaled) {
   toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(30), px(100));
   toolkit::Label label(*win, "label", nullptr, px(0), px(0), px(200), px(100));
@@ -190,11 +189,15 @@ TEST_F(SdlBackendTest, LabelsPaintBeneathPictureBoxesWhosePicturesAreClippedNotS
   EXPECT_EQ(p.count(kRed, 140, 20, 190, 60), 50 * 40);
 }
 
-TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
+TEST_F(SdlBackendTest, ASunkenBoxHasItsEdgeAndPictureInsideControlsInABoxAreClippedToIt) {
   toolkit::PictureBox box(*win, "box", nullptr, px(10), px(10), px(40), px(30));
   box.setBorder(toolkit::Border::Sunken);
   box.setBackColor(kYellow);
   box.setPicture(solid(10, 5, kRed));
+  toolkit::PictureBox frame(*win, "frame", nullptr, px(60), px(20), px(60), px(50));
+  toolkit::Label inside(*win, "inside", &frame, px(-10), px(10), px(200), px(100));
+  frame.setBackColor(kYellow);
+  ink(inside, kBlock + kBlock + kBlock + kBlock);
   paint(*win);
   const Pixels p = pixels(*win);
   const Rgb grey{128, 128, 128}, light{192, 192, 192};
@@ -206,26 +209,15 @@ TEST_F(SdlBackendTest, ASunkenBoxHasItsTwoPixelEdgeAndItsPictureInside) {
       {49, 39, kWhite}, {30, 39, kWhite},  {48, 38, light},   {48, 20, light},  {12, 12, kRed},
       {21, 16, kRed},   {22, 12, kYellow}, {12, 17, kYellow}, {50, 20, kWhite}};
   for (auto [x, y, c] : expected) EXPECT_EQ(p.at(x, y), c) << x << "," << y;
-}
-
-TEST_F(SdlBackendTest, ControlsInABoxSitRelativeToItAndAreClippedToIt) {
-  toolkit::PictureBox box(*win, "box", nullptr, px(50), px(20), px(60), px(50));
-  toolkit::Label inside(*win, "inside", &box, px(-10), px(10), px(200), px(100));
-  box.setBackColor(kYellow);
-  ink(inside, kBlock + kBlock + kBlock + kBlock);
-  paint(*win);
-  const Pixels p = pixels(*win);
-  // Above the label's top, inside the box: only the box.
-  EXPECT_EQ(p.count(kBlue, 50, 20, 110, 30), 0);
-  EXPECT_GT(p.count(kBlue, 50, 30, 110, 70), 500);
-  // Nothing of the label outside the box.
-  EXPECT_EQ(p.count(kBlue, 0, 0, 50, 100), 0);
-  EXPECT_EQ(p.count(kBlue, 110, 0, 200, 100), 0);
+  // Above the label's top, inside the frame: only the frame.
+  EXPECT_EQ(p.count(kBlue, 60, 20, 120, 30), 0);
+  EXPECT_GT(p.count(kBlue, 60, 30, 120, 70), 500);
+  // Nothing of the label outside the frame.
+  EXPECT_EQ(p.count(kBlue, 0, 0, 60, 100), 0);
+  EXPECT_EQ(p.count(kBlue, 120, 0, 200, 100), 0);
   EXPECT_EQ(p.count(kBlue, 0, 70, 200, 100), 0);
 }
 
-// Hidden controls, the contents of hidden boxes and controls far off the
-// window are not seen.
 TEST_F(SdlBackendTest, HiddenControlsTheContentsOfHiddenBoxesAndControlsFarOffAreNotSeen) {
   toolkit::PictureBox box(*win, "box", nullptr, px(0), px(0), px(100), px(100));
   toolkit::Label inside(*win, "inside", &box, px(0), px(0), px(100), px(100));
@@ -252,9 +244,8 @@ TEST_F(SdlBackendTest, HiddenControlsTheContentsOfHiddenBoxesAndControlsFarOffAr
   EXPECT_EQ(p.at(111, 30), kRed);
 }
 
-// The window takes its bounds in pixels. The big letter's font stand-in has an
-// ascent no taller than its capitals; drawn from the label's top it would float
-// above the frog's mouth.
+// The big letter's font stand-in has an ascent no taller than its capitals;
+// drawn from the label's top it would float above the frog's mouth.
 TEST_F(SdlBackendTest, TheWindowTakesItsBoundsInPixelsAndTextStandsOnABaselineOneEmDown) {
   win->setBounds(px(30), px(20), px(200), px(200));
   toolkit::Label letter(*win, "letter", nullptr, 0, 0, px(109), px(140));

@@ -24,14 +24,10 @@ class TestWindow : public toolkit::Window {
   TestWindow(toolkit::WindowSystem& ws, std::string name)
       : toolkit::Window(ws, std::move(name), "Test", 9000, 6000) {}
 
-  std::function<void()> onLoad;
   std::function<void(std::int16_t)> onKey;
   std::function<void(int&)> onUnload;
   int unloads = 0;
 
-  void Form_Load() override {
-    if (onLoad) onLoad();
-  }
   void Form_KeyPress(std::int16_t& key) override {
     if (onKey) onKey(key);
   }
@@ -226,13 +222,12 @@ TEST_F(Loop, PumpHandlesWhatIsPendingAndReturnsWithoutWaiting) {
 
 TEST_F(Loop, ShowModalReturnsOnceTheWindowUnloadsAndStarvesTheOtherOfInput) {
   TestWindow dialog(windows, "dialog");
-  toolkit::Timer closer(dialog, "Closer", 1000, false);
+  toolkit::Timer closer(dialog, "Closer", 1000, true);  // from the dialog's load
   int closerTicks = 0;
   closer.onTick = [&] {
     ++closerTicks;
     windows.unload(dialog);
   };
-  dialog.onLoad = [&] { closer.setEnabled(true); };
   dialog.onKey = [&](std::int16_t k) { note(std::string("dialog ") + static_cast<char>(k)); };
 
   toolkit::Timer mainTimer(main, "MainTimer", 200, true);
@@ -364,9 +359,8 @@ TEST_F(Loop, ClicksGoToTheTopmostVisibleBoxUnderThePointerAndArePressAndReleaseO
   EXPECT_EQ(clicks, (Strings{"inner"}));
 }
 
-// A close request unloads the window unless its unload cancels. While a
-// modal window is up, one the desktop aims at the window beneath (it holds
-// the focus) closes the modal window only.
+// While a modal window is up, a close request the desktop aims at the window
+// beneath (it holds the focus) closes the modal window only.
 TEST_F(Loop, CloseRequestUnloadsTheWindowUnlessItsUnloadCancelsOrClosesOnlyAModalWindow) {
   TestWindow dialog(windows, "dialog");
   main.onKey = [&](std::int16_t) {
