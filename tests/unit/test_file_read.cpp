@@ -19,7 +19,7 @@ struct FileRead : ::testing::Test {
   std::string path(const std::string& name) const { return folder.file(name); }
 };
 
-TEST_F(FileRead, ReadsARegularFileUpToItsBoundAndNothingElse) {
+TEST_F(FileRead, ReadsARegularFileUpToItsBoundAndNothingElseFromTheInstalledFolderIfAny) {
   std::ofstream(path("ten")) << "0123456789";
   const auto bytes = media::readRegularFile(path("ten"), 10);
   ASSERT_TRUE(bytes);
@@ -37,6 +37,13 @@ TEST_F(FileRead, ReadsARegularFileUpToItsBoundAndNothingElse) {
   std::filesystem::resize_file(path("huge"), std::uintmax_t{1} << 30);  // sparse
   for (const char* name : {"missing", "pipe", "folder", "zero", "link-to-pipe", "huge"})
     EXPECT_FALSE(media::readRegularFile(path(name), media::kMaxPictureFileBytes)) << name;
+
+  // Installed, the files live apart from the program; in a build, beside it.
+  const std::string games = path("games");
+  std::filesystem::create_directory(games);
+  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), games);
+  std::filesystem::create_directories(path("share/games/yumble"));
+  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), path("share/games/yumble"));
 }
 
 TEST_F(FileRead, AFileThatCannotBeOpenedFails) {
@@ -45,14 +52,4 @@ TEST_F(FileRead, AFileThatCannotBeOpenedFails) {
   std::filesystem::permissions(path("secret"), std::filesystem::perms::none);
   EXPECT_FALSE(media::readRegularFile(path("secret"), 10));
 }
-
-// Installed, the files live apart from the program; in a build, beside it.
-TEST_F(FileRead, TheFilesAreInTheInstalledFolderWhereItExistsElseBesideTheProgram) {
-  const std::string games = path("games");
-  std::filesystem::create_directory(games);
-  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), games);
-  std::filesystem::create_directories(path("share/games/yumble"));
-  EXPECT_EQ(media::dataDirectory(games, "../share/games/yumble"), path("share/games/yumble"));
-}
-
 }  // namespace

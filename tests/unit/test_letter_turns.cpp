@@ -38,11 +38,6 @@ struct TurnTest : ::testing::Test {
       return (letters[i++] - 'A' + 0.5) / 26;
     });
   }
-
-  void typeAndFinish(std::int64_t atMs, const std::string& keys) {
-    testing_support::typeAndFinish(env, frm, atMs, keys);
-  }
-  void eatShownLetter() { testing_support::eatShownLetter(env, frm); }
 };
 
 TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
@@ -50,7 +45,7 @@ TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
   std::map<std::string, std::string> letterAtFrame;
   env.pictures.onRead = [&](const std::string& f) { letterAtFrame[f] = frm.Label1.caption(); };
   const std::int64_t t0 = now() + 10;
-  typeAndFinish(t0, "a");
+  typeAndFinish(env, frm, t0, "a");
 
   EXPECT_EQ(env.only({{What::Sound},
                       {What::Read},
@@ -100,7 +95,7 @@ TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
   EXPECT_TRUE(env.backend.boxes().empty());
 
   const std::int64_t t1 = now() + 10;
-  typeAndFinish(t1, "q");
+  typeAndFinish(env, frm, t1, "q");
   EXPECT_EQ(env.only({{What::Read}}, t1), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",
                                                    "read f5.bmp", "read f6.bmp", "read f7.bmp"}));
   EXPECT_EQ(env.timeOf({What::Read, "f2.bmp"}, 3), t1 + 50);
@@ -117,9 +112,9 @@ TEST_F(TurnTest, EitherCaseMatchesAndNothingElseDoes) {
   EXPECT_EQ(frm.LettersEaten, 0);
   EXPECT_FALSE(frm.Eating);
 
-  typeAndFinish(now() + 10, "A");
-  typeAndFinish(now() + 10, "q");
-  typeAndFinish(now() + 10, "R");
+  typeAndFinish(env, frm, now() + 10, "A");
+  typeAndFinish(env, frm, now() + 10, "q");
+  typeAndFinish(env, frm, now() + 10, "R");
   EXPECT_EQ(frm.LettersEaten, 3);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 3 letters!");
 }
@@ -144,7 +139,7 @@ TEST_F(TurnTest, NoLetterTwiceInARowEveryLetterComesAndEveryTenthARewardFollows)
   std::string previous = frm.CurrentLetter;
   for (int turn = 0; turn < 151; ++turn) {
     const auto rewards = env.count({What::Modal, "frmAllRight"});
-    eatShownLetter();
+    eatShownLetter(env, frm);
     if (env.count({What::Modal, "frmAllRight"}) > rewards) rewardsAt.push_back(frm.LettersEaten);
     ASSERT_NE(frm.CurrentLetter, previous) << "turn " << turn;
     ASSERT_EQ(frm.Label1.caption(), frm.CurrentLetter);
@@ -183,17 +178,17 @@ TEST(Letters, GamesStartedAtDifferentTimesPlayDifferentLetters) {
 
 TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetterAndTheIIsShownInASerifFont) {
   nextLetters(std::string(79, 'A') + "KIJI");
-  eatShownLetter();
+  eatShownLetter(env, frm);
   EXPECT_EQ(frm.CurrentLetter, "K");
-  eatShownLetter();
+  eatShownLetter(env, frm);
   EXPECT_EQ(frm.Label1.caption(), "I");
   EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
   EXPECT_EQ(frm.Label1.font().points, 84.75);
   EXPECT_EQ(frm.Label1.font().weight, 600);
-  eatShownLetter();
+  eatShownLetter(env, frm);
   EXPECT_EQ(frm.Label1.caption(), "J");
   EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
-  eatShownLetter();
+  eatShownLetter(env, frm);
   EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
 }
 
@@ -203,7 +198,7 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetterAndTheGameG
   frm.LettersEaten = 9;
   const std::int64_t t0 = now() + 10;
   env.backend.closeRequest(t0 + 8 * 50 + 3500 + 1000, frm);  // during the applause
-  typeAndFinish(t0, "a");
+  typeAndFinish(env, frm, t0, "a");
   const std::int64_t end = t0 + 8 * 50;
   // The eighth tick ends the animation; no other tick of the game's comes meanwhile.
   EXPECT_EQ(
@@ -273,13 +268,13 @@ TEST_F(TurnTest, AMissingFrameIsReportedAMissingLetterNameOnlySilencesItAndTheTu
   folder.remove("f5.bmp");
   folder.remove("Q.wav");
   const std::int64_t t0 = now() + 10;
-  typeAndFinish(t0, "a");
+  typeAndFinish(env, frm, t0, "a");
   EXPECT_EQ(env.backend.boxes(), Strings{"ERROR:  53|Timer1_Timer: \nFile not found"});
   EXPECT_EQ(env.timeOf({What::Read, "f6.bmp"}, 2), t0 + 6 * 50);
   EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}), t0 + 8 * 50);
   EXPECT_EQ(frm.CurrentLetter, "Q");
   EXPECT_EQ(frm.Label1.caption(), "Q");
-  typeAndFinish(now() + 10, "q");
+  typeAndFinish(env, frm, now() + 10, "q");
   EXPECT_EQ(frm.LettersEaten, 2);
 }
 

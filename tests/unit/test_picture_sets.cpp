@@ -97,7 +97,7 @@ TEST(Qoi, EveryOperationDecodesAsDefinedEncodedPicturesComeBackCutOrLyingOnesAre
   EXPECT_FALSE(media::decodeQoi(b));
 }
 
-TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargestFittedAtItsDesignSize) {
+TEST(PictureSets, TheNearestSetElseTheLargestFittedAtItsDesignSizeResampledByAverages) {
   for (auto [scale, set] : {std::pair{1.0, 1}, {1.28, 2}, {1.8, 2}, {2.0, 2}, {2.4, 3}, {3.6, 3}})
     EXPECT_EQ(media::pictureSetFor(scale), set) << scale;
   EXPECT_EQ(media::largerSetPath("/game/f1.bmp", 2), "/game/f1@2x.qoi");
@@ -112,9 +112,7 @@ TEST(PictureSets, TheNearestSetAtOrAboveTheScaleElseTheLargestFittedAtItsDesignS
   EXPECT_EQ(fitted->layoutWidth(), 400);
   EXPECT_EQ(fitted->layoutHeight(), 256);
   EXPECT_FALSE(media::fitToScale(filled(801, 512, [](int, int) { return Rgb{}; }), 2, 1.8));
-}
 
-TEST(PictureSets, ResamplingAveragesWhatEachNewPixelCovers) {
   // Three pixels into two: each new one covers one old pixel and half the middle one.
   const Picture row = filled(3, 1, [](int x, int) {
     const auto v = static_cast<std::uint8_t>(90 * x);

@@ -20,7 +20,6 @@
 
 #include "app/sdl/backend.h"
 #include "app/toolkit/window_system.h"
-#include "media/asset_path.h"
 
 namespace {
 

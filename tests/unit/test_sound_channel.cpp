@@ -83,7 +83,7 @@ TEST_F(Channel, WaitAppliesToTheNextCommandOnly) {
                      "Play (wait)", "Play"}));
 }
 
-TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStartAndAClosedOneDoesNotPlay) {
+TEST_F(Channel, PlayWithWaitHoldsTheClockFromTheSoundsStartWithoutItRunsItsLengthUntilClosed) {
   openFile("slurp2.wav");
   mm.command("Play");
   clock.now += 100;
@@ -95,23 +95,20 @@ TEST_F(Channel, PlayWithWaitHoldsTheClockForTheSoundFromItsStartAndAClosedOneDoe
   // Reopened, it plays what is named now.
   openFile("ribbit.wav");
   playWaiting();
-  EXPECT_EQ(clock.now, 100 + kShortMs + kLongMs);
-}
-
-TEST_F(Channel, SoundPlayingWithoutWaitRunsItsFullLengthUnlessClosed) {
-  openFile("ribbit.wav");
+  const std::int64_t t = 100 + kShortMs + kLongMs;
+  EXPECT_EQ(clock.now, t);
+  // Without Wait a sound runs its full length unless closed.
   mm.command("Play");
-  EXPECT_EQ(clock.now, 0);
-  clock.now = 200;
+  EXPECT_EQ(clock.now, t);
+  clock.now += 200;
   device->waitUntilDone();
-  EXPECT_EQ(clock.now, kLongMs);
-  // Close cuts it.
+  EXPECT_EQ(clock.now, t + kLongMs);
   mm.command("Play");
   clock.now += 200;
   mm.command("Close");
   EXPECT_FALSE(mm.isOpen());
   device->waitUntilDone();
-  EXPECT_EQ(clock.now, kLongMs + 200);
+  EXPECT_EQ(clock.now, t + kLongMs + 200);
 }
 
 TEST_F(Channel, FailingCommandsDoNothingUseUpTheWaitAndTheChannelStaysUsable) {
