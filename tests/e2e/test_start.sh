@@ -79,9 +79,6 @@ check_start() {
   fi
 }
 
-# Lower case, no blanks: OCR of the box's small font may drop or add spaces.
-squeeze() { tr 'A-Z' 'a-z' | tr -d ' \t'; }
-
 # The box's text as lines, read by OCR from its screenshot. Its font is small
 # and light on dark, so the picture is prepared a few ways; any reading that
 # finds the expected lines will do.
@@ -92,8 +89,9 @@ box_says_file_not_found() {
     n=$((n + 1))
     # shellcheck disable=SC2086
     timeout 30 convert "$png" -colorspace gray -negate $prep "$E2E_WORK/ocr$n.png"
-    text=$(timeout 60 tesseract "$E2E_WORK/ocr$n.png" - --psm 6 2>/dev/null | squeeze |
-      grep -v '^$' || true)
+    # Lower case, no blanks: OCR of the box's small font may drop or add spaces.
+    text=$(timeout 60 tesseract "$E2E_WORK/ocr$n.png" - --psm 6 2>/dev/null | tr 'A-Z' 'a-z' |
+      tr -d ' \t' | grep -v '^$' || true)
     echo "$text" >"$E2E_WORK/ocr$n.txt"
     # "Form_Load:" on one line, "File not found" on the next.
     # (The icon's cross may be read as a letter before the label.)

@@ -123,7 +123,7 @@ TEST(DecodeBmp, Rle8RunsLiteralsSkipsAndEnd) {
 }
 
 // Cut anywhere, a file is rejected without reading past its end.
-TEST(DecodeBmp, DamagedLyingAndUnsupportedFilesAreRejected) {
+TEST(DecodeBmp, DamagedLyingAndUnsupportedFilesAreRejectedAndThePixelCountIsBounded) {
   for (const Bytes& whole : {bmp24(3, 2, false), bmp8(5, 2, true), rle8Sample()}) {
     ASSERT_TRUE(media::decodeBmp(Exactly(whole, whole.size())));
     for (std::size_t n = 0; n < whole.size(); ++n)
@@ -171,11 +171,9 @@ TEST(DecodeBmp, DamagedLyingAndUnsupportedFilesAreRejected) {
   // RLE8 needs 8 bits and rows stored bottom-up.
   EXPECT_FALSE(media::decodeBmp(with32(good, kCompressionAt, 1)));
   EXPECT_FALSE(media::decodeBmp(with32(rle, kHeightAt, static_cast<std::uint32_t>(-3))));
-}
 
-// The largest picture is bounded by its pixel count, before anything is
-// allocated; RLE8 "move down" escapes skip rows without costing memory or time.
-TEST(BitmapBounds, PixelCountIsBoundedWhateverTheDataCanGiveRle8MoveDownsByTheRowsThereAre) {
+  // The largest picture is bounded by its pixel count, before anything is
+  // allocated; RLE8 "move down" escapes skip rows without costing memory or time.
   // One bit a pixel: 8192 x 1024 is the most there may be, one row more is too many.
   const Bytes row(8192 / 8, 0xff);
   auto oneBit = [&](int height) {

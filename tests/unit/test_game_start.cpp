@@ -101,16 +101,12 @@ TEST_F(StartTest, UnreadablePictureIsReportedAsInvalidAndTheBoxKeepsItsPicture) 
   EXPECT_NE(frm.Picture2.picture(), before);
 }
 
-TEST_F(StartTest, MissingCroakOnlySilencesTheGreeting) {
+TEST_F(StartTest, MissingCroakOnlySilencesTheGreetingACloseRequestEndsTheProgramAtOnce) {
   folder.remove("ribbit.wav");
   start();
   EXPECT_TRUE(env.backend.boxes().empty());
   EXPECT_TRUE(frm.Timer2.enabled());
   EXPECT_EQ(frm.CurrentLetter, "A");
-}
-
-TEST_F(StartTest, CloseRequestEndsTheProgramAtOnce) {
-  start();
   env.backend.closeRequest(700, frm);
   EXPECT_TRUE(env.windows.runUntil(60000));
   EXPECT_EQ(env.windows.nowMs(), 700);

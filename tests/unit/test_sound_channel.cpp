@@ -225,7 +225,7 @@ TEST(WaveHeader, ReadsRateChannelsBitsDurationWholeFramesPastOtherChunksAndExten
 
 // What is played is what was checked: a file that could be read two ways is
 // no sound at all.
-TEST(WaveHeader, RefusesAFileThatSaysTwoThingsOrImplausibleValues) {
+TEST(WaveHeader, RefusesTwoWaysToReadImplausibleValuesACutHeaderAndAllButPcmWaves) {
   EXPECT_FALSE(media::parseWav(waveBytes({.dataBytes = 8000, .declaredData = 16000})));
   auto twice = waveBytes({.rate = 8000});
   const Bytes header(twice.begin() + 12, twice.begin() + 36), data(twice.begin() + 36, twice.end());
@@ -250,6 +250,36 @@ TEST(WaveHeader, RefusesAFileThatSaysTwoThingsOrImplausibleValues) {
   // Longer than a minute is not one of this program's sounds.
   EXPECT_TRUE(media::parseWav(waveBytes({.rate = 8000, .bits = 8, .dataBytes = 480000})));
   EXPECT_FALSE(media::parseWav(waveBytes({.rate = 8000, .bits = 8, .dataBytes = 480008})));
+
+  // Cut anywhere, a header is rejected without reading past it.
+  auto good = waveBytes({.dataBytes = 0});
+  ASSERT_EQ(good.size(), 44u);
+  ASSERT_TRUE(media::parseWav(good));
+  for (std::size_t n = 0; n < good.size(); ++n)
+    EXPECT_FALSE(media::parseWav(testing_support::Exactly(good, n))) << n << " bytes";
+
+  auto notRiff = good;
+  std::memcpy(notRiff.data(), "RIFX", 4);
+  EXPECT_FALSE(media::parseWav(notRiff));
+  auto notWave = good;
+  std::memcpy(notWave.data() + 8, "AVI ", 4);
+  EXPECT_FALSE(media::parseWav(notWave));
+
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 32, .format = 3})));  // floating point
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 4, .format = 2})));   // ADPCM
+  EXPECT_FALSE(media::parseWav(waveBytes({.channels = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.rate = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 0})));
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 12})));
+
+  // Chunk sizes beyond the file.
+  auto b = waveBytes({});
+  testing_support::set32(b, 16, 0xfffffff0u);  // the format chunk's size
+  EXPECT_FALSE(media::parseWav(b));
+  std::vector<std::uint8_t> list;
+  testing_support::putText(list, "LIST");
+  put32(list, 0xffffffffu);
+  EXPECT_FALSE(media::parseWav(waveBytes({}, list)));
 }
 
 }  // namespace
