@@ -159,13 +159,9 @@ TEST(DecodeBmp, DamagedLyingAndUnsupportedFilesAreRejectedAndThePixelCountIsBoun
   for (std::uint32_t off : {static_cast<std::uint32_t>(rle.size()), 0xfffffff0u, 0xffffffffu})
     EXPECT_FALSE(media::decodeBmp(with32(rle, kOffsetAt, off))) << "RLE8 offset " << off;
 
-  auto bits = [&](int n) {
-    Bytes b = good;
-    b[kBitsAt] = static_cast<std::uint8_t>(n & 255);
-    b[kBitsAt + 1] = static_cast<std::uint8_t>(n >> 8);
-    return b;
-  };
-  for (int n : {0, 2, 3, 16, 48, 64}) EXPECT_FALSE(media::decodeBmp(bits(n))) << n;
+  // The bit count (the two bytes after it, the compression's, stay 0).
+  for (std::uint32_t n : {0u, 2u, 3u, 16u, 48u, 64u})
+    EXPECT_FALSE(media::decodeBmp(with32(good, kBitsAt, n))) << n;
   for (std::uint32_t c : {2u, 4u, 5u, 99u})  // RLE4, JPEG, PNG, nonsense
     EXPECT_FALSE(media::decodeBmp(with32(good, kCompressionAt, c))) << c;
   // RLE8 needs 8 bits and rows stored bottom-up.

@@ -134,19 +134,14 @@ TEST(PictureSets, TheNearestSetElseTheLargestFittedAtItsDesignSizeResampledByAve
   }
 }
 
-class LargerSetFile : public ::testing::Test {
- protected:
-  testing_support::GameFolder folder;
-  std::string bmp = folder.file("pic.bmp");
-  void writeLarger(int set, Rgb colour) {
-    const Bytes b = media::encodeQoi(filled(4 * set, 2 * set, [&](int, int) { return colour; }));
-    testing_support::writeFile(media::largerSetPath(bmp, set), b);
-  }
-};
-
 // A missing or damaged bitmap fails the same on every screen, larger set or not.
-TEST_F(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScaleCallsFor) {
-  writeLarger(2, {0, 0, 255});
+TEST(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScaleCallsFor) {
+  testing_support::GameFolder folder;
+  const std::string bmp = folder.file("pic.bmp");
+  testing_support::writeFile(media::largerSetPath(bmp, 2),
+                             media::encodeQoi(filled(8, 4, [](int, int) {
+                               return Rgb{0, 0, 255};
+                             })));
   for (auto [content, number] : {std::pair{"", base::kFileNotFound},
                                  std::pair{"not a picture at all", base::kInvalidPicture}}) {
     if (*content) std::ofstream(bmp) << content;

@@ -146,15 +146,13 @@ struct SdlBackendTest : ::testing::Test {
     return p;
   }
 
-  Uint32 windowId(const toolkit::Window& w) { return SDL_GetWindowID(sdlWindow(w.caption())); }
-
   // Puts an event for w on SDL's queue; fill sets what else it says. Every
   // kind of event for a window keeps the window's id at the same place.
   void push(Uint32 type, const toolkit::Window& w,
             const std::function<void(SDL_Event&)>& fill = {}) {
     SDL_Event e{};
     e.type = type;
-    e.window.windowID = windowId(w);
+    e.window.windowID = SDL_GetWindowID(sdlWindow(w.caption()));
     if (fill) fill(e);
     SDL_PushEvent(&e);
   }

@@ -21,19 +21,6 @@ namespace {
 
 using testing_support::FakeClock;
 
-// Lends the channel a device the test keeps, so the test can ask it afterwards.
-class Lent : public media::AudioOutput {
- public:
-  explicit Lent(media::AudioOutput& device) : device_(device) {}
-  bool open(const std::string& path) override { return device_.open(path); }
-  bool play() override { return device_.play(); }
-  void waitUntilDone() override { device_.waitUntilDone(); }
-  void close() override { device_.close(); }
-
- private:
-  media::AudioOutput& device_;
-};
-
 struct Channel : ::testing::Test {
   // The game's own files serve: ribbit.wav is long, slurp2.wav short.
   static constexpr int kLongMs = testing_support::GameFolder::kRibbitMs;
@@ -41,9 +28,10 @@ struct Channel : ::testing::Test {
 
   FakeClock clock;
   media::SilentAudio audio{clock};
-  std::unique_ptr<media::AudioOutput> device = audio.newOutput();
+  std::unique_ptr<media::AudioOutput> output = audio.newOutput();
+  media::AudioOutput* device = output.get();  // the channel's, for the test to ask afterwards
   Strings heard;
-  media::SoundChannel mm{std::make_unique<Lent>(*device), [this](const media::SoundNote& n) {
+  media::SoundChannel mm{std::move(output), [this](const media::SoundNote& n) {
                            heard.push_back(testing_support::soundLine(n));
                          }};
   testing_support::GameFolder folder;
