@@ -118,8 +118,9 @@ class SdlBackend : public toolkit::Backend {
     SurfacePtr drawn;
     Native* host = nullptr;
     bool overlaid = false;
-    int putBack = 0;           // moves undone in a row
-    bool showAtPaint = false;  // shown, but not on screen before its first paint
+    int putBack = 0;                // moves undone in a row
+    bool showAtPaint = false;       // shown, but not on screen before its first paint
+    bool fullScreenAtShow = false;  // on Wayland: asked for once shown, where it shows
     std::map<const media::Picture*, Cached> pictures;
     std::map<TextKey, Cached> texts;
     // What the last paint drew, and on which pixels; a paint on new pixels

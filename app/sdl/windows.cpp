@@ -12,6 +12,7 @@
 #include <iostream>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "app/sdl/log.h"
 #include "app/sdl/x11.h"
@@ -89,10 +90,15 @@ bool SdlBackend::realise(Native& n) {
   // The desktop's own full screen covers its panels and docks, which keep an
   // ordinary window off them. Where nothing manages windows (bare X) that
   // state does nothing, and the window placed over the monitor is the screen.
+  // A Wayland compositor is asked once the window is shown (see showNow).
   const toolkit::Rect& b = screen_.bounds;
   if (!n.popup && place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
-      x11::desktopManages(n.sdl) && SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
-    warn("SDL_SetWindowFullscreen");
+      x11::desktopManages(n.sdl)) {
+    if (!onX11_)
+      n.fullScreenAtShow = true;
+    else if (SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
+      warn("SDL_SetWindowFullscreen");
+  }
   // Every window that takes the keys holds the keyboard while it has them. On
   // Wayland the compositor holds back its shortcuts only for the window with
   // the keyboard, so every window of the game asks.
@@ -217,6 +223,10 @@ void SdlBackend::showNow(Native& n) {
     // No thread to be had: shown unwatched.
   }
   SDL_ShowWindow(n.sdl);
+  // Before its first pixels, so that it is never seen anywhere else.
+  if (std::exchange(n.fullScreenAtShow, false) && !x11::fullScreenWhereShown(n.sdl) &&
+      SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
+    warn("SDL_SetWindowFullscreen");
   {
     std::lock_guard lock(mutex);
     shown = true;
@@ -294,7 +304,7 @@ void SdlBackend::moveWindow(Window& w) {
     return;
   }
   // The desktop places a full-screen window.
-  if (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN) return;
+  if (n->fullScreenAtShow || (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN)) return;
   ready(*n);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(n->sdl, &oldWidth, &oldHeight);

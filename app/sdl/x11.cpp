@@ -4,9 +4,24 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace sdl::x11 {
 namespace {
+
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+// SDL has loaded the library already; the program does not link to it.
+template <typename Call>
+Call waylandCall(const char* name) {
+  static void* library = SDL_LoadObject("libwayland-client.so.0");
+  return library ? reinterpret_cast<Call>(SDL_LoadFunction(library, name)) : nullptr;
+}
+
+bool waylandInfo(SDL_Window* window, SDL_SysWMinfo& info) {
+  SDL_VERSION(&info.version);
+  return SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_WAYLAND;
+}
+#endif
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 bool wmInfo(SDL_Window* window, SDL_SysWMinfo& info) {
@@ -121,16 +136,10 @@ bool holdKeyboard(SDL_Window* window) {
 std::function<int()> waylandBroken(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_WAYLAND)
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
-    return [] { return 0; };
-  // SDL has loaded the library already; the program does not link to it.
-  static void* library = SDL_LoadObject("libwayland-client.so.0");
+  if (!waylandInfo(window, info)) return [] { return 0; };
   using Call = int (*)(wl_display*);
-  auto find = [](const char* name) {
-    return library ? reinterpret_cast<Call>(SDL_LoadFunction(library, name)) : nullptr;
-  };
-  static const Call getError = find("wl_display_get_error"), getFd = find("wl_display_get_fd");
+  static const auto getError = waylandCall<Call>("wl_display_get_error");
+  static const auto getFd = waylandCall<Call>("wl_display_get_fd");
   wl_display* display = info.info.wl.display;
   const int fd = getFd ? getFd(display) : -1;
   return [display, fd] {
@@ -143,6 +152,29 @@ std::function<int()> waylandBroken(SDL_Window* window) {
 #else
   static_cast<void>(window);
   return [] { return 0; };
+#endif
+}
+
+bool fullScreenWhereShown(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+  SDL_SysWMinfo info;
+  if (!waylandInfo(window, info) || !info.info.wl.xdg_toplevel) return false;
+  using Marshal = void (*)(void*, std::uint32_t, ...);
+  using Roundtrip = int (*)(wl_display*);
+  static const auto marshal = waylandCall<Marshal>("wl_proxy_marshal");
+  static const auto roundtrip = waylandCall<Roundtrip>("wl_display_roundtrip");
+  if (!marshal || !roundtrip) return false;
+  // The requests' numbers in xdg-shell and in the core protocol.
+  constexpr std::uint32_t kSetFullscreen = 11, kCommit = 6;
+  marshal(info.info.wl.xdg_toplevel, kSetFullscreen, static_cast<void*>(nullptr));
+  marshal(info.info.wl.surface, kCommit);
+  // SDL takes the state and size from the compositor's answer (as if the
+  // desktop had made the window full screen), and the output from where
+  // the window shows once it has pixels.
+  return roundtrip(info.info.wl.display) >= 0;
+#else
+  static_cast<void>(window);
+  return false;
 #endif
 }
 

@@ -43,4 +43,11 @@ bool holdKeyboard(SDL_Window* window);
 // calls no SDL, so any thread may ask it.
 std::function<int()> waylandBroken(SDL_Window* window);
 
+// Asks a Wayland compositor to show the window, shown but with no pixels
+// yet, full screen on the output it chooses: the one it would show a new
+// window on (the focused one on sway), where the pointer cannot be read.
+// (SDL would name its first output.) False where the window is not a
+// Wayland one or the request could not be made.
+bool fullScreenWhereShown(SDL_Window* window);
+
 }  // namespace sdl::x11

@@ -6,7 +6,7 @@
 # where the desktop lets the game hold the keyboard no shortcut acts. Each
 # desktop runs in an X server of our own, nested where it is a Wayland
 # compositor, so xdotool types into it as a keyboard; sway runs headless, with
-# wtype and grim. On Wayland the game has no X display to fall back on.
+# wtype and grim, and two outputs. On Wayland the game has no X display to fall back on.
 # YUMBLE_DESKTOPS (default "xfwm4 sway", a minute each; "all" adds openbox,
 # weston, mutter and kwin) names the desktops to try; the others are listed
 # as skipped.
@@ -14,7 +14,7 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin desktops "$@"
 
-W=1024 H=768 RAN=() SKIPPED=()
+W=1024 H=768 OUT=HEADLESS-2 RAN=() SKIPPED=()
 MARKS=$E2E_WORK/marks # what a desktop's shortcuts leave behind
 mkdir -p "$MARKS"
 # Keys, clicks and screenshots go through our X server unless a desktop says otherwise.
@@ -170,7 +170,7 @@ start_sway() {
   mkdir -p -m 700 "$run/run" && chmod 711 "$E2E_WORK"
   printf '%s\n' "xwayland disable" "output HEADLESS-1 resolution ${W}x$H" "bindsym Mod4+Shift+q kill" \
     "bindsym Mod4+d exec touch $MARKS/d" "bindsym Mod1+Tab exec touch $MARKS/tab" \
-    "bindsym Mod4+f fullscreen toggle" "bindsym Mod4+2 workspace 2" >"$run/config"
+    "bindsym Mod4+f fullscreen toggle" "bindsym Mod4+2 workspace 9" >"$run/config"
   chown -R nobody "$run" "$MARKS"
   runuser -u nobody -- env HOME="$run" XDG_RUNTIME_DIR="$run/run" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$run/config" >"$E2E_WORK/$NAME.log" 2>&1 &
@@ -181,11 +181,14 @@ start_sway() {
   SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.* 2>/dev/null) &&
     WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls wayland-? 2>/dev/null) || return 1
   export SWAYSOCK WAYLAND_DISPLAY
+  # A second monitor, in use: the game plays there, not on sway's first.
+  timeout 5 swaymsg -q create_output && timeout 5 swaymsg -q "output $OUT resolution ${W}x$H pos $W 0" &&
+    timeout 5 swaymsg -q "focus output $OUT" || return 1
   # A keyboard that stays, as a real one does: each wtype brings its own and
   # takes it away again, and the game holds the keys only while it has one.
   wtype -s 3600000 &
   E2E_PIDS+=($!)
-  grab() { timeout 20 grim "$1"; }
+  grab() { timeout 20 grim -o "$OUT" "$1"; }
   press() { timeout 5 wtype "$@"; }
   typed() { timeout 20 wtype -d 5 "$1"; }
   # Headless, it has no pointer to click with. It ends instead, under the
@@ -194,7 +197,7 @@ start_sway() {
 }
 # The desktop gives the game a smaller screen: the designs follow.
 sway_resize() {
-  timeout 5 swaymsg -q "output HEADLESS-1 resolution 800x600" || fail "sway: no new resolution"
+  timeout 5 swaymsg -q "output $OUT resolution 800x600" || fail "sway: no new resolution"
   SCREEN_W=800 SCREEN_H=600 SCALE=1
 }
 
