@@ -165,7 +165,12 @@ bool fullScreenWhereShown(SDL_Window* window) {
   static const auto roundtrip = waylandCall<Roundtrip>("wl_display_roundtrip");
   if (!marshal || !roundtrip) return false;
   // The requests' numbers in xdg-shell and in the core protocol.
-  constexpr std::uint32_t kSetFullscreen = 11, kCommit = 6;
+  constexpr std::uint32_t kSetMaxSize = 7, kSetMinSize = 8, kSetFullscreen = 11, kCommit = 6;
+  // SDL keeps a window that is not resizable at its size, which a
+  // compositor may hold the full screen to (mutter did, with a title bar's
+  // height added); SDL itself lifts that before asking.
+  marshal(info.info.wl.xdg_toplevel, kSetMaxSize, 0, 0);
+  marshal(info.info.wl.xdg_toplevel, kSetMinSize, 0, 0);
   marshal(info.info.wl.xdg_toplevel, kSetFullscreen, static_cast<void*>(nullptr));
   marshal(info.info.wl.surface, kCommit);
   // SDL takes the state and size from the compositor's answer (as if the
