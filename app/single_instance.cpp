@@ -109,8 +109,11 @@ SingleInstance::~SingleInstance() {
   if (lock_ >= 0) close(lock_);
 }
 
-std::string screenName(const std::string& display, bool wayland) {
-  if (wayland) return "wayland-" + display;
+std::string screenName(const std::string& display, bool wayland, const std::string& runtimeDir) {
+  // A Wayland name is a socket's, in the runtime folder unless it is a path:
+  // the same name in two folders is two compositors.
+  if (wayland)
+    return "wayland-" + (display.starts_with('/') ? display : runtimeDir + "/" + display);
   const auto colon = display.rfind(':');
   if (colon == std::string::npos) return "x11-" + display;
   std::string host = display.substr(0, colon);
@@ -126,8 +129,9 @@ SingleInstance claimThisScreen() {
   const bool wayland = display == nullptr || *display == '\0';
   if (wayland) display = std::getenv("WAYLAND_DISPLAY");
   const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-  return SingleInstance(getuid(), screenName(display != nullptr ? display : "", wayland),
-                        runtimeDir != nullptr ? runtimeDir : "");
+  const std::string folder = runtimeDir != nullptr ? runtimeDir : "";
+  return SingleInstance(getuid(), screenName(display != nullptr ? display : "", wayland, folder),
+                        folder);
 }
 
 }  // namespace app

@@ -36,8 +36,9 @@ class SingleInstance {
 
 // One name for one screen however the display is written: ":0", ":0.0" and
 // "unix:0" are the same; a host or another screen number is not. A Wayland
-// display name is kept as it is.
-std::string screenName(const std::string& display, bool wayland = false);
+// display is its socket: the name in `runtimeDir`, or the path it is.
+std::string screenName(const std::string& display, bool wayland = false,
+                       const std::string& runtimeDir = "");
 
 // The claim for the calling user on the display named in the environment.
 SingleInstance claimThisScreen();

@@ -51,6 +51,8 @@ TEST(SingleInstance, OneClaimPerScreenHoweverWrittenUntilItsHolderLetsGoASecondS
   EXPECT_NE(app::screenName(":0"), app::screenName(":10"));
   EXPECT_NE(app::screenName(":0"), app::screenName("far:0"));
   EXPECT_NE(app::screenName("wayland-0", true), app::screenName("wayland-0"));
+  EXPECT_NE(app::screenName("wayland-1", true, "/a"), app::screenName("wayland-1", true, "/b"));
+  EXPECT_EQ(app::screenName("/a/wayland-1", true, "/b"), app::screenName("wayland-1", true, "/a"));
 }
 
 TEST(SingleInstance, AnotherProcessHoldsItUntilItIsKilled) {
