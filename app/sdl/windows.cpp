@@ -90,11 +90,12 @@ bool SdlBackend::realise(Native& n) {
   // The desktop's own full screen covers its panels and docks, which keep an
   // ordinary window off them. Where nothing manages windows (bare X) that
   // state does nothing, and the window placed over the monitor is the screen.
-  // A Wayland compositor is asked once the window is shown (see showNow).
+  // Where a Wayland compositor has a choice of outputs, it is asked once the
+  // window is shown (see showNow).
   const toolkit::Rect& b = screen_.bounds;
   if (!n.popup && place.x == b.x && place.y == b.y && place.w == b.width && place.h == b.height &&
       x11::desktopManages(n.sdl)) {
-    if (!onX11_)
+    if (!onX11_ && SDL_GetNumVideoDisplays() > 1)
       n.fullScreenAtShow = true;
     else if (SDL_SetWindowFullscreen(n.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP))
       warn("SDL_SetWindowFullscreen");
