@@ -24,12 +24,6 @@ score_reads() {
   [ "$text" = "$want" ] || fail "the score line reads \"$text\", not \"$want\""
 }
 
-# The colour of the reward window's flashing frame, as "r,g,b".
-frame_colour() {
-  convert "$1" -crop "4x400+$(($2 + 2))+$(($3 + 40))" +repage -scale 1x1\! \
-    -format '%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]' info:
-}
-
 # --- On a bare X server: an error box, then three rewards. The game plays
 # from a copy of its files, one of which goes missing for a while.
 game_copy
@@ -82,7 +76,9 @@ for round in $(seq 150); do
   for n in 1 2 3 4 5 6; do
     png=$(shot "reward$rewards-$n")
     [ "$n" -gt 1 ] || on_top "$png" "reward $rewards"
-    colours+=("$(frame_colour "$png" "$x" "$y")")
+    # The colour of the reward window's flashing frame, as "r,g,b".
+    colours+=("$(convert "$png" -crop "4x400+$((x + 2))+$((y + 40))" +repage -scale 1x1\! \
+      -format '%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]' info:)")
     [ "$(printf '%s\n' "${colours[@]}" | sort -u | wc -l)" -ge 2 ] && break
   done
   for c in "${colours[@]}"; do [ "$c" != "0,0,0" ] || fail "the reward flashed black"; done

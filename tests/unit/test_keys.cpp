@@ -6,8 +6,6 @@
 #include <vector>
 
 #ifdef YUMBLE_HAVE_SDL
-#include <SDL.h>
-
 #include "app/sdl/keys.h"
 
 using sdl::keyAsciiCodes;
