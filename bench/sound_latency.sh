@@ -3,7 +3,7 @@
 # timed build runs on a private PulseAudio null sink, the sink's monitor is
 # recorded, and each eaten letter's key (from the program's log) is matched
 # with the first sound after it. A letter is typed every GAP seconds (default
-# 1.5, a child's pace; 12 lets the card go between letters). Prints the median
+# 1.5, a child's pace; 15 lets the card go between letters). Prints the median
 # and worst over LETTERS letters (default 20), how many slurps were heard
 # whole, and the sound server's CPU per letter. With BUSY=2, two busy loops
 # run meanwhile, and a plain SDL player (bench/plain_player.cpp, the same
