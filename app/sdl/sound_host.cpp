@@ -254,7 +254,7 @@ class Host {
       quiet();
       return false;
     }
-    cardSince_ = lastBusy_ = Steady::now();
+    cardSince_ = Steady::now();
     SDL_PauseAudioDevice(card_, 0);
     tell(socket_, Message{Message::Card, 0, 0, 0, 0, 1});
     return true;
@@ -280,11 +280,13 @@ class Host {
   // the next sound connects afresh. One whose server stopped answering is
   // kept: closing it would wait on the server, and a server that answers
   // again (or one just started, which can take a second or two to ask for
-  // its first samples) plays it on. An idle card is let go.
+  // its first samples) plays it on. An idle card is let go, and so is one
+  // still not asked once the hold has passed: a server that never asks
+  // would otherwise keep the host taking cards, and waking, for ever.
   void watchCard() {
     const auto now = Steady::now();
     if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
-    if (stalled()) return takeAgain();
+    if (stalled()) return now - lastBusy_ > idle_ ? dropCard(false) : takeAgain();
     const Steady::time_point ended{Steady::duration(lastEnded_.load())};
     if (!anyPlaying() && now - std::max(lastBusy_, ended) > idle_) dropCard(false);
   }
