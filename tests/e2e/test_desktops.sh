@@ -22,7 +22,8 @@ x_input() {
   grab() { timeout 20 import -window root "$1"; }
   press() { timeout 5 xdotool key --delay 60 "$@"; }
   typed() { timeout 20 xdotool type --delay 5 "$1"; }
-  click_at() { timeout 5 xdotool mousemove "$1" "$2" click 1; }
+  # Moved, not jumped, from the corner: a nested compositor may miss a jump.
+  click_at() { timeout 5 xdotool mousemove_relative -- -9999 -9999 mousemove_relative "$1" "$2" click 1; }
 }
 
 # seen SECONDS MIN X Y W H FX: until a screenshot has MIN such pixels there.
@@ -153,8 +154,6 @@ start_mutter() {
   # Nested, it shows one monitor the size of its window.
   for _ in $(seq 50); do [ -n "$(window_titled mutter)" ] && break || sleep 0.1; done
   read -r _ _ SCREEN_W SCREEN_H <<<"$(geometry "$(window_titled mutter)")"
-  # Nested, it follows the pointer only when it moves by some amount, not when it jumps.
-  click_at() { timeout 5 xdotool mousemove $(($1 - 1)) $(($2 - 1)) mousemove_relative 1 1 click 1; }
 }
 # A copy: the packaged program carries a capability a sandbox may refuse.
 start_kwin() {
