@@ -215,6 +215,8 @@ TEST(WaveHeader, ReadsRateChannelsBitsDurationWholeFramesPastOtherChunksAndExten
 // no sound at all.
 TEST(WaveHeader, RefusesTwoWaysToReadImplausibleValuesACutHeaderAndAllButPcmWaves) {
   EXPECT_FALSE(media::parseWav(waveBytes({.dataBytes = 8000, .declaredData = 16000})));
+  // Short by a single byte, where a byte is a whole 8-bit frame.
+  EXPECT_FALSE(media::parseWav(waveBytes({.bits = 8, .dataBytes = 8001, .declaredData = 8002})));
   auto twice = waveBytes({.rate = 8000});
   const Bytes header(twice.begin() + 12, twice.begin() + 36), data(twice.begin() + 36, twice.end());
   EXPECT_FALSE(media::parseWav(waveBytes({.rate = 44100}, header)));  // two format chunks
