@@ -68,7 +68,7 @@ named() {
 }
 for _ in $(seq $((letters * 3))); do
   [ "$(eaten)" -ge "$letters" ] && break
-  until named; do sleep 0.05; done
+  until named || ! kill -0 "$game" 2>/dev/null; do sleep 0.05; done
   xdotool type --delay 15 abcdefghijklmnopqrstuvwxyz
   sleep "${GAP:-1.5}"
 done
@@ -132,8 +132,8 @@ if os.path.exists(sys.argv[5]):
     print(f"plain SDL player, slurps heard whole: {sum(whole(p[2]) for p in plain)} of {sys.argv[6]} plays")
     # Its delay from handing a sound over to the sink, as the game's from a key.
     plays = [float(l.split()[0]) for l in open(sys.argv[7])]
-    delays = [next(o[0] - t for o in plain if t - 5 < o[0] < t + 400) for t in plays
-              if any(t - 5 < o[0] < t + 400 for o in plain)]
+    onset = lambda t: next((o[0] for o in plain if t - 5 < o[0] < t + 400), None)
+    delays = [o - t for t in plays if (o := onset(t)) is not None]
     if delays:
         print(f"plain SDL player, sound handed over to the sink: median {statistics.median(delays):.1f} ms, "
               f"worst {max(delays):.1f} ms")
