@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +34,16 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// Measured with two busy loops on two cores (bench/sound_latency.sh): fewer
-// frames than this cut slurps short, more add to the delay after a key.
+// A sound starts at the next callback, so a short callback period keeps the
+// delay after a key short; what guards against underruns on a busy machine
+// is the sound server's buffer behind it. PulseAudio sizes that buffer from
+// SDL's, unless told otherwise: it is held at what 1,024 frames gave, the
+// size measured with two busy loops on two cores (bench/sound_latency.sh:
+// fewer frames there cut slurps short). Other drivers keep SDL's buffer as
+// their only one.
 constexpr Uint16 kBufferFrames = 1024;
+constexpr Uint16 kPulseCallbackFrames = 256;
+constexpr char kPulseBufferMs[] = "23";
 // A card not asked for samples for this long waits on a server that does not
 // answer.
 constexpr auto kStallBound = std::chrono::milliseconds(1000);
@@ -235,11 +243,13 @@ class Host {
       if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return quiet(), false;
       audioStarted_ = true;
     }
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const bool pulse = driver && std::strcmp(driver, "pulseaudio") == 0;
     SDL_AudioSpec want{};
     want.freq = kFrequency;
     want.format = AUDIO_S16SYS;
     want.channels = kChannels;
-    want.samples = kBufferFrames;
+    want.samples = pulse ? kPulseCallbackFrames : kBufferFrames;
     want.callback = mixInto;
     want.userdata = this;
     // Exactly this format: SDL converts if the card wants another.
@@ -348,6 +358,11 @@ int run(int socket, std::chrono::milliseconds idleRelease) {
   prctl(PR_SET_NAME, "yumble-sound");
   // The desktop's mixer shows the game with its menu entry's icon.
   setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
+  setenv("PULSE_LATENCY_MSEC", kPulseBufferMs, 0);
+  // SDL's audio thread runs at the highest priority it may have, and waits on
+  // this thread's short holds of the voices: this one runs as promptly, where
+  // the system lets it (as root; a desktop user is refused, and that is all).
+  (void)setpriority(PRIO_PROCESS, 0, -20);
   Host host(socket, idleRelease);
   return host.run();
 }
