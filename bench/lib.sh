@@ -31,7 +31,7 @@ start_xvfb() {  # workdir [size]
 start_pulse() {  # workdir
   mkdir -p "$1/pulse" "$1/pulse-home"
   PULSE_RUNTIME_PATH=$1/pulse HOME=$1/pulse-home pulseaudio -n --daemonize=no \
-    --exit-idle-time=-1 --disallow-exit --use-pid-file=no --log-target=file:"$1/pulse.log" \
+    --exit-idle-time=-1 --disallow-exit --use-pid-file=no --log-target=file:"$1/pulse.log" ${PULSE_LOG:+--log-level=$PULSE_LOG --log-time=1} \
     -L "module-null-sink sink_name=bench" \
     -L "module-native-protocol-unix auth-anonymous=1 socket=$1/pulse/native" 2>/dev/null &
   pulse=$!

@@ -1,16 +1,17 @@
 // A plain SDL player to hold the game's sound beside: one device kept open
-// with the game's buffer size, the same sound queued every GAP_MS, so that an
-// underrun figure and the delay to the sink have a floor to be compared with.
-// Usage: plain_player FILE.wav TIMES GAP_MS
+// with a 1,024-frame buffer, and the same sound queued at each line read from
+// standard input, so that an underrun figure and the delay to the sink have a
+// floor to be compared with. Each play's time is printed as it is handed over.
+// Usage: plain_player FILE.wav < TRIGGERS
 #include <SDL.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
+#include <string>
 
 int main(int argc, char** argv) {
-  if (argc != 4 || SDL_Init(SDL_INIT_AUDIO) != 0) {
-    std::cerr << "usage: plain_player FILE.wav TIMES GAP_MS (" << SDL_GetError() << ")\n";
+  if (argc != 2 || SDL_Init(SDL_INIT_AUDIO) != 0) {
+    std::cerr << "usage: plain_player FILE.wav < TRIGGERS (" << SDL_GetError() << ")\n";
     return 2;
   }
   SDL_AudioSpec want{}, file{};
@@ -31,12 +32,11 @@ int main(int argc, char** argv) {
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
   if (!device) return std::cerr << SDL_GetError() << "\n", 1;
   SDL_PauseAudioDevice(device, 0);
-  for (int i = 0; i < std::atoi(argv[2]); ++i) {
+  for (std::string line; std::getline(std::cin, line);) {
     // When the sound is handed over, on the clock of the sink's recorder.
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     std::cout << std::chrono::duration<double, std::milli>(now).count() << " play" << std::endl;
     SDL_QueueAudio(device, cvt.buf, static_cast<Uint32>(cvt.len_cvt));
-    SDL_Delay(static_cast<Uint32>(std::atoi(argv[3])));
   }
   SDL_CloseAudioDevice(device);
   SDL_Quit();

@@ -6,9 +6,11 @@
 # 1.5, a child's pace; 15 lets the card go between letters). Prints the median
 # and worst over LETTERS letters (default 20), how many slurps were heard
 # whole, and the sound server's CPU per letter. With BUSY=2, two busy loops
-# run meanwhile, and a plain SDL player (bench/plain_player.cpp, the same
-# buffer) plays the slurp as many times after the game, for comparison.
-# Usage: [GAP=S] [BUSY=N] bench/sound_latency.sh [BUILD_DIR] [LETTERS]   (run `make` first)
+# run meanwhile, and a plain SDL player (bench/plain_player.cpp) then plays the
+# slurp as many times, for comparison: at each eating key of a second, silent
+# game typed into the same way, so that it plays as the eating frames are
+# drawn, as the game's slurps do (PLAIN=alone: on its own, every GAP seconds).
+# Usage: [GAP=S] [BUSY=N] [PLAIN=alone] bench/sound_latency.sh [BUILD_DIR] [LETTERS]   (run `make` first)
 set -euo pipefail
 
 build=$(realpath "${1:-build}")
@@ -50,44 +52,66 @@ until grep -q first-paint "$log" 2>/dev/null; do sleep 0.01; done
 opening=$(soxi -D "$bin/yumdir.wav" "$bin/yumdir2.wav" | awk '{s += $1} END {print s + 2.4 + 2 + 1}')
 sleep "$opening"
 
-wid=$(xdotool search --sync --name '^Yumble$' | head -1)
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
 for _ in $(seq "${BUSY:-0}"); do
   (while :; do :; done) 4>&- &
   pids+=($!)
 done
 cpu() { awk '{print $14 + $15}' "/proc/$pulse/stat"; }
-eaten() { grep -c ' score ' "$log" || true; }
-cpu0=$(cpu)
+eaten() { grep -c ' score ' "$1" || true; }
 # A slurp is measured on its own: the keys come once a letter is shown (not
 # while the reward is, whose window would keep them for the next letter) and
 # its name, a second at most, has been said.
 named() {
   awk -v now="$(cut -d' ' -f1 /proc/uptime)" '$2 == "letter" || $2 == "score" {k = $2; t = $1}
-    END {exit !(k == "letter" && now * 1000 - t > 1300)}' "$log"
+    END {exit !(k == "letter" && now * 1000 - t > 1300)}' "$1"
 }
-for _ in $(seq $((letters * 3))); do
-  [ "$(eaten)" -ge "$letters" ] && break
-  until named || ! kill -0 "$game" 2>/dev/null; do sleep 0.05; done
-  xdotool type --delay 15 abcdefghijklmnopqrstuvwxyz
-  sleep "${GAP:-1.5}"
-done
-awk -v t=$(($(cpu) - cpu0)) -v n="$(eaten)" -v hz="$(getconf CLK_TCK)" \
+# Types the alphabet into the game (pid $2, log $1) until LETTERS letters are
+# eaten, running $3 just after each letter's eating key.
+type_into() {
+  local abc=abcdefghijklmnopqrstuvwxyz l
+  xdotool windowfocus --sync "$(xdotool search --sync --name '^Yumble$' | head -1)" 2>/dev/null || true
+  for _ in $(seq $((letters * 3))); do
+    [ "$(eaten "$1")" -ge "$letters" ] && break
+    until named "$1" || ! kill -0 "$2" 2>/dev/null; do sleep 0.05; done
+    l=$(awk '$2 == "letter" {l = tolower($3)} END {print l}' "$1")
+    xdotool type --delay 15 "${abc%%"$l"*}$l"
+    $3
+    xdotool type --delay 15 "${abc#*"$l"}"
+    sleep "${GAP:-1.5}"
+  done
+}
+cpu0=$(cpu)
+type_into "$log" "$game" :
+awk -v t=$(($(cpu) - cpu0)) -v n="$(eaten "$log")" -v hz="$(getconf CLK_TCK)" \
   'BEGIN {printf "sound server CPU per letter: %.1f ms (%d letters)\n", t * 1000 / hz / n, n}'
 kill "$game"
+wait "$game" 2>/dev/null || true
 exec 4>&-
 wait "$recorder" 2>/dev/null || sleep 1
 [ "${RECORD:-1}" = 1 ] || exit 0
 
 if [ "${BUSY:-0}" -gt 0 ]; then
-  gap_ms=$(awk -v g="${GAP:-1.5}" 'BEGIN {print g * 1000}')
-  (sleep $((letters * gap_ms / 1000 + 3)) | python3 "$here/sink_onsets.py" bench.monitor "$window" \
-    >"$work/plain") &
-  plain=$!
+  exec 4> >(python3 "$here/sink_onsets.py" bench.monitor "$window" >"$work/plain")
+  recorder=$!
   sleep 1.5
-  SDL_AUDIODRIVER=pulseaudio "$bin/plain_player" "$bin/slurp2.wav" "$letters" "$gap_ms" \
-    >"$work/plays"
-  wait "$plain"
+  exec 5> >(SDL_AUDIODRIVER=pulseaudio "$bin/plain_player" "$bin/slurp2.wav" >"$work/plays")
+  player=$!
+  play() { echo >&5; }
+  if [ "${PLAIN:-game}" = alone ]; then
+    for _ in $(seq "$letters"); do play; sleep "${GAP:-1.5}"; done
+  else
+    SDL_AUDIODRIVER=dummy "$bin/yumble_timed" "$work/silent.log" 2>/dev/null 4>&- 5>&- &
+    game=$!
+    pids+=("$game")
+    until grep -q first-paint "$work/silent.log" 2>/dev/null; do sleep 0.01; done
+    sleep "$opening"
+    type_into "$work/silent.log" "$game" play
+    kill "$game"
+  fi
+  exec 5>&-
+  wait "$player" 2>/dev/null || true
+  exec 4>&-
+  wait "$recorder" 2>/dev/null || sleep 1
 fi
 
 python3 - "$log" "$work/onsets" "$(soxi -D "$bin/slurp2.wav")" "$bin/slurp2.wav" \
