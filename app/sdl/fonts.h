@@ -41,7 +41,8 @@ class FontFinder {
 
  private:
   void loadDesignFonts();
-  void load();
+  // Lists the fonts; only those the program's rules choose from when narrow.
+  void load(bool narrow = true);
   // Matches and keeps the answer.
   std::optional<FontFile> remember(const std::string& name, int weight);
   // Lets fontconfig's lists go.
@@ -50,9 +51,11 @@ class FontFinder {
     if (loader_.joinable()) loader_.join();
   }
   std::optional<FontFile> match(const std::string& name, int weight);
+  std::optional<FontFile> matchOrSans(const std::string& name, int weight);
 
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
+  bool narrowed_ = false;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
   std::thread loader_;
 };
