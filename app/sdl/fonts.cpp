@@ -10,12 +10,10 @@ namespace {
 // take the game's look away. They are all the rules the game reads: the
 // system's own (dozens of files, about 4 ms of parsing at every start) only
 // tune how fonts are drawn, which the game does itself, so they name the
-// font folders and the caches the system keeps of them too.
+// caches the system keeps of the font folders too (the folders come below).
 constexpr const char* kRules = R"(<?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
 <fontconfig>
-  <dir>/usr/share/fonts</dir>
-  <dir>/usr/local/share/fonts</dir>
   <cachedir>/var/cache/fontconfig</cachedir>
   <cachedir prefix="xdg">fontconfig</cachedir>
   <!-- A name no font answers to falls back to the plain sans. -->
@@ -51,6 +49,24 @@ constexpr const char* kRules = R"(<?xml version="1.0"?>
     <test name="family" qual="any"><string>MS Sans Serif</string></test>
     <edit name="family" mode="assign" binding="strong"><string>DejaVu Sans</string></edit>
   </match>
+</fontconfig>
+)";
+
+// The folders where Debian's packages put the look-alikes: their lists alone
+// take a quarter of a millisecond to read, every font folder's 3-4 ms.
+constexpr const char* kLookAlikeFolders = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts/opentype/comic-neue</dir>
+  <dir>/usr/share/fonts/opentype/urw-base35</dir>
+  <dir>/usr/share/fonts/truetype/dejavu</dir>
+</fontconfig>
+)";
+constexpr const char* kAllFolders = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts</dir>
+  <dir>/usr/local/share/fonts</dir>
 </fontconfig>
 )";
 
@@ -105,11 +121,13 @@ void FontFinder::loadDesignFonts() {
   release();
 }
 
+// Where the fonts listed do not answer, more are listed: a look-alike that is
+// not in its Debian folder, a name the rules do not map, no look-alike at all.
 std::optional<FontFile> FontFinder::remember(const std::string& name, int weight) {
   auto file = matchOrSans(name, weight);
-  if (!file && narrowed_) {
+  while (!file && config_ && scope_ != Scope::kEveryFont) {
     release();
-    load(false);
+    load(scope_ == Scope::kLookAlikeFolders ? Scope::kLookAlikes : Scope::kEveryFont);
     file = matchOrSans(name, weight);
   }
   found_[std::make_pair(name, weight)] = file;
@@ -118,7 +136,7 @@ std::optional<FontFile> FontFinder::remember(const std::string& name, int weight
 
 std::optional<FontFile> FontFinder::matchOrSans(const std::string& name, int weight) {
   auto file = match(name, weight);
-  return file ? file : match("sans-serif", weight);
+  return file || scope_ == Scope::kLookAlikeFolders ? file : match("sans-serif", weight);
 }
 
 void FontFinder::release() {
@@ -126,7 +144,7 @@ void FontFinder::release() {
   config_ = nullptr;
 }
 
-void FontFinder::load(bool narrow) {
+void FontFinder::load(Scope scope) {
   // The rules come before the fonts are listed, as they also choose file
   // formats. Should they not load, the system's rules still find some fonts.
   auto parse = [this](const char* rules) {
@@ -134,8 +152,11 @@ void FontFinder::load(bool narrow) {
                                           FcTrue) == FcTrue;
   };
   config_ = FcConfigCreate();
-  programRules_ = config_ && parse(kRules);
-  narrowed_ = programRules_ && narrow && parse(kOnlyLookAlikes);
+  programRules_ = config_ && parse(kRules) &&
+                  parse(scope == Scope::kLookAlikeFolders ? kLookAlikeFolders : kAllFolders);
+  scope_ = programRules_ && (scope == Scope::kEveryFont || parse(kOnlyLookAlikes))
+               ? scope
+               : Scope::kEveryFont;
   if (!programRules_) {
     if (config_) FcConfigDestroy(config_);
     config_ = FcInitLoadConfig();
@@ -176,7 +197,16 @@ std::optional<FontFile> FontFinder::match(const std::string& name, int weight) {
       FcChar8* path = nullptr;
       FcChar8* family = nullptr;
       int index = 0;
-      if (FcPatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path) {
+      // In the look-alikes' own folders only the family asked for will do
+      // (the rules put the look-alike first): any other may be elsewhere.
+      FcChar8* wanted = nullptr;
+      bool fits = scope_ != Scope::kLookAlikeFolders;
+      if (!fits && FcPatternGetString(pattern, FC_FAMILY, 0, &wanted) == FcResultMatch)
+        for (int i = 0; !fits && FcPatternGetString(found, FC_FAMILY, i, &family) == FcResultMatch;
+             ++i)
+          fits = FcStrCmpIgnoreCase(family, wanted) == 0;
+      family = nullptr;
+      if (fits && FcPatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path) {
         FcPatternGetInteger(found, FC_INDEX, 0, &index);
         FcPatternGetString(found, FC_FAMILY, 0, &family);
         file = FontFile{reinterpret_cast<const char*>(path), index,

@@ -41,8 +41,10 @@ class FontFinder {
 
  private:
   void loadDesignFonts();
-  // Lists the fonts; only those the program's rules choose from when narrow.
-  void load(bool narrow = true);
+  // Which fonts are listed: the look-alikes in the folders Debian puts them
+  // in, the look-alikes (and plain sans) anywhere, or every font.
+  enum class Scope { kLookAlikeFolders, kLookAlikes, kEveryFont };
+  void load(Scope scope = Scope::kLookAlikeFolders);
   // Matches and keeps the answer.
   std::optional<FontFile> remember(const std::string& name, int weight);
   // Lets fontconfig's lists go.
@@ -55,7 +57,7 @@ class FontFinder {
 
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
-  bool narrowed_ = false;
+  Scope scope_ = Scope::kEveryFont;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
   std::thread loader_;
 };
