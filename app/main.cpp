@@ -1,4 +1,4 @@
-#include <iostream>
+#include <cstdio>
 #include <system_error>
 
 #include "app/play.h"
@@ -17,12 +17,12 @@ int main(int argc, char** argv) try {
   std::string why;
   auto screen = sdl::openScreen(why, oneGame.calls());
   if (!screen) {
-    std::cerr << "yumble: cannot open a window: " << why << "\n";
+    std::fprintf(stderr, "yumble: cannot open a window: %s\n", why.c_str());
     return 1;
   }
   return sdl::statusAfterPlay(app::play(*screen, dir));
 } catch (const std::system_error& e) {
   // A thread the game needs could not be made (a limit on processes).
-  std::cerr << "yumble: cannot start: " << e.what() << "\n";
+  std::fprintf(stderr, "yumble: cannot start: %s\n", e.what());
   return 1;
 }

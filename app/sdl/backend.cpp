@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string_view>
 #include <vector>
 
@@ -120,7 +120,7 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
   int started = wayland ? SDL_Init(SDL_INIT_VIDEO) : -1;
   if (started != 0 && (!wayland || std::getenv("DISPLAY"))) {
     if (wayland) {
-      std::cerr << "yumble: no Wayland (" << SDL_GetError() << "); trying X11\n";
+      std::fprintf(stderr, "yumble: no Wayland (%s); trying X11\n", SDL_GetError());
       SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     }
     forgiveLateWakeUps();
@@ -160,8 +160,8 @@ bool lostDisplay() {
 
 void sayLost(int error) {
   const char* display = std::getenv("WAYLAND_DISPLAY");
-  std::cerr << "yumble: connection to the Wayland display '" << (display ? display : "")
-            << "' broken (" << std::strerror(error) << ")\n";
+  std::fprintf(stderr, "yumble: connection to the Wayland display '%s' broken (%s)\n",
+               display ? display : "", std::strerror(error));
 }
 
 bool SdlBackend::noteLostDisplay() {

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -605,7 +605,7 @@ SdlBackend::Cached* SdlBackend::textSurface(Native& n, const Label& label) {
                      ? TTF_RenderUTF8_Blended(font, text.c_str(), colour)
                      : TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, 0));
     if (!s) {
-      std::cerr << "yumble: TTF_RenderUTF8_Blended: " << TTF_GetError() << "\n";
+      std::fprintf(stderr, "yumble: TTF_RenderUTF8_Blended: %s\n", TTF_GetError());
       return nullptr;
     }
     // Antialiased edges over whatever lies beneath.
@@ -629,7 +629,7 @@ TTF_Font* SdlBackend::font(const Font& f) {
   // with everything else on a larger screen.
   const int points = std::max(1, static_cast<int>(std::lround(f.points * screen_.scale)));
   if (!std::exchange(fontsChecked_, true) && !fonts_->hasProgramRules())
-    std::cerr << "yumble: the font rules did not load; using the system's fonts\n";
+    std::fputs("yumble: the font rules did not load; using the system's fonts\n", stderr);
   for (const std::string& name : {f.name, std::string("sans-serif")}) {
     const auto file = fonts_->find(name, f.weight);
     if (!file) continue;
@@ -638,7 +638,8 @@ TTF_Font* SdlBackend::font(const Font& f) {
     if (it == openFonts_.end()) {
       TTF_Font* opened = TTF_OpenFontIndexDPI(file->path.c_str(), points, file->index, 96, 96);
       if (!opened)
-        std::cerr << "yumble: cannot open font " << file->path << ": " << TTF_GetError() << "\n";
+        std::fprintf(stderr, "yumble: cannot open font %s: %s\n", file->path.c_str(),
+                     TTF_GetError());
       it = openFonts_.emplace(key, opened).first;
     }
     if (it->second) return it->second;

@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include <iostream>
+#include <cstdio>
 #include <string>
 
 namespace sdl {
@@ -10,7 +10,7 @@ namespace sdl {
 // A step of SDL's that failed but that the game can live without: say so on
 // stderr, with SDL's own reason, and go on.
 inline void warn(const std::string& what) {
-  std::cerr << "yumble: " << what << ": " << SDL_GetError() << "\n";
+  std::fprintf(stderr, "yumble: %s: %s\n", what.c_str(), SDL_GetError());
 }
 
 }  // namespace sdl

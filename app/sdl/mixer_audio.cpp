@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <new>
 #include <string>
@@ -240,13 +240,14 @@ struct MixerDevice {
   // Says once on standard error why sounds are not heard.
   void tellFailure(const std::string& why) {
     if (toldFailure) return;
-    std::cerr << "yumble: no sound, playing silently: " << why << "\n";
+    std::fprintf(stderr, "yumble: no sound, playing silently: %s\n", why.c_str());
     toldFailure = true;
   }
 
   void tellStuck() {
     if (toldStuck) return;
-    std::cerr << "yumble: the sound server does not answer; sounds are silent until it does\n";
+    std::fputs("yumble: the sound server does not answer; sounds are silent until it does\n",
+               stderr);
     toldStuck = true;
   }
 

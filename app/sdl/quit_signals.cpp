@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <iostream>
+#include <cstdio>
 #include <system_error>
 
 namespace sdl {
@@ -114,7 +114,7 @@ void QuitSignals::watch(std::function<void()> onQuit, int calls, std::function<v
   try {
     watcher_ = std::thread([this] { run(); });
   } catch (const std::system_error& e) {
-    std::cerr << "yumble: no thread to watch for quit signals: " << e.what() << "\n";
+    std::fprintf(stderr, "yumble: no thread to watch for quit signals: %s\n", e.what());
     const sigset_t set = quitSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   }
@@ -124,7 +124,7 @@ void QuitSignals::run() {
   const sigset_t set = quitSignals();
   const int signals = signalfd(-1, &set, SFD_CLOEXEC);
   if (signals < 0) {
-    std::cerr << "yumble: cannot watch for quit signals\n";
+    std::fputs("yumble: cannot watch for quit signals\n", stderr);
     return;
   }
   pollfd fds[2] = {{signals, POLLIN, 0}, {calls_, POLLIN, 0}};

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
-#include <iostream>
 #include <mutex>
 #include <system_error>
 #include <utility>
