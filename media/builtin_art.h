@@ -28,6 +28,9 @@ std::span<const std::uint8_t> stopSign3x();
 std::span<const std::uint8_t> rewardPicture2x();
 std::span<const std::uint8_t> rewardPicture3x();
 
+// All of the above, end to end.
+std::span<const std::uint8_t> everything();
+
 using Bytes = std::span<const std::uint8_t> (*)();
 
 // One picture in every size the build drew it.
@@ -42,7 +45,8 @@ inline constexpr Drawing kStopSign{stopSign, stopSign2x, stopSign3x};
 inline constexpr Drawing kRewardPicture{rewardPicture, rewardPicture2x, rewardPicture3x};
 
 // Decodes one of the above; a built-in picture that will not decode is a
-// fault of the build, so this returns an empty picture rather than fail.
+// fault of the build, so this returns an empty picture rather than fail. The
+// artwork's pages are let go again once the picture is made.
 PictureRef picture(std::span<const std::uint8_t> bytes);
 
 // The drawing made `scale` times its design size from the nearest larger set.

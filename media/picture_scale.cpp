@@ -229,6 +229,7 @@ const Picture& onScreen(const Picture& p) {
     }
     f.design = f.larger = {};
     for (auto& file : f.files) file = {};
+    if (f.read) f.read();
   });
   return f.fitted ? *f.fitted : p;
 }

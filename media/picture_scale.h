@@ -48,6 +48,7 @@ struct LaterFit {
   std::vector<std::uint8_t> files[2];    // what the two above show, when read from files
   int set = 1;
   double scale = 1;
+  void (*read)() = nullptr;  // called once the bytes above have been read
   std::once_flag done;
   std::shared_ptr<const Picture> fitted;
 };

@@ -1,7 +1,9 @@
 // The pictures the build drew, read back with the program's own loaders: every
 // one is there at its size, and each shows what the game counts on (a clear
 // letter box, a moving frog, a talking mouth, a red stop sign...).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -247,6 +249,22 @@ void expectLargerSetMatches(const std::string& name, const media::Picture& desig
   EXPECT_LT(changed(down, design, whole(design)), 0.001);
 }
 
+// How many of the pages wholly within the bytes this process has mapped.
+int mappedPages(std::span<const std::uint8_t> bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const int map = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+  int n = 0;
+  for (auto at = (reinterpret_cast<std::uintptr_t>(bytes.data()) + page - 1) / page;
+       (at + 1) * page <= reinterpret_cast<std::uintptr_t>(bytes.data() + bytes.size()); ++at) {
+    std::uint64_t entry = 0;
+    if (pread(map, &entry, sizeof entry, static_cast<off_t>(at * sizeof entry)) != sizeof entry)
+      ADD_FAILURE() << "pagemap unread";
+    n += static_cast<int>(entry >> 63);
+  }
+  close(map);
+  return n;
+}
+
 TEST(LargerSets, EveryFrameAndGrowingBuiltInPictureIsDrawnAgainAtTwoAndThreeTimesItsSize) {
   for (const char* name : {"f1", "f2", "f3", "f4", "f5", "f6", "f7", "talk0", "talk1", "talk2"})
     for (int set : {2, 3}) {
@@ -266,8 +284,11 @@ TEST(LargerSets, EveryFrameAndGrowingBuiltInPictureIsDrawnAgainAtTwoAndThreeTime
     expectLargerSetMatches(name, *design, d.thrice(), 3);
     // What the game asks for on a 1920 x 1080 screen.
     const auto shown = media::art::picture(d, 1.8);
+    // The artwork's pages are let go once read, and again once it is fitted.
+    EXPECT_EQ(mappedPages(media::art::everything()), 0) << name;
     EXPECT_EQ(shown->layoutWidth(), design->width);
     EXPECT_EQ(media::onScreen(*shown).width, static_cast<int>(std::lround(design->width * 1.8)));
+    EXPECT_EQ(mappedPages(media::art::everything()), 0) << name;
   }
 }
 
