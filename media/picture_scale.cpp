@@ -228,7 +228,7 @@ const Picture& onScreen(const Picture& p) {
       }
     }
     f.design = f.larger = {};
-    for (auto& file : f.files) file = {};
+    for (auto& file : f.files) file = std::vector<std::uint8_t>();  // "= {}" keeps the memory
     if (f.read) f.read();
   });
   return f.fitted ? *f.fitted : p;

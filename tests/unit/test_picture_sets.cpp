@@ -170,6 +170,7 @@ TEST(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScale
   // Read again, the same bytes find the same fitted pixels.
   EXPECT_EQ(&media::onScreen(*media::loadPictureFile(bmp, 1.5)), &shown);
   EXPECT_TRUE(p->pixels.empty());  // the design's pixels were never needed
+  EXPECT_EQ(p->later->files[0].capacity() + p->later->files[1].capacity(), 0u);  // nor the files
   std::weak_ptr<const media::Picture> kept = p->later->fitted;
   p = nullptr, media::forgetFitted();
   EXPECT_TRUE(kept.expired());  // forgotten, they go with the last picture showing them
