@@ -205,8 +205,9 @@ class SdlBackend : public toolkit::Backend {
   Cached* pictureSurface(Native& n, const PictureRef& picture);
   // Where, in the window, a picture box's new picture differs from the one
   // it showed; nothing when more than its picture changed or the two cannot
-  // be compared, and an empty area when they look the same.
-  std::optional<SDL_Rect> pictureChange(const PictureBox& box, const Look& before, const Look& now);
+  // be compared, and no areas when they look the same.
+  std::optional<std::vector<SDL_Rect>> pictureChange(const PictureBox& box, const Look& before,
+                                                     const Look& now);
   Cached* textSurface(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
 
@@ -222,7 +223,7 @@ class SdlBackend : public toolkit::Backend {
   // frog's frames follow each other in the same order at every letter.
   struct Difference {
     std::weak_ptr<const media::Picture> from, to;
-    SDL_Rect area;
+    std::vector<SDL_Rect> areas;
   };
   std::deque<Difference> differences_;  // the latest last
 

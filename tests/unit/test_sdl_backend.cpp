@@ -354,6 +354,14 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   ws->paintDirty();
   EXPECT_EQ(pixels(*win).count(kGreen, 30, 30, 40, 40), 100);
   EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
+  // Differences far apart, one near the top and one near the bottom: what
+  // lies between them at the side is not drawn again.
+  auto twoSpots = std::make_shared<media::Picture>(*spotted);
+  twoSpots->pixels[2 * 50 + 5] = twoSpots->pixels[45 * 50 + 45] = kBlack;
+  box.setPicture(twoSpots);
+  ws->paintDirty();
+  EXPECT_EQ(pixels(*win).count(kBlack, 5, 2, 6, 3) + pixels(*win).count(kBlack, 45, 45, 46, 46), 2);
+  EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
 }
 
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
