@@ -146,6 +146,8 @@ std::unique_ptr<SdlBackend> SdlBackend::create(std::string& why,
       backend->wakeEvent_ != static_cast<Uint32>(-1) && backend->signals_->takeSdlQuitHandler();
   SDL_SetEventFilter(retypeWakes, backend.get());
   backend->onX11_ = std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
+  // X says which parts of a window it lost; SDL passes on only that it lost some.
+  if (backend->onX11_) SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   SDL_StartTextInput();
   backend->screen_ = screen ? *screen : startingScreen();
   backend->picturesScale_ = backend->screen_.scale;

@@ -130,6 +130,8 @@ class SdlBackend : public toolkit::Backend {
     SDL_Surface* paintedOn = nullptr;
     Rgb paintedBack;
     bool wholeNext = true;
+    // Where X lost the window's pixels since the last paint, as it said.
+    std::vector<SDL_Rect> lost;
     // Brings the window's pixels into memory while the game loads; anything
     // that touches or replaces them waits for it (see ready).
     std::jthread preparing;

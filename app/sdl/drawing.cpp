@@ -305,8 +305,11 @@ void SdlBackend::paint(Window& w) {
       if (auto* box = dynamic_cast<const PictureBox*>(w.controls()[i]))
         narrowed[i] = pictureChange(*box, n->looks[i], looks[i]);
     changed = changedAreas(n->looks, looks, all, std::move(open), narrowed);
-    // Asked to paint with nothing changed: what lay above the window has gone.
-    if (w.backColor() == n->paintedBack && std::ranges::equal(n->looks, looks, sameLook))
+    // Asked to paint with nothing changed: what lay above the window has
+    // gone. X says what it lost, and only that is sent again (a reward gone
+    // from a 4K screen is a fraction of it); other displays are sent all.
+    if (w.backColor() == n->paintedBack && std::ranges::equal(n->looks, looks, sameLook) &&
+        (!onX11_ || n->host))
       sendAll = true;
   }
   SDL_SetClipRect(to, nullptr);
@@ -334,11 +337,17 @@ void SdlBackend::paint(Window& w) {
       showPainted(*n, to);
     else if (sendAll && SDL_UpdateWindowSurface(n->sdl) != 0)
       warn("SDL_UpdateWindowSurface");
-    else if (!sendAll && !changed.empty() &&
-             SDL_UpdateWindowSurfaceRects(n->sdl, changed.data(),
-                                          static_cast<int>(changed.size())) != 0)
-      warn("SDL_UpdateWindowSurfaceRects");
+    else if (!sendAll) {
+      // What X lost is sent as the window's pixels hold it.
+      std::vector<SDL_Rect> sent = changed;
+      for (const SDL_Rect& area : n->lost)
+        if (SDL_Rect seen; SDL_IntersectRect(&area, &all, &seen)) sent.push_back(seen);
+      if (!sent.empty() &&
+          SDL_UpdateWindowSurfaceRects(n->sdl, sent.data(), static_cast<int>(sent.size())) != 0)
+        warn("SDL_UpdateWindowSurfaceRects");
+    }
   }
+  n->lost.clear();
   n->wholeNext = false;
   n->paintedOn = to;
   to->userdata = n;

@@ -183,15 +183,24 @@ void SdlBackend::translate(const SDL_Event& e) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!n->popup && (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_FULLSCREEN))
               adoptSize(*n, e.window.data1, e.window.data2);
-            [[fallthrough]];
+            n->wholeNext = true;
+            push(Event::Kind::Expose, n->window);
+            break;
           case SDL_WINDOWEVENT_EXPOSED:
-            n->wholeNext = true;  // X lost what was shown there
+            // X lost what was shown: where it said so (its word comes
+            // first), else all of it.
+            if (n->lost.empty()) n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
           default:
             break;
         }
       }
+      break;
+    case SDL_SYSWMEVENT:
+      if (auto lost = x11::lostArea(*e.syswm.msg))
+        for (auto& n : windows_)
+          if (n->sdl && x11::windowId(n->sdl) == lost->first) n->lost.push_back(lost->second);
       break;
     case SDL_QUIT:
       noteLostDisplay();

@@ -183,4 +183,26 @@ bool fullScreenWhereShown(SDL_Window* window) {
 #endif
 }
 
+unsigned long windowId(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  if (wmInfo(window, info)) return info.info.x11.window;
+#else
+  static_cast<void>(window);
+#endif
+  return 0;
+}
+
+std::optional<std::pair<unsigned long, SDL_Rect>> lostArea(const SDL_SysWMmsg& msg) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (msg.subsystem == SDL_SYSWM_X11 && msg.msg.x11.event.type == Expose) {
+    const XExposeEvent& e = msg.msg.x11.event.xexpose;
+    return std::pair{e.window, SDL_Rect{e.x, e.y, e.width, e.height}};
+  }
+#else
+  static_cast<void>(msg);
+#endif
+  return std::nullopt;
+}
+
 }  // namespace sdl::x11

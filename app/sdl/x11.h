@@ -3,6 +3,10 @@
 #include <SDL.h>
 
 #include <functional>
+#include <optional>
+#include <utility>
+
+struct SDL_SysWMmsg;
 
 // The little this program asks of X11 itself, apart from SDL. Kept apart
 // because X11's headers name things (Window, Font) as the program does.
@@ -49,5 +53,13 @@ std::function<int()> waylandBroken(SDL_Window* window);
 // (SDL would name its first output.) False where the window is not a
 // Wayland one or the request could not be made.
 bool fullScreenWhereShown(SDL_Window* window);
+
+// X's id of the window, 0 where it is not an X11 one.
+unsigned long windowId(SDL_Window* window);
+
+// Where X lost a window's pixels (another window above it went away), when
+// the message is X's word of it: the window's X id and the area, in its
+// pixels. X says it in parts, one message each.
+std::optional<std::pair<unsigned long, SDL_Rect>> lostArea(const SDL_SysWMmsg& msg);
 
 }  // namespace sdl::x11
