@@ -53,26 +53,36 @@ void addRow(float* __restrict sum, const std::uint8_t* __restrict bytes, std::si
     for (std::size_t i = 0; i < n; ++i) sum[i] += bytes[i] * weight;
 }
 
-// A 64-bit hash of the bytes, eight at a time: a frame's file hashes in a
-// small fraction of the time its pixels take to decode.
+// A 64-bit hash of the bytes, eight at a time in four lanes: each lane's
+// multiplications need not wait for the other lanes', so a frame's file
+// hashes several times faster than through one lane (it is hashed at every
+// tick of the eating frog).
 std::uint64_t hashBytes(std::span<const std::uint8_t> bytes) {
   constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-  std::uint64_t h = 0x243F6A8885A308D3ull ^ bytes.size();
-  std::size_t i = 0;
-  auto mix = [&](std::uint64_t w) {
+  std::uint64_t lanes[4] = {0x243F6A8885A308D3ull ^ bytes.size(), 0x13198A2E03707344ull,
+                            0xA4093822299F31D0ull, 0x082EFA98EC4E6C89ull};
+  auto mix = [](std::uint64_t& h, std::uint64_t w) {
     h = (h ^ (w * kMul)) * kMul;
     h ^= h >> 31;
   };
+  std::size_t i = 0;
+  for (; i + 32 <= bytes.size(); i += 32) {
+    std::uint64_t w[4];
+    std::memcpy(w, bytes.data() + i, 32);
+    for (int k = 0; k < 4; ++k) mix(lanes[k], w[k]);
+  }
   for (; i + 8 <= bytes.size(); i += 8) {
     std::uint64_t w;
     std::memcpy(&w, bytes.data() + i, 8);
-    mix(w);
+    mix(lanes[0], w);
   }
   if (i < bytes.size()) {
     std::uint64_t tail = 0;
     std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-    mix(tail);
+    mix(lanes[1], tail);
   }
+  std::uint64_t h = lanes[0];
+  for (int k = 1; k < 4; ++k) mix(h, lanes[k]);
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
   return h ^ (h >> 32);
