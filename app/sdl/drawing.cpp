@@ -278,12 +278,16 @@ void SdlBackend::paint(Window& w) {
   }
   const SDL_Rect all{0, 0, to->w, to->h};
   std::vector<Look> looks = looksOf(w);
-  const std::jthread fitter = fitAhead(*n, all);
   std::vector<SDL_Rect> changed;
   // The window's pixels hold the last paint unless SDL made them anew (its
   // new pixels carry no mark of ours) or the window has not shown yet.
   const bool kept =
       !n->showAtPaint && to == n->paintedOn && to->userdata == n && looks.size() == n->looks.size();
+  // Only a paint of the whole window has drawing to do while pictures are
+  // fitted; any other first asks where a new picture differs from the last,
+  // which needs it fitted (a thread for each frame of the frog cost more than
+  // it saved).
+  const std::jthread fitter = kept ? std::jthread() : fitAhead(*n, all);
   // X lost what was shown: it is sent again, as it stands.
   bool sendAll = !kept || n->wholeNext;
   if (kept) {
@@ -499,7 +503,7 @@ SDL_Rect SdlBackend::pixelsOf(const Control& c, double originX, double originY) 
 
 // Pictures new to the window are fitted to the screen on a second thread
 // while this one fills the window and draws the text; drawing a picture waits
-// for its fitting to end. One kept off the window's edge is not drawn at all.
+// for its fitting to end. One kept off the window's edge is not fitted here.
 std::jthread SdlBackend::fitAhead(Native& n, const SDL_Rect& all) const {
   std::vector<PictureRef> unfitted;
   for (const Control* c : n.window->controls()) {
