@@ -13,6 +13,7 @@ int main(int argc, char** argv) try {
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;
   app::keepMemoryLow();
+  sdl::startSoundHost();
   const std::string dir = media::dataDirectory(media::programDirectory(), YUMBLE_INSTALLED_DATA);
   std::string why;
   auto screen = sdl::openScreen(why, oneGame.calls());

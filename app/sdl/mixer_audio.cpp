@@ -21,6 +21,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/base/bell.h"
@@ -88,7 +89,7 @@ std::unique_ptr<Samples> loadWave(const std::string& path) noexcept try {
 // between fork and exec in a program with threads. It dies with the game's
 // main thread, which started it, and holds none of its descriptors (the
 // single-instance lock and the X connection above all) but the socket.
-[[noreturn]] void becomeHost(int socket, pid_t game, char* const* argv) {
+void leaveGame(int socket, pid_t game) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != game) _exit(1);
   if (socket == host::kSocket ? fcntl(socket, F_SETFD, 0) : dup2(socket, host::kSocket) < 0)
@@ -99,10 +100,20 @@ std::unique_ptr<Samples> loadWave(const std::string& path) noexcept try {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+[[noreturn]] void becomeHost(int socket, pid_t game, char* const* argv) {
+  leaveGame(socket, game);
   // The program itself, as it is running even if its file was replaced since.
   execv("/proc/self/exe", argv);
   _exit(127);
 }
+
+// The host started by startSoundHost, until a device takes it.
+struct {
+  int socket = -1;
+  pid_t pid = -1;
+} early;
 
 }  // namespace
 
@@ -256,6 +267,16 @@ struct MixerDevice {
   bool startHost(std::unique_lock<std::mutex>&) {
     if (socket >= 0) return true;
     if (!startThread()) return false;
+    if (early.socket >= 0 && idleRelease == kCardHold) {
+      const int s = std::exchange(early.socket, -1);
+      if (waitpid(early.pid, nullptr, WNOHANG) == 0) {  // still there
+        socket = s;
+        hostPid = early.pid;
+        unanswered = 0;
+        return true;
+      }
+      close(s);
+    }
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
       tellFailure(std::string("cannot start the sound host: ") + std::strerror(errno));
@@ -469,6 +490,24 @@ MixerAudio::MixerAudio(base::Clock& clock, std::shared_ptr<MixerDevice> device)
 
 MixerAudio::~MixerAudio() {
   device_->end();
+}
+
+void startSoundHost() {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return;
+  std::fflush(nullptr);  // nothing written so far is written twice
+  const pid_t game = getpid();
+  const pid_t child = fork();
+  if (child == 0) {
+    leaveGame(pair[1], game);
+    // As the game leaves it to the host it starts later (backend.cpp).
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+    _exit(host::run(host::kSocket, kCardHold));
+  }
+  close(pair[1]);
+  if (child < 0) return static_cast<void>(close(pair[0]));
+  early.socket = pair[0];
+  early.pid = child;
 }
 
 std::unique_ptr<MixerAudio> MixerAudio::open(base::Clock& clock,

@@ -31,11 +31,14 @@ void mixSound(std::int16_t* stereo, const std::int16_t* sound, int channels, std
 // bench/play_cpu.sh).
 // Nothing here waits on the host: one that does not answer within a second
 // is killed, the game goes on silent (its waits last their sounds' length),
-// and the next sound starts another.
+// and the next sound starts another. The first host may be started ahead,
+// by startSoundHost (platform.h).
+inline constexpr std::chrono::milliseconds kCardHold{10000};
+
 class MixerAudio : public media::AudioSystem {
  public:
-  static std::unique_ptr<MixerAudio> open(
-      base::Clock& clock, std::chrono::milliseconds idleRelease = std::chrono::seconds(10));
+  static std::unique_ptr<MixerAudio> open(base::Clock& clock,
+                                          std::chrono::milliseconds idleRelease = kCardHold);
   ~MixerAudio() override;
 
   std::unique_ptr<media::AudioOutput> newOutput() override;

@@ -26,6 +26,15 @@ std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock);
 // plays sound, before anything else starts.
 std::optional<int> runSoundHostIfAsked(int argc, char** argv);
 
+// Starts the sound host now, as a copy of this program made while it is
+// still one thread, rather than the program started again at the first
+// sound: the copy shares the pages of the libraries already loaded (over a
+// megabyte of them relocated) until one of the two writes them. Only that
+// first host is started so; one that ends is replaced by the program started
+// again, as threads then run. Call it from main() before anything starts a
+// thread; openSound's device plays to the host it started.
+void startSoundHost();
+
 // The program's status: 1 when play ended because the display's connection
 // broke (the compositor ended), else the status play gave.
 int statusAfterPlay(int status);
