@@ -139,25 +139,31 @@ std::string largerSetPath(const std::string& bmpPath, int set) {
          "x.qoi";
 }
 
-Picture resample(const Picture& p, int width, int height) {
+namespace {
+
+// Each new row is made from the old rows `rowAt(first)` to
+// `rowAt(first + count - 1)`, asked for in turn, each used before the next
+// is asked for; `first` never goes back.
+template <class RowAt>
+Picture resampleRows(int fromWidth, int fromHeight, RowAt rowAt, int width, int height) {
   Picture out;
   out.width = width;
   out.height = height;
-  if (width <= 0 || height <= 0 || p.width <= 0 || p.height <= 0) return out;
+  if (width <= 0 || height <= 0 || fromWidth <= 0 || fromHeight <= 0) return out;
   static_assert(sizeof(Rgb) == 3, "pixels are read as three bytes in a row");
-  const Taps across = taps(p.width, width), down = taps(p.height, height);
-  const std::size_t rowBytes = static_cast<std::size_t>(p.width) * 3;
-  const auto* in = reinterpret_cast<const std::uint8_t*>(p.pixels.data());
+  const Taps across = taps(fromWidth, width), down = taps(fromHeight, height);
+  const std::size_t rowBytes = static_cast<std::size_t>(fromWidth) * 3;
   out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   // A row at a time: down the columns into one row of the old width, then
   // along it. One row of working space, however large the picture.
   std::vector<float> row(rowBytes);
   for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
     const float* weight = &down.weights[static_cast<std::size_t>(down.at[y])];
-    const std::uint8_t* from = in + static_cast<std::size_t>(down.first[y]) * rowBytes;
-    addRow(row.data(), from, rowBytes, weight[0], true);
-    for (std::size_t k = 1; k < static_cast<std::size_t>(down.count[y]); ++k)
-      addRow(row.data(), from += rowBytes, rowBytes, weight[k], false);
+    for (int k = 0; k < down.count[y]; ++k) {
+      const auto* from = reinterpret_cast<const std::uint8_t*>(rowAt(down.first[y] + k));
+      if (!from) return {};
+      addRow(row.data(), from, rowBytes, weight[k], k == 0);
+    }
     Rgb* to = &out.pixels[y * static_cast<std::size_t>(width)];
     for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
       const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
@@ -172,12 +178,57 @@ Picture resample(const Picture& p, int width, int height) {
   return out;
 }
 
+// The sides a picture drawn at `set` times its design size takes at `scale`;
+// nothing when they are not whole multiples of the set.
+std::optional<std::pair<int, int>> fittedSize(int width, int height, int set, double scale) {
+  if (set < 1 || width % set != 0 || height % set != 0) return std::nullopt;
+  return std::pair{std::max(1, static_cast<int>(std::lround(width / set * scale))),
+                   std::max(1, static_cast<int>(std::lround(height / set * scale)))};
+}
+
+// A larger set's QOI bytes fitted to the scale, decoded only as far as the
+// resampling has come: the whole picture at that size is never held.
+std::optional<Picture> fitQoiToScale(std::span<const std::uint8_t> bytes, int set, double scale) {
+  auto rows = QoiRows::open(bytes);
+  if (!rows) return std::nullopt;
+  const auto size = fittedSize(rows->width(), rows->height(), set, scale);
+  if (!size) return std::nullopt;
+  if (size->first == rows->width() && size->second == rows->height()) {
+    auto whole = decodeQoi(bytes);
+    return whole ? fitToScale(std::move(*whole), set, scale) : whole;
+  }
+  // A new row starts at the last old row of the one before, or below it:
+  // one old row at hand is enough.
+  std::vector<Rgb> line(static_cast<std::size_t>(rows->width()));
+  int decoded = -1;
+  auto rowAt = [&](int y) -> const Rgb* {
+    for (; decoded < y; ++decoded)
+      if (!rows->next(line.data())) return nullptr;
+    return line.data();
+  };
+  Picture p = resampleRows(rows->width(), rows->height(), rowAt, size->first, size->second);
+  if (p.pixels.empty()) return std::nullopt;
+  p.designWidth = rows->width() / set;
+  p.designHeight = rows->height() / set;
+  return p;
+}
+
+}  // namespace
+
+Picture resample(const Picture& p, int width, int height) {
+  const std::size_t rowPixels = static_cast<std::size_t>(std::max(p.width, 0));
+  return resampleRows(
+      p.width, p.height,
+      [&](int y) { return p.pixels.data() + static_cast<std::size_t>(y) * rowPixels; }, width,
+      height);
+}
+
 std::optional<Picture> fitToScale(Picture p, int set, double scale) {
-  if (set < 1 || p.width % set != 0 || p.height % set != 0) return std::nullopt;
+  const auto size = fittedSize(p.width, p.height, set, scale);
+  if (!size) return std::nullopt;
   const int designWidth = p.width / set, designHeight = p.height / set;
-  const int width = std::max(1, static_cast<int>(std::lround(designWidth * scale)));
-  const int height = std::max(1, static_cast<int>(std::lround(designHeight * scale)));
-  if (width != p.width || height != p.height) p = resample(p, width, height);
+  if (size->first != p.width || size->second != p.height)
+    p = resample(p, size->first, size->second);
   p.designWidth = designWidth;
   p.designHeight = designHeight;
   return p;
@@ -227,8 +278,7 @@ const Picture& onScreen(const Picture& p) {
     f.fitted = remembered().find(key);
     if (!f.fitted) {
       std::optional<Picture> fitted;
-      if (f.set > 1 && !f.larger.empty())
-        if (auto big = decodeQoi(f.larger)) fitted = fitToScale(std::move(*big), f.set, f.scale);
+      if (f.set > 1 && !f.larger.empty()) fitted = fitQoiToScale(f.larger, f.set, f.scale);
       if (!fitted)
         if (auto design = decodePicture(f.design))
           fitted = fitToScale(std::move(*design), 1, f.scale);

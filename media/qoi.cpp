@@ -12,10 +12,7 @@ constexpr std::uint8_t kOpIndex = 0x00, kOpDiff = 0x40, kOpLuma = 0x80, kOpRun =
 // One byte of data gives at most this many pixels (a run).
 constexpr std::int64_t kMostPixelsPerByte = 62;
 
-struct Rgba {
-  std::uint8_t r = 0, g = 0, b = 0, a = 255;
-  bool operator==(const Rgba&) const = default;
-};
+using Rgba = QoiRows::Rgba;
 
 std::size_t slot(const Rgba& c) {
   return (c.r * 3u + c.g * 5u + c.b * 7u + c.a * 11u) % 64u;
@@ -49,26 +46,35 @@ std::optional<Picture> checkQoi(std::span<const std::uint8_t> bytes) {
   return pic;
 }
 
-std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
-  auto checked = checkQoi(bytes);
+std::optional<QoiRows> QoiRows::open(std::span<const std::uint8_t> bytes) {
+  const auto checked = checkQoi(bytes);
   if (!checked) return std::nullopt;
-  Picture pic = std::move(*checked);
-  pic.pixels.resize(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height));
-  std::array<Rgba, 64> seen{};
-  for (Rgba& c : seen) c.a = 0;
-  Rgba px;
-  std::size_t at = kHeader;
+  QoiRows rows;
+  rows.bytes_ = bytes;
+  rows.width_ = checked->width;
+  rows.height_ = checked->height;
+  for (Rgba& c : rows.seen_) c.a = 0;
+  rows.at_ = kHeader;
+  return rows;
+}
+
+bool QoiRows::next(Rgb* row) {
+  // The state in locals while the row is decoded, where the compiler keeps it.
+  const std::span<const std::uint8_t> bytes = bytes_;
+  auto& seen = seen_;
+  Rgba px = px_;
+  std::size_t at = at_;
   const std::size_t end = bytes.size();
-  int run = 0;
-  for (Rgb& out : pic.pixels) {
+  int run = run_;
+  for (Rgb& out : std::span<Rgb>(row, static_cast<std::size_t>(width_))) {
     if (run > 0) {
       --run;
     } else {
-      if (at >= end) return std::nullopt;
+      if (at >= end) return false;
       const std::uint8_t op = bytes[at++];
       if (op == kOpRgb || op == kOpRgba) {
         const std::size_t n = op == kOpRgb ? 3 : 4;
-        if (end - at < n) return std::nullopt;
+        if (end - at < n) return false;
         px.r = bytes[at], px.g = bytes[at + 1], px.b = bytes[at + 2];
         if (n == 4) px.a = bytes[at + 3];
         at += n;
@@ -79,7 +85,7 @@ std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
         px.g = wrap(px.g + ((op >> 2) & 3) - 2);
         px.b = wrap(px.b + (op & 3) - 2);
       } else if ((op & kMask) == kOpLuma) {
-        if (at >= end) return std::nullopt;
+        if (at >= end) return false;
         const int dg = (op & 0x3f) - 32;
         const std::uint8_t next = bytes[at++];
         px.r = wrap(px.r + dg + ((next >> 4) & 0x0f) - 8);
@@ -92,6 +98,22 @@ std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
     }
     out = Rgb{px.r, px.g, px.b};
   }
+  px_ = px;
+  at_ = at;
+  run_ = run;
+  return true;
+}
+
+std::optional<Picture> decodeQoi(std::span<const std::uint8_t> bytes) {
+  auto rows = QoiRows::open(bytes);
+  if (!rows) return std::nullopt;
+  Picture pic;
+  pic.width = rows->width();
+  pic.height = rows->height();
+  pic.pixels.resize(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height));
+  for (int y = 0; y < pic.height; ++y)
+    if (!rows->next(&pic.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(pic.width)]))
+      return std::nullopt;
   return pic;
 }
 

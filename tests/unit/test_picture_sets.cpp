@@ -189,6 +189,15 @@ TEST(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScale
   p = media::loadPictureFile(bmp, 1.5);
   EXPECT_EQ(media::onScreen(*p).width, 6);
   EXPECT_EQ(media::onScreen(*p).at(5, 2), (Rgb{255, 0, 0}));
+
+  // A larger set is fitted as it is decoded, a few rows at a time (here
+  // enlarged, each row used twice): the same as the whole picture resampled.
+  const Picture big = filled(12, 9, [](int x, int y) {
+    return Rgb{static_cast<std::uint8_t>(28 * y), static_cast<std::uint8_t>(20 * x), 9};
+  });
+  testing_support::writeFile(media::largerSetPath(bmp, 3), media::encodeQoi(big));
+  EXPECT_EQ(media::onScreen(*media::loadPictureFile(bmp, 3.5)).pixels,
+            media::resample(big, 14, 11).pixels);
 }
 
 }  // namespace
