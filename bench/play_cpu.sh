@@ -131,4 +131,11 @@ for size in sizes:
         print(f"  {title + ' per letter/key':32} {y / eaten:9.1f} {t / keys:11.1f} {y / eaten / (t / keys) if t else float('nan'):7.2f}")
     y = sum(v[0] for v in totals.values()); t = sum(v[1] for v in totals.values())
     print(f"  {'all three, the whole session':32} {y:9.0f} {t:11.0f} {y / t if t else float('nan'):7.2f}")
+    # Each run beside the Tux Typing run that followed it: the machine's load moves both.
+    ys = [r for r in rows if r[0] == "yumble" and r[1] == size]
+    ts = [r for r in rows if r[0] == "tuxtype" and r[1] == size]
+    for i, (a, b) in enumerate(zip(ys, ts), 1):
+        ya, tb = sum(map(float, a[2:5])), sum(map(float, b[2:5]))
+        print(f"  run {i}: Yumble {ya:.0f} ms ({a[5]} letters; program {float(a[2]):.0f}, X {float(a[3]):.0f},"
+              f" sound {float(a[4]):.0f}), Tux Typing {tb:.0f}, ratio {ya / tb if tb else float('nan'):.2f}")
 PY
