@@ -358,14 +358,17 @@ void SdlBackend::paint(Window& w) {
   n->paintedBack = w.backColor();
 
   // Keep only what the window now shows: what this paint drew, and what it
-  // left standing.
+  // left standing. A text left standing is kept only over a picture box,
+  // which draws it again at each frame (the big letter); the others (the
+  // title, a few hundred kilobytes at larger sizes) are rendered again on the
+  // rare paint that needs them rather than held between letters.
   for (const Look& look : looks) {
     if (!look.shown || !SDL_HasIntersection(&look.at, &all)) continue;
     if (auto it = n->pictures.find(look.picture.get()); it != n->pictures.end())
       it->second.used = true;
   }
   for (const Control* c : w.controls())
-    if (auto* label = dynamic_cast<const Label*>(c); label && label->shown())
+    if (auto* label = dynamic_cast<const Label*>(c); label && label->shown() && c->container())
       if (auto it = n->texts.find(textKeyOf(*label)); it != n->texts.end()) it->second.used = true;
   n->looks = std::move(looks);
   std::erase_if(n->pictures, [](const auto& item) { return !item.second.used; });
