@@ -47,6 +47,15 @@ constexpr char kPulseBufferMs[] = "23";
 // A card not asked for samples for this long waits on a server that does not
 // answer.
 constexpr auto kStallBound = std::chrono::milliseconds(1000);
+// A card still not asked after the stall bound is taken afresh, and the wait
+// before the next try grows this much each time, up to kRetakeMost. A sink
+// that renders in long blocks while nothing plays (PulseAudio's null sink: 2 s)
+// asks a new stream only at the end of its block; a card closed then frees the
+// sink, which starts another long block before the next card is taken, so a
+// fixed wait shorter than the block never met an answer and the game stayed
+// silent.
+constexpr int kRetakeGrowth = 3;
+constexpr auto kRetakeMost = std::chrono::milliseconds(9000);
 // How often the loop looks at a held card: to let it go, or to see it stall.
 constexpr int kWatchMs = 100;
 
@@ -296,7 +305,15 @@ class Host {
   void watchCard() {
     const auto now = Steady::now();
     if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
-    if (stalled()) return now - lastBusy_ > idle_ ? dropCard(false) : takeAgain();
+    if (stalled()) {
+      if (now - lastBusy_ > idle_) return dropCard(false);
+      if (now - lastMix() <= retakeAfter_) return;
+      retakeAfter_ = std::min<Steady::duration>(retakeAfter_ * kRetakeGrowth, kRetakeMost);
+      return takeAgain();
+    }
+    // Still asked after the bound (SDL mixes once as a card opens, asked or
+    // not): the server answers, and a later stall is met with the first wait.
+    if (now - cardSince_ > kStallBound) retakeAfter_ = kStallBound;
     const Steady::time_point ended{Steady::duration(lastEnded_.load())};
     if (!anyPlaying() && now - std::max(lastBusy_, ended) > idle_) dropCard(false);
   }
@@ -349,6 +366,7 @@ class Host {
   SDL_AudioDeviceID card_ = 0;
   bool audioStarted_ = false;
   Steady::time_point cardSince_, lastBusy_;
+  Steady::duration retakeAfter_ = kStallBound;
 };
 
 }  // namespace
