@@ -41,6 +41,11 @@ stopped_at() {
   kill -CONT "$PULSE_PID"
   say "server stopped $1: SIGTERM ended it in $QUIT_MS ms"
 }
+# A fresh null sink asks a new stream only at the end of its 2-s idle block:
+# the opening is still played, on one stream once the first was taken again.
+start_game && wait_window >/dev/null && sleep 6 && streams=$(pactl list sink-inputs short) && sleep 3
+[ -n "$streams" ] && [ "$streams" = "$(pactl list sink-inputs short)" ] || fail "the game's stream was never asked: $streams"
+quit_with TERM $LIMIT_MS
 stopped_at "before the start" 0
 # It says why it is silent. Killed outright, it takes its sound host with it,
 # even one held by the server.
