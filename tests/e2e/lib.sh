@@ -396,9 +396,8 @@ feed_one() {
   timeout 20 xdotool type --delay 5 abcdefghijklmnopqrstuvwxyz || fail "xdotool type failed"
 }
 
-# eats_a_letter WHAT: the alphabet typed, the letter shown is eaten: the
-# score line changes within 5 s. It is typed again each second, as keys that
-# come while the frog still eats or the next letter is said are not taken.
+# eats_a_letter WHAT: the alphabet typed (each second: keys are not taken while
+# the frog eats), the letter shown is eaten: the score changes within 5 s.
 eats_a_letter() {
   local area n same
   area="${SCREEN_W}x$(px 70)+0+$(px 350)"
