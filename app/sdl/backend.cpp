@@ -226,7 +226,9 @@ void SdlBackend::sleepMs(std::int64_t ms) {
 }
 
 // On the signal watcher's thread: the flag and the bell end any wait of the
-// game's, and the wake ends a wait for events.
+// game's, and the watcher's wake then ends a wait for events. Nothing here
+// may be reached through signals_: the main thread, let go by the bell, may
+// already be ending the watcher.
 void SdlBackend::askToQuit() {
   {
     std::lock_guard lock(sleepMutex_);
@@ -234,7 +236,6 @@ void SdlBackend::askToQuit() {
     if (waitingOn_) waitingOn_->ring();
   }
   sleeper_.notify_all();
-  signals_->wake();
 }
 
 // On the watcher's thread too: the main thread brings the windows forward.
@@ -244,7 +245,6 @@ void SdlBackend::askToComeForward() {
     comeForwardAsked_ = true;
   }
   sleeper_.notify_all();
-  signals_->wake();
 }
 
 // The quit event SDL makes of a wake becomes a wake event, so that SDL's own

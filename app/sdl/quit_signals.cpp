@@ -47,15 +47,15 @@ extern "C" void onWake(int) {
 }
 
 // Only the user who runs the game may call on it.
-void answer(int calls, const std::function<void()>& onCall) {
+bool fromThisUser(int calls) {
   const int caller = accept4(calls, nullptr, nullptr, SOCK_CLOEXEC);
-  if (caller < 0) return;
+  if (caller < 0) return false;
   ucred who{};
   socklen_t size = sizeof who;
-  if (getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &who, &size) == 0 && who.uid == getuid() &&
-      onCall)
-    onCall();
+  const bool mine =
+      getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &who, &size) == 0 && who.uid == getuid();
   close(caller);
+  return mine;
 }
 
 }  // namespace
@@ -135,10 +135,16 @@ void QuitSignals::run() {
       signalfd_siginfo info;
       if (read(signals, &info, sizeof info) != sizeof info) continue;
       if (stopping_) break;
-      if (!told && onQuit_) onQuit_();
+      if (!told && onQuit_) {
+        onQuit_();
+        wake();
+      }
       told = true;
     }
-    if (fds[1].revents & POLLIN) answer(calls_, onCall_);
+    if ((fds[1].revents & POLLIN) && fromThisUser(calls_) && onCall_) {
+      onCall_();
+      wake();
+    }
     if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) fds[1].fd = -1;
   }
   close(signals);

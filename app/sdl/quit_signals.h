@@ -37,11 +37,10 @@ class QuitSignals {
   // Starts the watcher, once what onQuit and onCall use is ready. onQuit runs
   // on it at the first of the signals, one that came before included; onCall
   // at each connection, from this user, to the listening socket `calls` (none
-  // when -1). Without a thread the signals end the program as by default.
+  // when -1); after either, the watcher ends the main thread's current or
+  // next wait for events. Without a thread the signals end the program as by
+  // default.
   void watch(std::function<void()> onQuit, int calls = -1, std::function<void()> onCall = {});
-
-  // From any thread: ends the main thread's current or next wait for events.
-  void wake();
 
   // On the main thread, at a quit event SDL makes: whether it is a wake
   // rather than SDL's own, once per wake.
@@ -58,6 +57,7 @@ class QuitSignals {
 
  private:
   void run();
+  void wake();
 
   pthread_t main_;
   std::function<void()> onQuit_, onCall_;
