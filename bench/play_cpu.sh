@@ -38,6 +38,12 @@ stop() {
   kill -9 "$1" 2>/dev/null || true
 }
 now() { date +%s%N; }
+# Gone, or ended and not yet waited for (its /proc entry stays, as a zombie).
+ended() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null || true)
+  [ -z "$state" ] || [ "$state" = Z ]
+}
 # Sleeps until key i of the session is due (start in ns).
 due() { # start i
   local left=$((($1 + $2 * seconds * 1000000000 / keys - $(now)) / 1000000))
@@ -47,15 +53,22 @@ due() { # start i
 # One session: counts the CPU of the program, the X server and the sound
 # server while `type_key I` is called every 1.5 s, then appends
 # "name size program_ms x_ms sound_ms count" where count is what the figure is per.
+# A program that ends before the minute is over gives "name size ended SECONDS
+# STATUS" instead (what it said is in $work/NAME.err, printed at the end).
 session() {  # name size pid count_command
-  local name=$1 size=$2 pid=$3 counter=$4 p0 x0 s0 n0 start i
+  local name=$1 size=$2 pid=$3 counter=$4 p0 x0 s0 n0 start i status
   p0=$(cpu "$pid") x0=$(cpu "$xvfb") s0=$(cpu "$pulse") n0=$($counter)
   start=$(now)
-  for i in $(seq 0 $((keys - 1))); do
+  for i in $(seq 0 "$keys"); do
     due "$start" "$i"
-    type_key "$i"
+    if ended "$pid"; then
+      status=0
+      wait "$pid" || status=$?
+      echo "$name $size ended $((($(now) - start) / 1000000000)) $status" >>"$results"
+      return
+    fi
+    [ "$i" = "$keys" ] || type_key "$i"
   done
-  due "$start" "$keys"
   echo "$name $size $(cpu "$pid") $p0 $(cpu "$xvfb") $x0 $(cpu "$pulse") $s0 $(($($counter) - n0))" |
     awk -v hz="$hz" '{f = 1000 / hz; print $1, $2, ($3 - $4) * f, ($5 - $6) * f, ($7 - $8) * f, $9}' \
       >>"$results"
@@ -64,10 +77,11 @@ session() {  # name size pid count_command
 run_yumble() {  # size
   local log=$work/yumble.log pid wid
   rm -f "$log"
-  SDL_AUDIODRIVER=pulseaudio "$bin/yumble_timed" "$log" >/dev/null 2>&1 &
+  echo "== $1, run $run" >>"$work/yumble.err"
+  SDL_AUDIODRIVER=pulseaudio "$bin/yumble_timed" "$log" >/dev/null 2>>"$work/yumble.err" &
   pid=$!
   pids+=("$pid")
-  until grep -q first-paint "$log" 2>/dev/null; do sleep 0.05; done
+  until grep -q first-paint "$log" 2>/dev/null || ended "$pid"; do sleep 0.05; done
   sleep "$opening"
   wid=$(xdotool search --sync --name '^Yumble$' | head -1)
   xdotool windowfocus --sync "$wid" 2>/dev/null || true
@@ -79,7 +93,8 @@ run_yumble() {  # size
 
 run_tuxtype() {  # size
   local width=${1%x*} pid wid
-  HOME=$work/home SDL_AUDIODRIVER=pulse "$tuxtype" >/dev/null 2>&1 &
+  echo "== $1, run $run" >>"$work/tuxtype.err"
+  HOME=$work/home SDL_AUDIODRIVER=pulse "$tuxtype" >/dev/null 2>>"$work/tuxtype.err" &
   pid=$!
   pids+=("$pid")
   sleep 5
@@ -112,10 +127,23 @@ for size in "${sizes[@]}"; do
   stop "$xvfb"
 done
 
+# What a program said on its standard error when it ended by itself, and
+# anything Yumble said.
+for name in yumble tuxtype; do
+  if grep -q "^$name .* ended " "$results" || { [ $name = yumble ] && grep -qv '^== ' "$work/$name.err"; }; then
+    echo "$name's standard error:" >&2
+    sed 's/^/  /' "$work/$name.err" >&2
+  fi
+done
+
 python3 - "$results" "$keys" "$seconds" <<'PY'
 import statistics, sys
-rows = [l.split() for l in open(sys.argv[1])]
+every = [l.split() for l in open(sys.argv[1])]
+rows = [r for r in every if r[2] != "ended"]
 keys, session = int(sys.argv[2]), int(sys.argv[3])
+for r in every:
+    if r[2] == "ended":
+        print(f"{r[0]} at {r[1]} ENDED BY ITSELF {r[3]} s into its minute, status {r[4]}: not counted")
 def med(name, size, i):
     xs = [float(r[i]) for r in rows if r[0] == name and r[1] == size]
     return statistics.median(xs) if xs else float("nan")
@@ -132,10 +160,14 @@ for size in sizes:
     y = sum(v[0] for v in totals.values()); t = sum(v[1] for v in totals.values())
     print(f"  {'all three, the whole session':32} {y:9.0f} {t:11.0f} {y / t if t else float('nan'):7.2f}")
     # Each run beside the Tux Typing run that followed it: the machine's load moves both.
-    ys = [r for r in rows if r[0] == "yumble" and r[1] == size]
-    ts = [r for r in rows if r[0] == "tuxtype" and r[1] == size]
+    ys = [r for r in every if r[0] == "yumble" and r[1] == size]
+    ts = [r for r in every if r[0] == "tuxtype" and r[1] == size]
     for i, (a, b) in enumerate(zip(ys, ts), 1):
+        if "ended" in (a[2], b[2]):
+            print(f"  run {i}: {' '.join(a)} / {' '.join(b)}")
+            continue
         ya, tb = sum(map(float, a[2:5])), sum(map(float, b[2:5]))
         print(f"  run {i}: Yumble {ya:.0f} ms ({a[5]} letters; program {float(a[2]):.0f}, X {float(a[3]):.0f},"
-              f" sound {float(a[4]):.0f}), Tux Typing {tb:.0f}, ratio {ya / tb if tb else float('nan'):.2f}")
+              f" sound {float(a[4]):.0f}; per letter {float(a[2]) / float(a[5]):.1f} / {float(a[3]) / float(a[5]):.1f}"
+              f" / {float(a[4]) / float(a[5]):.1f}), Tux Typing {tb:.0f}, ratio {ya / tb if tb else float('nan'):.2f}")
 PY
