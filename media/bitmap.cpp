@@ -178,11 +178,13 @@ std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes) {
 PictureRef loadPictureFile(const std::string& path, double scale) {
   // Whatever cannot be read as a regular file of a picture's size fails as a
   // missing file does; a larger set that cannot be read is only not used.
-  auto bmp = readRegularFile(path, kMaxPictureFileBytes);
-  if (!bmp) throw base::fileNotFound();
   const int set = pictureSetFor(scale);
-  auto larger =
-      set > 1 ? readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes) : std::nullopt;
+  // Bytes kept to be fitted later go back to be read into again once fitted.
+  const bool later = set > 1 || scale != 1.0;
+  auto bmp = readRegularFile(path, kMaxPictureFileBytes, later);
+  if (!bmp) throw base::fileNotFound();
+  auto larger = set > 1 ? readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes, true)
+                        : std::nullopt;
   auto pic = decodeForScale(std::move(*bmp),
                             larger ? std::move(*larger) : std::vector<std::uint8_t>{}, set, scale);
   if (!pic) throw base::invalidPicture();

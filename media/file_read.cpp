@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <mutex>
+#include <utility>
 
 namespace media {
 namespace {
@@ -24,10 +27,43 @@ class Fd {
   int fd_;
 };
 
+// Pictures are read on the drawing thread and on the one that fits them ahead.
+std::mutex spareMutex;
+std::array<std::vector<std::uint8_t>, 2> spares;
+
+// The smallest kept buffer of at least `size` bytes, or a new empty one.
+std::vector<std::uint8_t> takeSpare(std::size_t size) {
+  std::lock_guard lock(spareMutex);
+  std::vector<std::uint8_t>* best = nullptr;
+  for (auto& s : spares)
+    if (s.capacity() >= size && (!best || s.capacity() < best->capacity())) best = &s;
+  return best ? std::exchange(*best, {}) : std::vector<std::uint8_t>{};
+}
+
 }  // namespace
 
+void giveBack(std::vector<std::uint8_t>&& bytes) {
+  if (bytes.capacity() == 0) return;
+  std::vector<std::uint8_t> old;  // freed outside the lock
+  std::lock_guard lock(spareMutex);
+  auto smallest = std::min_element(spares.begin(), spares.end(),
+                                   [](auto& a, auto& b) { return a.capacity() < b.capacity(); });
+  if (smallest->capacity() < bytes.capacity()) old = std::exchange(*smallest, std::move(bytes));
+}
+
+void letGoSpareBuffers() {
+  std::array<std::vector<std::uint8_t>, 2> old;
+  std::lock_guard lock(spareMutex);
+  old.swap(spares);
+}
+
+std::size_t spareBufferBytes() {
+  std::lock_guard lock(spareMutex);
+  return spares[0].capacity() + spares[1].capacity();
+}
+
 std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path,
-                                                         std::size_t maxBytes) {
+                                                         std::size_t maxBytes, bool spare) {
   // O_NONBLOCK: opening a named pipe with no writer would otherwise wait for
   // ever; it is refused below once fstat says what it is.
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -39,7 +75,9 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path
 
   // The size is only a promise: the file may change while it is read, so the
   // bound holds on what actually comes.
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
+  const std::size_t size = static_cast<std::size_t>(st.st_size) + 1;
+  std::vector<std::uint8_t> bytes = spare ? takeSpare(size) : std::vector<std::uint8_t>{};
+  bytes.resize(size);
   std::size_t got = 0;
   for (;;) {
     if (got == bytes.size()) {

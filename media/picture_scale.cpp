@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/bitmap.h"
+#include "media/file_read.h"
 #include "media/qoi.h"
 
 namespace media {
@@ -288,7 +289,8 @@ const Picture& onScreen(const Picture& p) {
       }
     }
     f.design = f.larger = {};
-    for (auto& file : f.files) file = std::vector<std::uint8_t>();  // "= {}" keeps the memory
+    // Kept for the next frame's read ("= {}" would keep the memory here).
+    for (auto& file : f.files) giveBack(std::move(file));
     if (f.read) f.read();
   });
   return f.fitted ? *f.fitted : p;

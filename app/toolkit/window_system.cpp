@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/toolkit/message_box.h"
+#include "media/file_read.h"
 
 namespace toolkit {
 
@@ -128,7 +129,16 @@ void WindowSystem::loopOnce(std::int64_t deadlineMs, const Window* modal) {
     if (untilDeadline <= 0) return;
     if (wait < 0 || untilDeadline < wait) wait = untilDeadline;
   }
+  resting(wait);
   if (auto e = backend_.waitEvent(wait)) dispatch(*e);
+}
+
+// Reads that follow closely (the frog's frames, 50 ms apart) reuse their
+// buffers; a longer wait (for a key, or for a sound to end) lets them go, so
+// a waiting game holds none.
+void WindowSystem::resting(std::int64_t waitMs) {
+  constexpr std::int64_t kClose = 200;
+  if (waitMs < 0 || waitMs > kClose) media::letGoSpareBuffers();
 }
 
 void WindowSystem::messageBox(const std::string& title, const std::string& text) {
@@ -178,6 +188,7 @@ void WindowSystem::quit() {
 
 void WindowSystem::blockUntil(base::Bell& bell, std::int64_t ms) {
   paintDirty();
+  resting(ms);
   backend_.sleepUntil(bell, ms);
   if (backend_.quitRequested()) quit();
 }

@@ -97,6 +97,7 @@ class WindowSystem : public base::Clock {
   PictureBox* boxAt(Window& w, int x, int y) const;
   void forget(Window& w);
   void loopOnce(std::int64_t deadlineMs, const Window* modal = nullptr);
+  void resting(std::int64_t waitMs);
 
   Backend& backend_;
   std::vector<Window*> windows_;

@@ -25,6 +25,14 @@ TEST_F(FileRead, ReadsARegularFileUpToItsBoundAndNothingElseFromTheInstalledFold
   ASSERT_TRUE(bytes);
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "0123456789");
   EXPECT_FALSE(media::readRegularFile(path("ten"), 9));
+  // Into a buffer handed back, longer and full of older bytes: those go.
+  std::vector<std::uint8_t> old(4096, 'x');
+  const std::uint8_t* memory = old.data();
+  media::giveBack(std::move(old));
+  const auto again = media::readRegularFile(path("ten"), 10, true);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(std::string(again->begin(), again->end()), "0123456789");
+  EXPECT_EQ(again->data(), memory);
   std::ofstream(path("empty")).flush();
   EXPECT_EQ(media::readRegularFile(path("empty"), 10), std::vector<std::uint8_t>{});
 

@@ -11,6 +11,7 @@
 
 #include "app/toolkit/window.h"
 #include "app/toolkit/window_system.h"
+#include "media/file_read.h"
 #include "tests/support/headless_backend.h"
 
 using Strings = std::vector<std::string>;
@@ -83,6 +84,15 @@ TEST_F(Loop, TimerTicksEveryIntervalFromWhenItIsEnabledUntilDisabled) {
   t.setEnabled(true);
   windows.runUntil(2250);
   EXPECT_EQ(ticks, (Times{350, 450, 550, 650, 2100, 2200}));
+
+  // Read buffers handed back are kept while ticks follow closely, and let go
+  // when the loop waits longer.
+  media::giveBack(std::vector<std::uint8_t>(1000));
+  windows.runUntil(2500);
+  EXPECT_GT(media::spareBufferBytes(), 0u);
+  t.setEnabled(false);
+  windows.runUntil(3000);
+  EXPECT_EQ(media::spareBufferBytes(), 0u);
 }
 
 // A window's timers run only while it is loaded; one enabled in the design
