@@ -8,6 +8,10 @@
 #include <tuple>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "media/bitmap.h"
 #include "media/file_read.h"
 #include "media/qoi.h"
@@ -40,10 +44,6 @@ Taps taps(int from, int to) {
   return t;
 }
 
-std::uint8_t channel(float v) {
-  return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
-}
-
 // sum = (first ? 0 : sum) + bytes * weight, element by element. The two
 // never overlap, which lets the compiler work on many elements at once.
 void addRow(float* __restrict sum, const std::uint8_t* __restrict bytes, std::size_t n,
@@ -53,6 +53,51 @@ void addRow(float* __restrict sum, const std::uint8_t* __restrict bytes, std::si
   else
     for (std::size_t i = 0; i < n; ++i) sum[i] += bytes[i] * weight;
 }
+
+#if defined(__SSE2__)
+// One row of sums (three floats a pixel) resampled along its length into
+// `width` pixels, a pixel's three channels in one vector: each channel's sum
+// takes the same products in the same order as one at a time would, so the
+// same pixels, faster (two thirds of fitting a frame went here). The row
+// holds one float more than its pixels, so four floats can always be read.
+void alongRow(const float* row, const Taps& across, Rgb* to, int width) {
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  static_assert(sizeof(Rgb) == 3);
+  auto* out = reinterpret_cast<std::uint8_t*>(to);
+  for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+    const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
+    const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
+    __m128 sum = zero;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(across.count[x]); ++k, c += 3)
+      sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(c), _mm_set1_ps(wx[k])));
+    // channel(): clamped, rounded half up, truncated.
+    const __m128i whole =
+        _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(sum, zero), top), half));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
+    const std::uint32_t rgbx = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+    // Four bytes written at once, the fourth overwritten by the next pixel.
+    std::memcpy(out + 3 * x, &rgbx, x + 1 < static_cast<std::size_t>(width) ? 4 : 3);
+  }
+}
+#else
+std::uint8_t channel(float v) {
+  return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+}
+
+// One row of sums (three floats a pixel) resampled along its length into
+// `width` pixels.
+void alongRow(const float* row, const Taps& across, Rgb* to, int width) {
+  for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+    const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
+    const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
+    float r = 0, g = 0, b = 0;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(across.count[x]); ++k, c += 3) {
+      r += c[0] * wx[k], g += c[1] * wx[k], b += c[2] * wx[k];
+    }
+    to[x] = {channel(r), channel(g), channel(b)};
+  }
+}
+#endif
 
 // A 64-bit hash of the bytes, eight at a time in four lanes: each lane's
 // multiplications need not wait for the other lanes', so a frame's file
@@ -157,7 +202,8 @@ Picture resampleRows(int fromWidth, int fromHeight, RowAt rowAt, int width, int 
   out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   // A row at a time: down the columns into one row of the old width, then
   // along it. One row of working space, however large the picture.
-  std::vector<float> row(rowBytes);
+  // One float more than a row, read (and not used) with the last pixel's three.
+  std::vector<float> row(rowBytes + 1);
   for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
     const float* weight = &down.weights[static_cast<std::size_t>(down.at[y])];
     for (int k = 0; k < down.count[y]; ++k) {
@@ -165,16 +211,7 @@ Picture resampleRows(int fromWidth, int fromHeight, RowAt rowAt, int width, int 
       if (!from) return {};
       addRow(row.data(), from, rowBytes, weight[k], k == 0);
     }
-    Rgb* to = &out.pixels[y * static_cast<std::size_t>(width)];
-    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-      const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
-      const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
-      float r = 0, g = 0, b = 0;
-      for (std::size_t k = 0; k < static_cast<std::size_t>(across.count[x]); ++k, c += 3) {
-        r += c[0] * wx[k], g += c[1] * wx[k], b += c[2] * wx[k];
-      }
-      to[x] = {channel(r), channel(g), channel(b)};
-    }
+    alongRow(row.data(), across, &out.pixels[y * static_cast<std::size_t>(width)], width);
   }
   return out;
 }
