@@ -159,12 +159,17 @@ bool sameLook(const Look& a, const Look& b) {
 }
 
 // The areas holding every pixel in which two pictures of one size differ,
-// none when none does: the smallest of each band of kBandRows rows, joined
-// with the band above where they span the same columns. A frame of the frog
-// differs from the one before all over its body, whose outline a box round
-// each band follows: a third fewer pixels to draw and send than in one box
-// round them all. Compared eight bytes at a time.
-constexpr int kBandRows = 32;
+// none when none does: in each band of kBandRows rows, the columns where
+// any of its rows differs, in runs parted by at least kGapColumns that none
+// does, each as tall as the band's differing rows, and joined with a run of
+// the band above that spans the same columns. A frame of the frog differs
+// from the one before all over its body, whose outline these follow (and
+// the tongue's, apart from it): at 3840x2160 the seven frames' areas are
+// 2.27 million pixels to draw and send, against 2.65 in a box round each
+// band of 32 rows and 3.7 in one box round all. Compared eight bytes at a
+// time; a differing word marks all the pixels it touches.
+constexpr int kBandRows = 16;
+constexpr int kGapColumns = 16;
 
 std::vector<SDL_Rect> differing(const media::Picture& a, const media::Picture& b) {
   const std::size_t rowBytes = static_cast<std::size_t>(a.width) * 3;
@@ -177,31 +182,46 @@ std::vector<SDL_Rect> differing(const media::Picture& a, const media::Picture& b
     return w;
   };
   std::vector<SDL_Rect> areas;
+  std::vector<Uint8> differs(static_cast<std::size_t>(a.width));
+  // The areas that reach the last row of the band above, and of this band.
+  std::vector<std::size_t> above, here;
   for (int band = 0; band < a.height; band += kBandRows) {
     int top = -1, bottom = -1;
-    // Differing bytes lie within [left, right) of every row of the band.
-    std::size_t left = rowBytes, right = 0;
+    std::fill(differs.begin(), differs.end(), 0);
     for (int y = band; y < std::min(a.height, band + kBandRows); ++y) {
       const Uint8 *p = row(a, y), *q = row(b, y);
       if (std::memcmp(p, q, rowBytes) == 0) continue;
       if (top < 0) top = y;
       bottom = y;
       std::size_t i = 0;
-      while (i + 8 <= left && word(p + i) == word(q + i)) i += 8;
-      while (i < left && p[i] == q[i]) ++i;
-      left = std::min(left, i);
-      std::size_t j = rowBytes;
-      while (j >= right + 8 && word(p + j - 8) == word(q + j - 8)) j -= 8;
-      while (j > right && p[j - 1] == q[j - 1]) --j;
-      right = std::max(right, j);
+      for (; i + 8 <= rowBytes; i += 8)
+        if (word(p + i) != word(q + i)) std::fill(&differs[i / 3], &differs[(i + 7) / 3] + 1, 1);
+      for (; i < rowBytes; ++i)
+        if (p[i] != q[i]) differs[i / 3] = 1;
     }
-    if (top < 0) continue;
-    const int x0 = static_cast<int>(left / 3), x1 = static_cast<int>((right + 2) / 3);
-    if (!areas.empty() && areas.back().x == x0 && areas.back().w == x1 - x0 &&
-        areas.back().y + areas.back().h == top)
-      areas.back().h += bottom - top + 1;
-    else
-      areas.push_back({x0, top, x1 - x0, bottom - top + 1});
+    here.clear();
+    for (int x = 0; top >= 0 && x < a.width;) {
+      if (!differs[static_cast<std::size_t>(x)]) {
+        ++x;
+        continue;
+      }
+      const int first = x;
+      int last = x;
+      for (; x < a.width && x - last <= kGapColumns; ++x)
+        if (differs[static_cast<std::size_t>(x)]) last = x;
+      const SDL_Rect run{first, top, last - first + 1, bottom - top + 1};
+      const auto joined = std::find_if(above.begin(), above.end(), [&](std::size_t i) {
+        return areas[i].x == run.x && areas[i].w == run.w && areas[i].y + areas[i].h == top;
+      });
+      if (joined != above.end()) {
+        areas[*joined].h += run.h;
+        here.push_back(*joined);
+      } else {
+        here.push_back(areas.size());
+        areas.push_back(run);
+      }
+    }
+    std::swap(above, here);
   }
   return areas;
 }

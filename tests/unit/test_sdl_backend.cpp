@@ -355,12 +355,21 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
   EXPECT_EQ(pixels(*win).count(kGreen, 30, 30, 40, 40), 100);
   EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
   // Differences far apart, one near the top and one near the bottom: what
-  // lies between them at the side is not drawn again.
+  // lies between them is not drawn again.
   auto twoSpots = std::make_shared<media::Picture>(*spotted);
-  twoSpots->pixels[2 * 50 + 5] = twoSpots->pixels[45 * 50 + 45] = kBlack;
+  twoSpots->pixels[2 * 50 + 15] = twoSpots->pixels[45 * 50 + 15] = kBlack;
   box.setPicture(twoSpots);
   ws->paintDirty();
-  EXPECT_EQ(pixels(*win).count(kBlack, 5, 2, 6, 3) + pixels(*win).count(kBlack, 45, 45, 46, 46), 2);
+  EXPECT_EQ(pixels(*win).count(kBlack, 15, 2, 16, 3) + pixels(*win).count(kBlack, 15, 45, 16, 46),
+            2);
+  EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
+  // And in the same rows, far apart: nor what lies between them.
+  auto sideBySide = std::make_shared<media::Picture>(*twoSpots);
+  sideBySide->pixels[15 * 50 + 2] = sideBySide->pixels[15 * 50 + 47] = kBlack;
+  box.setPicture(sideBySide);
+  ws->paintDirty();
+  EXPECT_EQ(pixels(*win).count(kBlack, 2, 15, 3, 16) + pixels(*win).count(kBlack, 47, 15, 48, 16),
+            2);
   EXPECT_EQ(pixels(*win).count(kBlue, 10, 10, 20, 20), 100);
 }
 
