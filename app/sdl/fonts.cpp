@@ -1,8 +1,68 @@
 #include "app/sdl/fonts.h"
 
+#include <dlfcn.h>
+
+#include <cstdio>
 #include <system_error>
+#include <utility>
 
 namespace sdl {
+
+// fontconfig is needed only while fonts are looked for, at the start, so the
+// program does not link it: it is loaded on the font thread (its loading off
+// the way to the first paint) and let go once the fonts are found, its pages
+// and lists with it (a third of a megabyte held for nothing otherwise).
+// clang-format off
+#define YUMBLE_FONTCONFIG_CALLS(X) \
+  X(ConfigCreate) \
+  X(ConfigDestroy) \
+  X(ConfigParseAndLoadFromMemory) \
+  X(ConfigBuildFonts) \
+  X(InitLoadConfig) \
+  X(ConfigSubstitute) \
+  X(DefaultSubstitute) \
+  X(FontMatch) \
+  X(PatternCreate) \
+  X(PatternDestroy) \
+  X(PatternAddString) \
+  X(PatternAddInteger) \
+  X(PatternAddBool) \
+  X(PatternGetString) \
+  X(PatternGetInteger) \
+  X(WeightFromOpenType) \
+  X(StrCmpIgnoreCase) \
+  X(Fini)
+// clang-format on
+struct FontFinder::Fontconfig {
+#define YUMBLE_DECLARE(name) decltype(&::Fc##name) name = nullptr;
+  YUMBLE_FONTCONFIG_CALLS(YUMBLE_DECLARE)
+#undef YUMBLE_DECLARE
+  void* library = nullptr;
+  bool ours = false;  // loaded by no one else: its state ends with it
+
+  static std::unique_ptr<Fontconfig> open() {
+    auto fc = std::make_unique<Fontconfig>();
+    constexpr const char* kName = "libfontconfig.so.1";
+    void* already = dlopen(kName, RTLD_NOW | RTLD_NOLOAD);
+    fc->ours = !already;
+    if (already) dlclose(already);
+    fc->library = dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+    if (!fc->library) return nullptr;
+    bool all = true;
+#define YUMBLE_FIND(name)                                                          \
+  fc->name = reinterpret_cast<decltype(fc->name)>(dlsym(fc->library, "Fc" #name)); \
+  all = all && fc->name;
+    YUMBLE_FONTCONFIG_CALLS(YUMBLE_FIND)
+#undef YUMBLE_FIND
+    if (!all) fc->ours = false;  // not the fontconfig we know: leave its state be
+    return all ? std::move(fc) : nullptr;
+  }
+  ~Fontconfig() {
+    if (ours) Fini();
+    dlclose(library);
+  }
+};
+
 namespace {
 
 // The fonts the game's designs name, mapped to free look-alikes. They are part
@@ -119,6 +179,7 @@ void FontFinder::loadDesignFonts() {
   load();
   for (const auto& [name, weight] : kDesignFonts) remember(name, weight);
   release();
+  fc_.reset();
 }
 
 // Where the fonts listed do not answer, more are listed: a look-alike that is
@@ -140,7 +201,7 @@ std::optional<FontFile> FontFinder::matchOrSans(const std::string& name, int wei
 }
 
 void FontFinder::release() {
-  if (config_) FcConfigDestroy(config_);
+  if (config_) fc_->ConfigDestroy(config_);
   config_ = nullptr;
 }
 
@@ -148,22 +209,27 @@ void FontFinder::load(Scope scope) {
   // The rules come before the fonts are listed, as they also choose file
   // formats. Should they not load, the system's rules still find some fonts.
   auto parse = [this](const char* rules) {
-    return FcConfigParseAndLoadFromMemory(config_, reinterpret_cast<const FcChar8*>(rules),
-                                          FcTrue) == FcTrue;
+    return fc_->ConfigParseAndLoadFromMemory(config_, reinterpret_cast<const FcChar8*>(rules),
+                                             FcTrue) == FcTrue;
   };
-  config_ = FcConfigCreate();
+  if (!fc_ && !(fc_ = Fontconfig::open())) {
+    if (!std::exchange(saidMissing_, true))
+      std::fprintf(stderr, "yumble: cannot load fontconfig to find fonts\n");
+    return;
+  }
+  config_ = fc_->ConfigCreate();
   programRules_ = config_ && parse(kRules) &&
                   parse(scope == Scope::kLookAlikeFolders ? kLookAlikeFolders : kAllFolders);
   scope_ = programRules_ && (scope == Scope::kEveryFont || parse(kOnlyLookAlikes))
                ? scope
                : Scope::kEveryFont;
   if (!programRules_) {
-    if (config_) FcConfigDestroy(config_);
-    config_ = FcInitLoadConfig();
+    if (config_) fc_->ConfigDestroy(config_);
+    config_ = fc_->InitLoadConfig();
   }
   if (!config_) return;
-  if (!FcConfigBuildFonts(config_)) {
-    FcConfigDestroy(config_);
+  if (!fc_->ConfigBuildFonts(config_)) {
+    fc_->ConfigDestroy(config_);
     config_ = nullptr;
   }
 }
@@ -178,22 +244,23 @@ std::optional<FontFile> FontFinder::find(const std::string& name, int weight) {
   load();
   auto file = remember(name, weight);
   release();
+  fc_.reset();
   return file;
 }
 
 std::optional<FontFile> FontFinder::match(const std::string& name, int weight) {
   if (!config_) return std::nullopt;
-  FcPattern* pattern = FcPatternCreate();
+  FcPattern* pattern = fc_->PatternCreate();
   if (!pattern) return std::nullopt;
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  fc_->PatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+  fc_->PatternAddInteger(pattern, FC_WEIGHT, fc_->WeightFromOpenType(weight));
+  fc_->PatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+  fc_->PatternAddBool(pattern, FC_SCALABLE, FcTrue);
   std::optional<FontFile> file;
-  if (FcConfigSubstitute(config_, pattern, FcMatchPattern)) {
-    FcDefaultSubstitute(pattern);
+  if (fc_->ConfigSubstitute(config_, pattern, FcMatchPattern)) {
+    fc_->DefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    if (FcPattern* found = FcFontMatch(config_, pattern, &result)) {
+    if (FcPattern* found = fc_->FontMatch(config_, pattern, &result)) {
       FcChar8* path = nullptr;
       FcChar8* family = nullptr;
       int index = 0;
@@ -201,21 +268,21 @@ std::optional<FontFile> FontFinder::match(const std::string& name, int weight) {
       // (the rules put the look-alike first): any other may be elsewhere.
       FcChar8* wanted = nullptr;
       bool fits = scope_ != Scope::kLookAlikeFolders;
-      if (!fits && FcPatternGetString(pattern, FC_FAMILY, 0, &wanted) == FcResultMatch)
-        for (int i = 0; !fits && FcPatternGetString(found, FC_FAMILY, i, &family) == FcResultMatch;
-             ++i)
-          fits = FcStrCmpIgnoreCase(family, wanted) == 0;
+      if (!fits && fc_->PatternGetString(pattern, FC_FAMILY, 0, &wanted) == FcResultMatch)
+        for (int i = 0;
+             !fits && fc_->PatternGetString(found, FC_FAMILY, i, &family) == FcResultMatch; ++i)
+          fits = fc_->StrCmpIgnoreCase(family, wanted) == 0;
       family = nullptr;
-      if (fits && FcPatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path) {
-        FcPatternGetInteger(found, FC_INDEX, 0, &index);
-        FcPatternGetString(found, FC_FAMILY, 0, &family);
+      if (fits && fc_->PatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path) {
+        fc_->PatternGetInteger(found, FC_INDEX, 0, &index);
+        fc_->PatternGetString(found, FC_FAMILY, 0, &family);
         file = FontFile{reinterpret_cast<const char*>(path), index,
                         family ? reinterpret_cast<const char*>(family) : ""};
       }
-      FcPatternDestroy(found);
+      fc_->PatternDestroy(found);
     }
   }
-  FcPatternDestroy(pattern);
+  fc_->PatternDestroy(pattern);
   return file;
 }
 

@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -22,7 +23,8 @@ struct FontFile {
 // look-alikes. Reading the rules and the lists of fonts takes a few
 // milliseconds, more when the disk is cold, so it runs on a thread of its own
 // while the program starts, which also finds the designs' fonts then; the
-// first question waits for it.
+// first question waits for it. fontconfig itself is loaded only while fonts
+// are looked for and let go after (see Fontconfig in fonts.cpp).
 class FontFinder {
  public:
   FontFinder();
@@ -55,8 +57,11 @@ class FontFinder {
   std::optional<FontFile> match(const std::string& name, int weight);
   std::optional<FontFile> matchOrSans(const std::string& name, int weight);
 
+  struct Fontconfig;
+  std::unique_ptr<Fontconfig> fc_;
   FcConfig* config_ = nullptr;
   bool programRules_ = false;
+  bool saidMissing_ = false;
   Scope scope_ = Scope::kEveryFont;
   std::map<std::pair<std::string, int>, std::optional<FontFile>> found_;
   std::thread loader_;

@@ -49,7 +49,8 @@ for f in /usr/games/yumble '/usr/share/games/yumble/\*.'{bmp,qoi,wav}; do
   grep -q "^\.I $f" <<<"$files" || fail "the manual page's FILES lack $f"
 done
 
-# Dependencies come from the libraries the program links, not by hand.
+# Dependencies come from the libraries the program links, not by hand
+# (fontconfig, which it loads, is named in debian/control).
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib_pkg in libc6 libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libx11-6 yumble-data; do
   grep -q "\b$lib_pkg\b" <<<"$depends" || fail "Depends lacks $lib_pkg: $depends"
