@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #ifdef YUMBLE_HAVE_SDL
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,6 +31,8 @@ TEST(Fonts, TheProgramRulesMapEachDesignNameToItsLookAlike) {
                                     {"MS Sans Serif", 400, "DejaVuSans.ttf"},
                                     {"No Such Font Anywhere", 400, "DejaVuSans.ttf"}})
     EXPECT_EQ(fileName(fonts.find(name, weight)), file) << name << " " << weight;
+  // fontconfig is let go once they are found, its pages with it.
+  EXPECT_EQ(dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 
 // The look does not hang on any file: even a machine whose own font rules
