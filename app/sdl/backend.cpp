@@ -185,7 +185,7 @@ SdlBackend::~SdlBackend() {
   SDL_SetEventFilter(nullptr, nullptr);
   while (!windows_.empty()) destroyWindow(*windows_.back()->window);
   for (auto& [key, f] : openFonts_)
-    if (f) TTF_CloseFont(f);
+    if (f.font) TTF_CloseFont(f.font);
   TTF_Quit();
   SDL_Quit();
 }

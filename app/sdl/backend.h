@@ -66,6 +66,8 @@ class SdlBackend : public toolkit::Backend {
                                             int calls = -1);
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
+  // Runs once, when the first window's first paint is on screen.
+  void afterFirstPaint(std::function<void()> then) { afterFirstPaint_ = std::move(then); }
   SdlBackend& operator=(const SdlBackend&) = delete;
 
   std::int64_t nowMs() override;
@@ -212,14 +214,21 @@ class SdlBackend : public toolkit::Backend {
                                                      const Look& now);
   Cached* textSurface(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
+  // Closes the fonts no text has asked for in a while (see drawing.cpp).
+  void closeIdleFonts();
 
   toolkit::Screen screen_;
   double picturesScale_ = 1;  // the scale the pictures are fitted to
   bool onX11_ = true;         // SDL's driver is X11's, not Wayland's
   std::unique_ptr<FontFinder> fonts_;
   bool fontsChecked_ = false;
-  std::map<std::tuple<std::string, int, int>, TTF_Font*> openFonts_;  // file, face, size
-  std::vector<std::unique_ptr<Native>> windows_;                      // in creation order
+  std::function<void()> afterFirstPaint_;
+  struct OpenFont {
+    TTF_Font* font = nullptr;  // none: the file did not open
+    std::int64_t usedAt = 0;   // nowMs()
+  };
+  std::map<std::tuple<std::string, int, int>, OpenFont> openFonts_;  // file, face, size
+  std::vector<std::unique_ptr<Native>> windows_;                     // in creation order
   std::deque<Event> pending_;
   // The areas in which two pictures differ, by the pixels compared: the
   // frog's frames follow each other in the same order at every letter.

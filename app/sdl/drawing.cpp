@@ -4,6 +4,7 @@
 #include <immintrin.h>
 #endif
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -28,6 +29,12 @@ constexpr Rgb kShadow{128, 128, 128};
 constexpr Rgb kLight{192, 192, 192};
 // Enough for the frog's eating and talking frames, each after the one before.
 constexpr std::size_t kDifferencesKept = 16;
+// Longer than a child usually takes between letters, which need the letter's
+// and the score's fonts again; a slower one has them opened again after a
+// pause, when a millisecond is not missed.
+constexpr std::int64_t kFontIdleMs = 3'000;
+// More than the pieces freed at each eating frame, less than a picture's file.
+constexpr std::size_t kFreeKeptBytes = 256 * 1024;
 
 // Within the surface's clip, as SDL_FillRect. On a window's four bytes a
 // pixel a plain loop: SDL's fill streams each row past the cache, which is
@@ -419,6 +426,26 @@ void SdlBackend::paint(Window& w) {
   std::erase_if(n->texts, [](const auto& item) { return !item.second.used; });
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
+  closeIdleFonts();
+  // Memory freed amid the heap (a picture's file once it is fitted, a closed
+  // font) stays the program's until handed back; the free end of the heap
+  // goes back by itself.
+  const struct mallinfo2 heap = mallinfo2();
+  if (heap.fordblks - heap.keepcost > kFreeKeptBytes) malloc_trim(0);
+  if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
+}
+
+// A font's face, shaping tables and glyphs take a hundred kilobytes or more;
+// one that no text has asked for in a while (the title's, drawn once) is
+// closed, and opened again, in a millisecond, by a paint that needs it.
+void SdlBackend::closeIdleFonts() {
+  const std::int64_t now = nowMs();
+  std::erase_if(openFonts_, [now](const auto& item) {
+    const OpenFont& f = item.second;
+    if (!f.font || now - f.usedAt < kFontIdleMs) return false;
+    TTF_CloseFont(f.font);
+    return true;
+  });
 }
 
 std::optional<std::vector<SDL_Rect>> SdlBackend::pictureChange(const PictureBox& box,
@@ -732,9 +759,10 @@ TTF_Font* SdlBackend::font(const Font& f) {
       if (!opened)
         std::fprintf(stderr, "yumble: cannot open font %s: %s\n", file->path.c_str(),
                      TTF_GetError());
-      it = openFonts_.emplace(key, opened).first;
+      it = openFonts_.emplace(key, OpenFont{opened, 0}).first;
     }
-    if (it->second) return it->second;
+    it->second.usedAt = nowMs();
+    if (it->second.font) return it->second.font;
   }
   return nullptr;
 }
