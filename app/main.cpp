@@ -12,11 +12,11 @@ int main(int argc, char** argv) try {
   // which comes to the front, and leaves it be.
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;
-  app::keepMemoryLow();
+  app::startQuickly();
   sdl::startSoundHost();
   const std::string dir = media::dataDirectory(media::programDirectory(), YUMBLE_INSTALLED_DATA);
   std::string why;
-  auto screen = sdl::openScreen(why, oneGame.calls());
+  auto screen = sdl::openScreen(why, oneGame.calls(), app::keepMemoryLow);
   if (!screen) {
     std::fprintf(stderr, "yumble: cannot open a window: %s\n", why.c_str());
     return 1;

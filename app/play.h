@@ -6,9 +6,12 @@
 
 namespace app {
 
-// Called first thing: big blocks (pictures, sounds) go back to the system
-// when freed, and all threads share one heap, so a long game keeps the
-// resident memory of its start.
+// Called first thing: all threads share one heap, and until keepMemoryLow
+// the big blocks read for the first screen share their memory.
+void startQuickly();
+// Called once the first screen is shown: big blocks (pictures, sounds) go
+// back to the system when freed, so a long game keeps the resident memory of
+// its start.
 void keepMemoryLow();
 
 // Plays one game on the given screen, with sound if a device opens and
