@@ -28,19 +28,21 @@
 
 #include "app/sdl/mixer_audio.h"
 #include "app/sdl/platform.h"
+#include "app/sdl/pulse_card.h"
 
 namespace sdl::host {
 namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// A sound starts at the next callback, so a short callback period keeps the
-// delay after a key short; what guards against underruns on a busy machine
-// is the sound server's buffer behind it. PulseAudio sizes that buffer from
-// SDL's, unless told otherwise: it is held at what 1,024 frames gave, the
-// size measured with two busy loops on two cores (bench/sound_latency.sh:
-// fewer frames there cut slurps short). Other drivers keep SDL's buffer as
-// their only one.
+// On PulseAudio the host speaks to the server itself (PulseCard). Through SDL,
+// where it cannot, a sound starts at the next callback, so a short callback
+// period keeps the delay after a key short; what guards against underruns on
+// a busy machine is the sound server's buffer behind it. PulseAudio sizes
+// that buffer from SDL's, unless told otherwise: it is held at what 1,024
+// frames gave, the size measured with two busy loops on two cores
+// (bench/sound_latency.sh: fewer frames there cut slurps short). Other
+// drivers keep SDL's buffer as their only one.
 constexpr Uint16 kBufferFrames = 1024;
 constexpr Uint16 kPulseCallbackFrames = 256;
 constexpr char kPulseBufferMs[] = "23";
@@ -65,7 +67,13 @@ void tell(int socket, const Message& m) {
   (void)::send(socket, &m, sizeof m, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
+// On a PulseCard, where a voice starts in the card's stream (frames); kNever
+// until it has its place.
+constexpr std::int64_t kNever = INT64_MAX / 2;
+
 struct Voice {
+  std::int64_t start = kNever;
+  bool waiting = false;  // for its place in the stream
   const Sint16* data = nullptr;
   std::size_t frames = 0;
   int channels = 1;
@@ -78,7 +86,7 @@ struct Voice {
   std::vector<Sint16> converted;
 };
 
-class Host {
+class Host final : public CardFeed {
  public:
   Host(int socket, std::chrono::milliseconds idle) : socket_(socket), idle_(idle) {}
 
@@ -88,11 +96,11 @@ class Host {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
     for (;;) {
       pollfd p{socket_, POLLIN, 0};
-      if (poll(&p, 1, card_ ? kWatchMs : -1) < 0 && errno != EINTR) break;
+      if (poll(&p, 1, holding() ? kWatchMs : -1) < 0 && errno != EINTR) break;
       if (p.revents & POLLNVAL) break;  // started by hand, with no game on the other end
       if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) break;
       releaseEnded();
-      if (card_) watchCard();
+      if (holding()) watchCard();
     }
     // The game has ended: so does the host, at once. Closing the card or
     // SDL's audio could wait on a server that does not answer, and the
@@ -102,8 +110,14 @@ class Host {
   }
 
  private:
+  bool holding() const { return card_ || pulse_; }
+  // The card has gone with its server.
+  bool lost() const {
+    return pulse_ ? pulse_->lost() : SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED;
+  }
+
   // The card is held but not asked for samples.
-  bool stalled() const { return card_ && Steady::now() - lastMix() > kStallBound; }
+  bool stalled() const { return holding() && Steady::now() - lastMix() > kStallBound; }
 
   Steady::time_point lastMix() const {
     return std::max(cardSince_, Steady::time_point(Steady::duration(lastMix_.load())));
@@ -129,7 +143,7 @@ class Host {
         std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
       if (n == sizeof m && m.voice < kMaxVoices) {
         if (m.kind == Message::Play) play(m, fd);
-        if (m.kind == Message::Halt) release(m.voice, false);
+        if (m.kind == Message::Halt) halt(m.voice);
       }
       if (fd >= 0) close(fd);
     }
@@ -138,14 +152,21 @@ class Host {
   void play(const Message& m, int fd) {
     const std::string why = load(m, fd);
     if (!why.empty()) return refuse(m, why);
-    if (card_ && SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) dropCard(true);
-    if (!card_ && !takeCard()) return refuse(m, SDL_GetError());
+    if (holding() && lost()) dropCard(true);
+    if (!holding() && !takeCard()) return refuse(m, SDL_GetError());
+    if (pulse_) pulse_->lock();
     {
       std::lock_guard<std::mutex> hold(voicesLock_);
       Voice& v = voices_[m.voice];
       v.at = 0;
+      v.start = pulse_ ? kNever : 0;
+      v.waiting = pulse_ != nullptr;
       v.serial = m.serial;
       v.playing = true;
+    }
+    if (pulse_) {
+      pulse_->startSounds();
+      pulse_->unlock();
     }
     lastBusy_ = Steady::now();
     // Where the server has stopped asking for samples, the sound waits for
@@ -215,6 +236,16 @@ class Host {
     tell(socket_, no);
   }
 
+  // Stops a voice at once: on a PulseCard, what the server holds of it is
+  // written again without it.
+  void halt(std::uint32_t voice) {
+    if (!pulse_) return release(voice, false);
+    pulse_->lock();
+    release(voice, false);
+    pulse_->rewriteNow();
+    pulse_->unlock();
+  }
+
   // Stops a voice (or only frees one that has ended) and lets its samples go.
   void release(std::uint32_t voice, bool onlyEnded) {
     Voice gone;
@@ -254,6 +285,16 @@ class Host {
     }
     const char* driver = SDL_GetCurrentAudioDriver();
     const bool pulse = driver && std::strcmp(driver, "pulseaudio") == 0;
+    if (pulse && !pulseRefused_) {
+      auto card = std::make_unique<PulseCard>(*this);
+      if (card->open()) {
+        pulse_ = std::move(card);
+        cardSince_ = Steady::now();
+        tell(socket_, Message{Message::Card, 0, 0, 0, 0, 1});
+        return true;
+      }
+      pulseRefused_ = true;
+    }
     SDL_AudioSpec want{};
     want.freq = kFrequency;
     want.format = AUDIO_S16SYS;
@@ -261,8 +302,12 @@ class Host {
     want.samples = pulse ? kPulseCallbackFrames : kBufferFrames;
     want.callback = mixInto;
     want.userdata = this;
-    // Exactly this format: SDL converts if the card wants another.
+    // Exactly this format: SDL converts if the card wants another. The
+    // server's buffer for SDL's stream, unless the user chose one.
+    const bool latency = pulse && !std::getenv("PULSE_LATENCY_MSEC");
+    if (latency) setenv("PULSE_LATENCY_MSEC", kPulseBufferMs, 0);
     card_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (latency) unsetenv("PULSE_LATENCY_MSEC");
     if (!card_) {
       // SDL's audio ended too, so that the next sound connects afresh,
       // to the driver it names first.
@@ -282,8 +327,7 @@ class Host {
   // The voices still playing are told they were cut, so that the game's
   // waits for them last their sound's length and no more.
   void dropCard(bool endAudio) {
-    SDL_CloseAudioDevice(card_);
-    card_ = 0;
+    letCardGo();
     for (std::uint32_t i = 0; i < kMaxVoices; ++i) {
       if (!voices_[i].playing) continue;
       refuse(Message{Message::Play, i, voices_[i].serial}, "the sound card was lost");
@@ -304,7 +348,12 @@ class Host {
   // would otherwise keep the host taking cards, and waking, for ever.
   void watchCard() {
     const auto now = Steady::now();
-    if (SDL_GetAudioDeviceStatus(card_) == SDL_AUDIO_STOPPED) return dropCard(true);
+    if (lost()) {
+      // A server that refused this program's own connection, though SDL's
+      // reached it, is played to through SDL from now on.
+      if (pulse_ && !pulse_->taken()) pulseRefused_ = true;
+      return dropCard(true);
+    }
     if (stalled()) {
       if (now - lastBusy_ > idle_) return dropCard(false);
       if (now - lastMix() <= retakeAfter_) return;
@@ -323,14 +372,84 @@ class Host {
   // at once. Where the server has stopped answering, closing waits on it,
   // and the game ends this host when its next sound goes unanswered.
   void takeAgain() {
-    SDL_CloseAudioDevice(card_);
-    card_ = 0;
+    letCardGo();
+    {
+      // Nothing was heard: the voices start again with the new stream.
+      std::lock_guard<std::mutex> hold(voicesLock_);
+      for (Voice& v : voices_)
+        if (v.playing) {
+          v.start = 0;
+          v.waiting = false;
+        }
+    }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audioStarted_ = false;
     if (takeCard()) return;
     for (std::uint32_t i = 0; i < kMaxVoices; ++i)
       if (voices_[i].playing) refuse(Message{Message::Play, i, voices_[i].serial}, SDL_GetError());
     tell(socket_, Message{Message::Card, 0, 0, 0, 0, 0});
+  }
+
+  void letCardGo() {
+    if (card_) SDL_CloseAudioDevice(card_);
+    card_ = 0;
+    pulse_.reset();
+  }
+
+  // A PulseCard's thread, the card locked: the voices' samples that fall in
+  // the stretch asked for.
+  void mixAt(std::int16_t* out, std::int64_t from, std::size_t frames) override {
+    std::fill_n(out, frames * kChannels, Sint16{0});
+    const std::int64_t to = from + static_cast<std::int64_t>(frames);
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    for (const Voice& v : voices_) {
+      if (!v.data) continue;
+      const std::int64_t begin = std::max(from, v.start);
+      const std::int64_t end = std::min(to, v.start + static_cast<std::int64_t>(v.frames));
+      if (begin >= end) continue;
+      mixSound(out + (begin - from) * kChannels,
+               v.data + (begin - v.start) * static_cast<std::int64_t>(v.channels), v.channels,
+               static_cast<std::size_t>(end - begin));
+    }
+  }
+
+  // A PulseCard's thread: the game told of each end the server has played.
+  std::int64_t heard(std::int64_t frame) override {
+    std::int64_t next = -1;
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    for (std::uint32_t i = 0; i < kMaxVoices; ++i) {
+      Voice& v = voices_[i];
+      if (!v.playing || v.start == kNever) continue;
+      const std::int64_t end = v.start + static_cast<std::int64_t>(v.frames);
+      if (end > frame) {
+        next = next < 0 ? end : std::min(next, end);
+        continue;
+      }
+      v.playing = false;
+      lastEnded_ = Steady::now().time_since_epoch().count();
+      tell(socket_, Message{Message::Ended, i, v.serial});
+    }
+    return next;
+  }
+
+  void asked() override { lastMix_ = Steady::now().time_since_epoch().count(); }
+
+  void shift(std::int64_t frames) override {
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    for (Voice& v : voices_)
+      if (v.start != kNever) v.start += frames;
+  }
+
+  bool place(std::int64_t frame) override {
+    bool any = false;
+    std::lock_guard<std::mutex> hold(voicesLock_);
+    for (Voice& v : voices_) {
+      if (!v.waiting) continue;
+      v.start = frame;
+      v.waiting = false;
+      any = true;
+    }
+    return any;
   }
 
   static void SDLCALL mixInto(void* self, Uint8* stream, int length) {
@@ -364,7 +483,9 @@ class Host {
   std::atomic<Steady::rep> lastEnded_{0};
   std::atomic<Steady::rep> lastMix_{0};
   SDL_AudioDeviceID card_ = 0;
+  std::unique_ptr<PulseCard> pulse_;
   bool audioStarted_ = false;
+  bool pulseRefused_ = false;
   Steady::time_point cardSince_, lastBusy_;
   Steady::duration retakeAfter_ = kStallBound;
 };
@@ -376,10 +497,10 @@ int run(int socket, std::chrono::milliseconds idleRelease) {
   prctl(PR_SET_NAME, "yumble-sound");
   // The desktop's mixer shows the game with its menu entry's icon.
   setenv("PULSE_PROP_application.icon_name", "org.yumble.Yumble", 0);
-  setenv("PULSE_LATENCY_MSEC", kPulseBufferMs, 0);
   // SDL's audio thread runs at the highest priority it may have, and waits on
   // this thread's short holds of the voices: this one runs as promptly, where
-  // the system lets it (as root; a desktop user is refused, and that is all).
+  // the system lets it (as root; a desktop user is refused, and that is all),
+  // and so does a PulseCard's thread, started from it.
   (void)setpriority(PRIO_PROCESS, 0, -20);
   Host host(socket, idleRelease);
   return host.run();

@@ -46,6 +46,24 @@ stopped_at() {
 start_game && wait_window >/dev/null && sleep 6 && streams=$(pactl list sink-inputs short) && sleep 3
 [ -n "$streams" ] && [ "$streams" = "$(pactl list sink-inputs short)" ] || fail "the game's stream was never asked: $streams"
 quit_with TERM $LIMIT_MS
+# The opening's first direction is heard whole and alone: the second waits
+# until the server has played it, not merely been handed it.
+parec -d capture.monitor --latency-msec=20 --raw --format=s16le --rate=44100 --channels=1 \
+  >"$E2E_WORK/opening.raw" &
+recorder=$!
+E2E_PIDS+=("$recorder")
+start_game && wait_window >/dev/null && sleep 16 && kill "$recorder"
+quit_with TERM $LIMIT_MS
+python3 - "$BIN_DIR/yumdir.wav" "$E2E_WORK/opening.raw" <<'PY' || fail "the first direction was not heard whole and alone"
+import sys, wave
+want, got = wave.open(sys.argv[1]).readframes(1 << 30), open(sys.argv[2], "rb").read()
+mid = len(want) // 4 * 2
+at = got.find(want[mid:mid + 8820]) - mid
+heard = got[at:at + len(want)] if at >= 0 else b""
+odd = [i for i in range(0, len(heard), 2) if heard[i:i + 2] != want[i:i + 2]]
+print(f"found: {at >= 0}, samples that differ: {len(odd)}, from {odd[0] / 88.2 if odd else 0:.1f} ms")
+sys.exit(at < 0 or len(heard) < len(want) or len(odd) > 0)
+PY
 stopped_at "before the start" 0
 # It says why it is silent. Killed outright, it takes its sound host with it,
 # even one held by the server.
