@@ -8,6 +8,8 @@
 # Tux Typing is started in its Fish Cascade (Easy, Short Words) and typed the
 # alphabet in turn, per key. Runs alternate between the two; medians.
 # Usage: bench/play_cpu.sh [BUILD_DIR] [RUNS] [SIZE...]   (run `make` first)
+# BEFORE=OTHER_BUILD_DIR also runs that build's Yumble after each one, for a
+# change measured before and after in one run ("before" rows and figures).
 set -euo pipefail
 
 build=$(realpath "${1:-build}")
@@ -74,11 +76,11 @@ session() {  # name size pid count_command
       >>"$results"
 }
 
-run_yumble() {  # size
+run_yumble() {  # size [name bin]
   local log=$work/yumble.log pid wid
   rm -f "$log"
-  echo "== $1, run $run" >>"$work/yumble.err"
-  SDL_AUDIODRIVER=pulseaudio "$bin/yumble_timed" "$log" >/dev/null 2>>"$work/yumble.err" &
+  echo "== ${2:-yumble} $1, run $run" >>"$work/yumble.err"
+  SDL_AUDIODRIVER=pulseaudio "${3:-$bin}/yumble_timed" "$log" >/dev/null 2>>"$work/yumble.err" &
   pid=$!
   pids+=("$pid")
   until grep -q first-paint "$log" 2>/dev/null || ended "$pid"; do sleep 0.05; done
@@ -87,7 +89,7 @@ run_yumble() {  # size
   xdotool windowfocus --sync "$wid" 2>/dev/null || true
   eaten() { grep -c ' score ' "$log" || true; }
   type_key() { xdotool key "$(awk '$2 == "letter" {l = $3} END {print tolower(l)}' "$log")"; }
-  session yumble "$1" "$pid" eaten
+  session "${2:-yumble}" "$1" "$pid" eaten
   stop "$pid"
 }
 
@@ -121,6 +123,7 @@ for size in "${sizes[@]}"; do
     echo "$size: run $run of $runs..." >&2
     run_yumble "$size"
     sleep 1
+    [ -z "${BEFORE:-}" ] || { run_yumble "$size" before "$(realpath "$BEFORE")/bin" && sleep 1; }
     run_tuxtype "$size"
     sleep 1
   done
@@ -159,9 +162,14 @@ for size in sizes:
         print(f"  {title + ' per letter/key':32} {y / eaten:9.1f} {t / keys:11.1f} {y / eaten / (t / keys) if t else float('nan'):7.2f}")
     y = sum(v[0] for v in totals.values()); t = sum(v[1] for v in totals.values())
     print(f"  {'all three, the whole session':32} {y:9.0f} {t:11.0f} {y / t if t else float('nan'):7.2f}")
+    if any(r[0] == "before" and r[1] == size for r in rows):
+        b = med("before", size, 5)
+        print(f"  before (BEFORE's build, {b:.0f} letters): per letter program {med('before', size, 2) / b:.1f},"
+              f" X {med('before', size, 3) / b:.1f}, sound server {med('before', size, 4) / b:.1f}")
     # Each run beside the Tux Typing run that followed it: the machine's load moves both.
     ys = [r for r in every if r[0] == "yumble" and r[1] == size]
     ts = [r for r in every if r[0] == "tuxtype" and r[1] == size]
+    bs = [r for r in every if r[0] == "before" and r[1] == size]
     for i, (a, b) in enumerate(zip(ys, ts), 1):
         if "ended" in (a[2], b[2]):
             print(f"  run {i}: {' '.join(a)} / {' '.join(b)}")
@@ -170,4 +178,8 @@ for size in sizes:
         print(f"  run {i}: Yumble {ya:.0f} ms ({a[5]} letters; program {float(a[2]):.0f}, X {float(a[3]):.0f},"
               f" sound {float(a[4]):.0f}; per letter {float(a[2]) / float(a[5]):.1f} / {float(a[3]) / float(a[5]):.1f}"
               f" / {float(a[4]) / float(a[5]):.1f}), Tux Typing {tb:.0f}, ratio {ya / tb if tb else float('nan'):.2f}")
+        if i <= len(bs) and "ended" not in bs[i - 1][2]:
+            c = bs[i - 1]
+            print(f"         before: {sum(map(float, c[2:5])):.0f} ms ({c[5]} letters; per letter"
+                  f" {float(c[2]) / float(c[5]):.1f} / {float(c[3]) / float(c[5]):.1f} / {float(c[4]) / float(c[5]):.1f})")
 PY
