@@ -12,14 +12,11 @@ int main(int argc, char** argv) try {
   // which comes to the front, and leaves it be.
   const auto oneGame = app::claimThisScreen();
   if (!oneGame.claimed()) return 0;
-  // The sound host, a copy of the game made here, keeps memory low from the
-  // start; the game first reads its first screen quickly (see play.h).
   app::keepMemoryLow();
   sdl::startSoundHost();
-  app::startQuickly();
   const std::string dir = media::dataDirectory(media::programDirectory(), YUMBLE_INSTALLED_DATA);
   std::string why;
-  auto screen = sdl::openScreen(why, oneGame.calls(), app::keepMemoryLow);
+  auto screen = sdl::openScreen(why, oneGame.calls());
   if (!screen) {
     std::fprintf(stderr, "yumble: cannot open a window: %s\n", why.c_str());
     return 1;

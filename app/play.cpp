@@ -17,20 +17,7 @@ void keepMemoryLow() {
   // By default the threshold for blocks of their own rises once one is
   // freed, and later pictures then stay in the heap after they are gone.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
   mallopt(M_ARENA_MAX, 1);
-  malloc_trim(0);
-}
-
-void startQuickly() {
-  // Until the first paint, a big block freed is kept for the next: the first
-  // screen's twenty picture files are read into the same memory, rather than
-  // each into pages fresh from the system, cleared a page at a time (and held
-  // up while another thread brings in the window's pixels): 2-5 ms of the way
-  // to the first paint. keepMemoryLow then hands the memory back.
-  mallopt(M_ARENA_MAX, 1);
-  mallopt(M_MMAP_THRESHOLD, 512 * 1024);
-  mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 }
 
 int play(toolkit::Backend& backend, const std::string& programDir) {

@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
   if (const auto host = sdl::runSoundHostIfAsked(argc, argv)) return *host;
-  app::startQuickly();
+  app::keepMemoryLow();
   std::FILE* log = argc == 2 ? std::fopen(argv[1], "w") : nullptr;
   if (!log) {
     std::cerr << "usage: yumble_timed LOGFILE\n";
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = media::programDirectory();
   std::string why;
-  auto screen = sdl::openScreen(why, -1, app::keepMemoryLow);
+  auto screen = sdl::openScreen(why);
   if (!screen) {
     std::cerr << "yumble_timed: cannot open a window: " << why << "\n";
     return 1;

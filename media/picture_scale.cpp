@@ -303,6 +303,10 @@ std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
   return small;
 }
 
+LaterFit::~LaterFit() {
+  for (auto& file : files) giveBack(std::move(file));
+}
+
 void forgetFitted() {
   remembered().clear();
 }

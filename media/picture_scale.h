@@ -51,6 +51,9 @@ struct LaterFit {
   void (*read)() = nullptr;  // called once the bytes above have been read
   std::once_flag done;
   std::shared_ptr<const Picture> fitted;
+  // A picture never shown (the first screen's loads replace one another)
+  // hands its files back to be read into, as a fitted one does.
+  ~LaterFit();
 };
 
 // The design's own picture (nothing when it will not decode, whatever the

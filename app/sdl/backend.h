@@ -66,8 +66,6 @@ class SdlBackend : public toolkit::Backend {
                                             int calls = -1);
   ~SdlBackend() override;
   SdlBackend(const SdlBackend&) = delete;
-  // Runs once, when the first window's first paint is on screen.
-  void afterFirstPaint(std::function<void()> then) { afterFirstPaint_ = std::move(then); }
   SdlBackend& operator=(const SdlBackend&) = delete;
 
   std::int64_t nowMs() override;
@@ -222,7 +220,6 @@ class SdlBackend : public toolkit::Backend {
   bool onX11_ = true;         // SDL's driver is X11's, not Wayland's
   std::unique_ptr<FontFinder> fonts_;
   bool fontsChecked_ = false;
-  std::function<void()> afterFirstPaint_;
   struct OpenFont {
     TTF_Font* font = nullptr;  // none: the file did not open
     std::int64_t usedAt = 0;   // nowMs()

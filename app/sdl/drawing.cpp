@@ -33,8 +33,6 @@ constexpr std::size_t kDifferencesKept = 16;
 // and the score's fonts again; a slower one has them opened again after a
 // pause, when a millisecond is not missed.
 constexpr std::int64_t kFontIdleMs = 3'000;
-// More than the pieces freed at each eating frame, less than a picture's file.
-constexpr std::size_t kFreeKeptBytes = 256 * 1024;
 
 // Within the surface's clip, as SDL_FillRect. On a window's four bytes a
 // pixel a plain loop: SDL's fill streams each row past the cache, which is
@@ -427,25 +425,21 @@ void SdlBackend::paint(Window& w) {
   for (auto& [key, c] : n->pictures) c.used = false;
   for (auto& [key, c] : n->texts) c.used = false;
   closeIdleFonts();
-  // Memory freed amid the heap (a picture's file once it is fitted, a closed
-  // font) stays the program's until handed back; the free end of the heap
-  // goes back by itself.
-  const struct mallinfo2 heap = mallinfo2();
-  if (heap.fordblks - heap.keepcost > kFreeKeptBytes) malloc_trim(0);
-  if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
 }
 
 // A font's face, shaping tables and glyphs take a hundred kilobytes or more;
 // one that no text has asked for in a while (the title's, drawn once) is
-// closed, and opened again, in a millisecond, by a paint that needs it.
+// closed, and opened again, in a millisecond, by a paint that needs it. Its
+// memory lies amid the heap, so it is handed back to the system explicitly.
 void SdlBackend::closeIdleFonts() {
   const std::int64_t now = nowMs();
-  std::erase_if(openFonts_, [now](const auto& item) {
+  const auto closed = std::erase_if(openFonts_, [now](const auto& item) {
     const OpenFont& f = item.second;
     if (!f.font || now - f.usedAt < kFontIdleMs) return false;
     TTF_CloseFont(f.font);
     return true;
   });
+  if (closed > 0) malloc_trim(0);
 }
 
 std::optional<std::vector<SDL_Rect>> SdlBackend::pictureChange(const PictureBox& box,

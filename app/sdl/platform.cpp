@@ -3,15 +3,10 @@
 #include "app/sdl/backend.h"
 #include "app/sdl/mixer_audio.h"
 
-#include <utility>
-
 namespace sdl {
 
-std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls,
-                                             std::function<void()> afterFirstPaint) {
-  auto backend = SdlBackend::create(why, {}, calls);
-  if (backend) backend->afterFirstPaint(std::move(afterFirstPaint));
-  return backend;
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls) {
+  return SdlBackend::create(why, {}, calls);
 }
 
 std::unique_ptr<media::AudioSystem> openSound(base::Clock& clock) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,9 +14,7 @@ namespace sdl {
 // The real screen; nothing, with the reason in why, when no display can be
 // reached. A connection to the listening socket `calls` (if not -1) brings
 // the game to the front, with the keyboard.
-// afterFirstPaint runs once, when the first window's first paint is on screen.
-std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls = -1,
-                                             std::function<void()> afterFirstPaint = {});
+std::unique_ptr<toolkit::Backend> openScreen(std::string& why, int calls = -1);
 
 // The sound card, or SDL's silent dummy device where there is none; nothing
 // only when no device at all opens.
