@@ -73,7 +73,6 @@ constexpr std::int64_t kNever = INT64_MAX / 2;
 
 struct Voice {
   std::int64_t start = kNever;
-  bool waiting = false;  // for its place in the stream
   const Sint16* data = nullptr;
   std::size_t frames = 0;
   int channels = 1;
@@ -159,8 +158,7 @@ class Host final : public CardFeed {
       std::lock_guard<std::mutex> hold(voicesLock_);
       Voice& v = voices_[m.voice];
       v.at = 0;
-      v.start = pulse_ ? kNever : 0;
-      v.waiting = pulse_ != nullptr;
+      v.start = pulse_ ? kNever : 0;  // on a PulseCard, placed by place()
       v.serial = m.serial;
       v.playing = true;
     }
@@ -377,10 +375,7 @@ class Host final : public CardFeed {
       // Nothing was heard: the voices start again with the new stream.
       std::lock_guard<std::mutex> hold(voicesLock_);
       for (Voice& v : voices_)
-        if (v.playing) {
-          v.start = 0;
-          v.waiting = false;
-        }
+        if (v.playing) v.start = 0;
     }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audioStarted_ = false;
@@ -444,9 +439,8 @@ class Host final : public CardFeed {
     bool any = false;
     std::lock_guard<std::mutex> hold(voicesLock_);
     for (Voice& v : voices_) {
-      if (!v.waiting) continue;
+      if (!v.playing || v.start != kNever) continue;  // not waiting for its place
       v.start = frame;
-      v.waiting = false;
       any = true;
     }
     return any;
