@@ -210,6 +210,18 @@ class SdlBackend : public toolkit::Backend {
   // be compared, and no areas when they look the same.
   std::optional<std::vector<SDL_Rect>> pictureChange(const PictureBox& box, const Look& before,
                                                      const Look& now);
+  // Where, in the window, a label's new caption changes its pixels; nothing
+  // when more than its caption changed or its text's place cannot be told.
+  std::optional<std::vector<SDL_Rect>> captionChange(const Look& before, const Look& now);
+  std::optional<SDL_Rect> textArea(const Look& look);
+  // How far below its label's top a text is drawn: the designs were laid out
+  // with fonts whose ascent is a full em, so a capital stands well below the
+  // label's top. The free look-alikes of some have an ascent no taller than
+  // their capitals; lowering their text to a one-em baseline keeps the big
+  // letter level with the frog's mouth.
+  int textDrop(const Font& f, TTF_Font* font) const;
+  // The left of a text `width` wide aligned in box.
+  static int textLeft(const SDL_Rect& box, int align, int width);
   Cached* textSurface(Native& n, const Label& label);
   TTF_Font* font(const Font& f);
   // Closes the fonts no text has asked for in a while (see drawing.cpp).

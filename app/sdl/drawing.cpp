@@ -355,6 +355,8 @@ void SdlBackend::paint(Window& w) {
     for (std::size_t i = 0; i < looks.size(); ++i)
       if (auto* box = dynamic_cast<const PictureBox*>(w.controls()[i]))
         narrowed[i] = pictureChange(*box, n->looks[i], looks[i]);
+      else if (dynamic_cast<const Label*>(w.controls()[i]))
+        narrowed[i] = captionChange(n->looks[i], looks[i]);
     changed = changedAreas(n->looks, looks, all, std::move(open), narrowed);
     // Asked to paint with nothing changed: what lay above the window has
     // gone. X says what it lost, and only that is sent again (a reward gone
@@ -475,6 +477,46 @@ std::optional<std::vector<SDL_Rect>> SdlBackend::pictureChange(const PictureBox&
     if (SDL_Rect part; SDL_IntersectRect(&area, &inner, &part)) seen.push_back(part);
   }
   return seen;
+}
+
+// A new caption changes only the pixels of the old text and the new: the
+// count of letters eaten is a line across the screen, and most of its text
+// stays where it was (at 3840x2160 the line is 470,000 pixels, its text half).
+std::optional<std::vector<SDL_Rect>> SdlBackend::captionChange(const Look& before,
+                                                               const Look& now) {
+  if (!before.shown || !now.shown || before.caption == now.caption) return std::nullopt;
+  Look same = now;
+  same.caption = before.caption;
+  if (!sameLook(before, same)) return std::nullopt;
+  const auto from = textArea(before), to = textArea(now);
+  if (!from || !to) return std::nullopt;
+  std::vector<SDL_Rect> areas;
+  for (const SDL_Rect& text : {*from, *to})
+    if (SDL_Rect seen; SDL_IntersectRect(&text, &now.at, &seen)) areas.push_back(seen);
+  return areas;
+}
+
+// Where a label's text stands, as drawLabel puts it (none for no text);
+// nothing when that cannot be told: text of several lines, or no font.
+std::optional<SDL_Rect> SdlBackend::textArea(const Look& look) {
+  if (look.caption.empty()) return SDL_Rect{0, 0, 0, 0};
+  if (look.caption.find('\n') != std::string::npos) return std::nullopt;
+  TTF_Font* f = font(look.font);
+  int width = 0, height = 0;
+  if (!f || TTF_SizeUTF8(f, look.caption.c_str(), &width, &height) != 0) return std::nullopt;
+  return SDL_Rect{textLeft(look.at, look.align, width), look.at.y + textDrop(look.font, f), width,
+                  height};
+}
+
+int SdlBackend::textDrop(const Font& f, TTF_Font* font) const {
+  const int em = static_cast<int>(std::lround(f.points * screen_.scale * 96.0 / 72.0));
+  return std::max(0, em - TTF_FontAscent(font));
+}
+
+int SdlBackend::textLeft(const SDL_Rect& box, int align, int width) {
+  if (align == static_cast<int>(Align::Center)) return box.x + (box.w - width) / 2;
+  if (align == static_cast<int>(Align::Right)) return box.x + box.w - width;
+  return box.x;
 }
 
 SDL_Rect SdlBackend::overlayPlace(const Native& overlay) const {
@@ -642,10 +684,8 @@ void SdlBackend::drawLabel(Native& n, SDL_Surface* to, const Label& label, doubl
   if (!clipTo(to, intersection(box, clip))) return;
   Cached* text = textSurface(n, label);
   if (!text) return;
-  int x = box.x;
-  if (label.alignment() == Align::Center) x += (box.w - text->width) / 2;
-  if (label.alignment() == Align::Right) x += box.w - text->width;
-  blit(text->surface.get(), to, x, box.y + text->drop);
+  blit(text->surface.get(), to, textLeft(box, static_cast<int>(label.alignment()), text->width),
+       box.y + text->drop);
 }
 
 void SdlBackend::drawPictureBox(Native& n, SDL_Surface* to, const PictureBox& box, double originX,
@@ -724,13 +764,9 @@ SdlBackend::Cached* SdlBackend::textSurface(Native& n, const Label& label) {
     // Antialiased edges over whatever lies beneath.
     if (SDL_SetSurfaceBlendMode(s.get(), SDL_BLENDMODE_BLEND) != 0) warn("SDL_SetSurfaceBlendMode");
     const int width = s->w, height = s->h;
-    // The designs were laid out with fonts whose ascent is a full em, so a
-    // capital stands well below the label's top. The free look-alikes of some
-    // have an ascent no taller than their capitals; lowering their text to a
-    // one-em baseline keeps the big letter level with the frog's mouth.
-    const int em = static_cast<int>(std::lround(f.points * screen_.scale * 96.0 / 72.0));
-    const int drop = std::max(0, em - TTF_FontAscent(font));
-    it = n.texts.emplace(key, Cached{std::move(s), width, height, false, nullptr, drop, nullptr})
+    it = n.texts
+             .emplace(key, Cached{std::move(s), width, height, false, nullptr, textDrop(f, font),
+                                  nullptr})
              .first;
   }
   it->second.used = true;

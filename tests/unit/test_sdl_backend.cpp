@@ -369,6 +369,23 @@ TEST_F(SdlBackendTest, OnlyWhatChangedIsDrawnAgainUnlessThePixelsAreNew) {
     return next;
   };
   twoSpots(*twoSpots(*spotted, 15, 2, 15, 45), 2, 15, 47, 15);
+  // A new caption is drawn where its old text and its new stand: the old
+  // is gone, and the rest of the label is not drawn again.
+  toolkit::Label label(*win, "label", nullptr, px(60), px(50), px(140), px(50));
+  ink(label);
+  ws->paintDirty();
+  const int oneBlock = pixels(*win).count(kBlue, 60, 50, 200, 100);
+  label.setCaption(kBlock + kBlock);
+  ws->paintDirty();
+  EXPECT_GT(pixels(*win).count(kBlue, 60, 50, 200, 100), oneBlock * 3 / 2);
+  s = SDL_GetWindowSurface(sdlWindow(win->caption()));
+  const SDL_Rect beyond{180, 52, 10, 10};
+  SDL_SetClipRect(s, nullptr);
+  SDL_FillRect(s, &beyond, SDL_MapRGB(s->format, 0, 255, 0));
+  label.setCaption(kBlock);
+  ws->paintDirty();
+  EXPECT_EQ(pixels(*win).count(kBlue, 60, 50, 200, 100), oneBlock);
+  EXPECT_EQ(pixels(*win).count(kGreen, 180, 52, 190, 62), 100);
 }
 
 TEST_F(SdlBackendTest, TypedTextBecomesOneKeyPerCharacterUntilItsWindowIsGone) {
