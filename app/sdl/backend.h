@@ -132,6 +132,10 @@ class SdlBackend : public toolkit::Backend {
     bool wholeNext = true;
     // Where X lost the window's pixels since the last paint, as it said.
     std::vector<SDL_Rect> lost;
+    // The number of the first request that sent X the first paint (see
+    // x11::nextRequest), and whether X said it lost pixels before it.
+    unsigned long firstSent = 0;
+    bool lostBeforePaint = false;
     // Brings the window's pixels into memory while the game loads; anything
     // that touches or replaces them waits for it (see ready).
     std::jthread preparing;

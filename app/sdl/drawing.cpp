@@ -659,6 +659,7 @@ void SdlBackend::showPainted(Native& n, SDL_Surface* to) {
     const SDL_Rect at = pixelsOf(*c);
     if (SDL_Rect seen; SDL_IntersectRect(&at, &all, &seen)) drawn.push_back(seen);
   }
+  n.firstSent = x11::nextRequest(n.sdl);
   if (SDL_UpdateWindowSurfaceRects(n.sdl, drawn.data(), static_cast<int>(drawn.size())) != 0)
     warn("SDL_UpdateWindowSurfaceRects");
 }

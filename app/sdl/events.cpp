@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "app/sdl/keys.h"
 #include "app/sdl/x11.h"
@@ -168,9 +169,10 @@ void SdlBackend::translate(const SDL_Event& e) {
           }
           case SDL_WINDOWEVENT_SHOWN:
           case SDL_WINDOWEVENT_RESTORED:
-            // Shown by us or shown again by the desktop.
+            // Shown by us or shown again by the desktop. X says what it lost
+            // by then (nothing when it was mapped before the first paint).
             bringForward(*n);
-            n->wholeNext = true;
+            if (!onX11_) n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
           case SDL_WINDOWEVENT_LEAVE:
@@ -188,7 +190,9 @@ void SdlBackend::translate(const SDL_Event& e) {
             break;
           case SDL_WINDOWEVENT_EXPOSED:
             // X lost what was shown: where it said so (its word comes
-            // first), else all of it.
+            // first), else all of it; nothing when it lost it only before
+            // the first paint (as it maps a window, before anything is drawn).
+            if (std::exchange(n->lostBeforePaint, false) && n->lost.empty()) break;
             if (n->lost.empty()) n->wholeNext = true;
             push(Event::Kind::Expose, n->window);
             break;
@@ -200,7 +204,13 @@ void SdlBackend::translate(const SDL_Event& e) {
     case SDL_SYSWMEVENT:
       if (auto lost = x11::lostArea(*e.syswm.msg))
         for (auto& n : windows_)
-          if (n->sdl && x11::windowId(n->sdl) == lost->first) n->lost.push_back(lost->second);
+          if (n->sdl && x11::windowId(n->sdl) == lost->window) {
+            // Lost before the first paint reached X, which drew over it.
+            if (lost->after < n->firstSent)
+              n->lostBeforePaint = true;
+            else
+              n->lost.push_back(lost->area);
+          }
       break;
     case SDL_QUIT:
       noteLostDisplay();

@@ -193,11 +193,21 @@ unsigned long windowId(SDL_Window* window) {
   return 0;
 }
 
-std::optional<std::pair<unsigned long, SDL_Rect>> lostArea(const SDL_SysWMmsg& msg) {
+unsigned long nextRequest(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  if (wmInfo(window, info)) return NextRequest(info.info.x11.display);
+#else
+  static_cast<void>(window);
+#endif
+  return 0;
+}
+
+std::optional<Lost> lostArea(const SDL_SysWMmsg& msg) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   if (msg.subsystem == SDL_SYSWM_X11 && msg.msg.x11.event.type == Expose) {
     const XExposeEvent& e = msg.msg.x11.event.xexpose;
-    return std::pair{e.window, SDL_Rect{e.x, e.y, e.width, e.height}};
+    return Lost{e.window, SDL_Rect{e.x, e.y, e.width, e.height}, e.serial};
   }
 #else
   static_cast<void>(msg);

@@ -58,8 +58,18 @@ bool fullScreenWhereShown(SDL_Window* window);
 unsigned long windowId(SDL_Window* window);
 
 // Where X lost a window's pixels (another window above it went away), when
-// the message is X's word of it: the window's X id and the area, in its
-// pixels. X says it in parts, one message each.
-std::optional<std::pair<unsigned long, SDL_Rect>> lostArea(const SDL_SysWMmsg& msg);
+// the message is X's word of it: the window's X id, the area in its pixels,
+// and the number of the last request of ours X had taken when it lost them
+// (see nextRequest). X says it in parts, one message each.
+struct Lost {
+  unsigned long window = 0;
+  SDL_Rect area{0, 0, 0, 0};
+  unsigned long after = 0;
+};
+std::optional<Lost> lostArea(const SDL_SysWMmsg& msg);
+
+// The number X will give the next request the window's display connection
+// sends (they count up); 0 where it is not an X11 one.
+unsigned long nextRequest(SDL_Window* window);
 
 }  // namespace sdl::x11
