@@ -48,11 +48,17 @@ void fill(SDL_Surface* to, Rgb c, int x, int y, int w, int h) {
   }
   SDL_Rect area;
   if (!SDL_IntersectRect(&rect, &to->clip_rect, &area)) return;
-  for (int row = area.y; row < area.y + area.h; ++row)
-    std::fill_n(reinterpret_cast<Uint32*>(static_cast<Uint8*>(to->pixels) +
-                                          static_cast<std::size_t>(row) * to->pitch) +
-                    area.x,
-                area.w, colour);
+  auto rowAt = [&](int row) {
+    return reinterpret_cast<Uint32*>(static_cast<Uint8*>(to->pixels) +
+                                     static_cast<std::size_t>(row) * to->pitch) +
+           area.x;
+  };
+  // One row pixel by pixel, the others copied from it: a copy moves many
+  // pixels at a step, and the whole window is filled at its first paint.
+  const Uint32* first = rowAt(area.y);
+  std::fill_n(rowAt(area.y), area.w, colour);
+  for (int row = area.y + 1; row < area.y + area.h; ++row)
+    std::memcpy(rowAt(row), first, static_cast<std::size_t>(area.w) * sizeof(Uint32));
 }
 
 // False when nothing of the area can show.
