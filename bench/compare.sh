@@ -11,22 +11,32 @@
 #   CPU of a 60-second game at 800x600 and 3840x2160 (PLAY=0 leaves it out).
 # Usage: bench/compare.sh [BUILD_DIR] [RUNS]   (run `make` first; as root it
 # installs tuxtype and pulseaudio when missing)
+# The first paint is measured apart, in PAINTS rounds (default 12) that start
+# Yumble and the floor in turn, each killed at its paint: one run's figure is
+# then far steadier than one start a run. PAINT_ONLY=1 measures that alone (about
+# 30 s); BEFORE=OTHER_BUILD_DIR adds that build's Yumble to each round.
 set -euo pipefail
 
 build=$(realpath "${1:-build}")
 runs=${2:-5}
 here=$(dirname "$(realpath "$0")")
 yumble=$build/bin/yumble
+before=${BEFORE:+$(realpath "${BEFORE:-}")/bin/yumble}
+paints=${PAINTS:-12}
+only=${PAINT_ONLY:-0}
 tuxtype=/usr/games/tuxtype
 [ -x "$yumble" ] || { echo "build first: $yumble is missing" >&2; exit 2; }
-if [ ! -x "$tuxtype" ] || ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
+[ -z "$before" ] || [ -x "$before" ] || { echo "no Yumble in BEFORE: $before" >&2; exit 2; }
+if [ "$only" = 1 ]; then
+  :
+elif [ ! -x "$tuxtype" ] || ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
   apt-get install -y --no-install-recommends tuxtype pulseaudio pulseaudio-utils >/dev/null
 fi
 
 . "$here/lib.sh"
 begin_bench
 start_xvfb "$work"
-start_pulse "$work"
+[ "$only" = 1 ] || start_pulse "$work"
 mkdir -p "$work/home"  # Tux Typing keeps its settings there
 
 # Yumble's opening: the greeting, the talking ticks, a pause and both parts of
@@ -97,7 +107,7 @@ paint_cpu() {  # name command...
   local name=$1
   shift
   env HOME="$work/home" SDL_AUDIODRIVER=dummy python3 "$here/first_paint.py" --cpu "$work/pid" \
-    "$@" 2>>"$work/$name.err" </dev/null >>"$work/$name.cpu" || true
+    "$@" 2>>"$work/$name.err" </dev/null >>"$work/$name.cpu" || echo "nan nan" >>"$work/$name.cpu"
   settle
 }
 
@@ -109,10 +119,24 @@ stop "$(cat "$work/pid")"
 settle
 floor=("$build/bin/sdl_floor" "$work/first.bmp" "$(fc-match -f '%{file}' 'Comic Neue:bold')" "$build/bin/ribbit.wav")
 
+# The first paint: each round starts every program once, in turn, the order
+# turned round every other round; the machine's load moves them alike.
+for round in $(seq "$paints"); do
+  echo "first paint, round $round of $paints..." >&2
+  names=(yumble floor ${before:+before})
+  [ $((round % 2)) = 1 ] || mapfile -t names < <(printf '%s\n' "${names[@]}" | tac)
+  for name in "${names[@]}"; do
+    case $name in
+      yumble) paint_cpu yumble "$yumble" ;;
+      floor) paint_cpu floor "${floor[@]}" ;;
+      before) paint_cpu before "$before" ;;
+    esac
+  done
+done
+[ "$only" = 1 ] && runs=0
+
 for run in $(seq "$runs"); do
   echo "run $run of $runs..." >&2
-  paint_cpu yumble "$yumble"
-  paint_cpu floor "${floor[@]}"
   for driver in dummy pulseaudio; do
     measure yumble "$driver" "$yumble" >/dev/null 2>&1
     measure floor "$driver" "${floor[@]}" >/dev/null 2>&1
@@ -132,9 +156,9 @@ def column(name, i=0):
 def median(xs):
     return statistics.median(xs) if xs else math.nan
 figures = [
-    ("exec to first real paint (ms)", "paint", 0, "1.1x the floor"),
-    ("the same, killed at the paint (ms)", "cpu", 0, "1.1x the floor"),
+    ("exec to first real paint (ms)", "cpu", 0, "1.1x the floor"),
     ("CPU time spent by the paint (ms)", "cpu", 1, ""),
+    ("first paint in the full starts (ms)", "paint", 0, "half of Tux Typing's"),
     ("memory held after the opening (MB)", "mem", 2, "the floor + 3 MiB"),
     ("RSS summed after the opening (MB)", "mem", 0, ""),
     ("PSS summed after the opening (MB)", "mem", 1, ""),
@@ -144,20 +168,33 @@ figures = [
 ]
 print(f"{'figure (median)':38} {'Yumble':>9} {'SDL floor':>9} {'ratio':>6} {'Tux Typing':>11} {'ratio':>6}  goal")
 for title, file, i, goal in figures:
+    if not column(f"yumble.{file}", i):
+        continue
     y, f, t = (median(column(f"{n}.{file}", i)) for n in ("yumble", "floor", "tuxtype"))
     rf = f"{y / f:6.2f}" if f else "     -"
     rt = f"{y / t:6.2f}" if t else "     -"
     print(f"{title:38} {y:9.2f} {f:9.2f} {rf} {t:11.2f} {rt}  {goal}")
-runs = column("yumble.paint")
-print("Yumble first paints (ms): " + " ".join(f"{x:.0f}" for x in runs))
-print("SDL floor first paints (ms): " + " ".join(f"{x:.0f}" for x in column("floor.paint")))
-print("Tux Typing first paints (ms): " + " ".join(f"{x:.0f}" for x in column("tuxtype.paint")))
-for name, title in (("yumble", "Yumble"), ("floor", "SDL floor")):
-    print(f"{title} killed at the paint, ms and CPU ms: " +
-          " ".join(f"{w:.0f}/{c:.0f}" for w, c in zip(column(f"{name}.cpu"), column(f"{name}.cpu", 1))))
+    if file == "cpu" and column(f"before.{file}", i):
+        b = median(column(f"before.{file}", i))
+        print(f"{'  BEFORE build':38} {b:9.2f} {f:9.2f} {b / f:6.2f}   (this build / BEFORE: {y / b:.2f})")
+# Each round's starts side by side: the load of that moment moves both.
+for name, title in (("yumble", "Yumble"), ("before", "BEFORE")):
+    raw = lambda n, i: [float(r.split()[i]) for r in open(f"{work}/{n}.cpu")] if column(f"{n}.cpu") else []
+    pairs = [p for p in zip(raw(name, 0), raw(name, 1), raw("floor", 0), raw("floor", 1))
+             if not any(map(math.isnan, p))]
+    if pairs:
+        print(f"{title} / floor, median of the {len(pairs)} rounds' ratios: first paint "
+              f"{median([w / fw for w, _, fw, _ in pairs]):.2f}, CPU {median([c / fc for _, c, _, fc in pairs]):.2f}")
+for name, title in (("yumble", "Yumble"), ("floor", "SDL floor"), ("before", "BEFORE")):
+    if column(f"{name}.cpu"):
+        print(f"{title} first paints, ms and CPU ms: " +
+              " ".join(f"{w:.0f}/{c:.0f}" for w, c in zip(column(f"{name}.cpu"), column(f"{name}.cpu", 1))))
+for name, title in (("yumble", "Yumble"), ("floor", "SDL floor"), ("tuxtype", "Tux Typing")):
+    if column(f"{name}.paint"):
+        print(f"{title} first paints in the full starts (ms): " + " ".join(f"{x:.0f}" for x in column(f"{name}.paint")))
 PY
 
-if [ "${PLAY:-1}" != 0 ]; then
+if [ "${PLAY:-1}" != 0 ] && [ "$only" != 1 ]; then
   echo
   stop "$xvfb"
   stop "$pulse"
