@@ -10,16 +10,19 @@ namespace sdl::host {
 namespace {
 
 // The server's buffer for the stream, and how much of it it asks for at a
-// time. Against underruns on a busy machine the buffer is many times the
-// margin the card had through SDL. The sink keeps kBufferMs - 2 * kAskMs
-// (kSinkMs) of what it has taken from the stream, and that, not the buffer,
-// is the most a new sound waits: it is written over the buffered samples
-// from where the sink takes its next ones. Put earlier, behind what the sink
-// has taken, only a rewind of the sink could play it, and on a null sink the
-// start of such a sound was lost, up to 45 ms of it. What the server spends
-// waking its sink and asking for samples falls as kSinkMs grows: per letter
-// at 3840x2160 (bench/play_cpu.sh) 10.0 ms at 20, 7.5 at 40, 3.7 at 100.
-constexpr int kBufferMs = 200;
+// time. The sink keeps kBufferMs - 2 * kAskMs (kSinkMs) of what it has taken
+// from the stream, and that, not the buffer, is the most a new sound waits:
+// it is written over the buffered samples from where the sink takes its next
+// ones. Put earlier, behind what the sink has taken, only a rewind of the
+// sink could play it, and on a null sink the start of such a sound was lost,
+// up to 45 ms of it. What the server spends is its wake-ups: the sink's,
+// every kSinkMs (per letter at 3840x2160, bench/play_cpu.sh: 10.0 ms at 20,
+// 7.5 at 40, 3.7 at 100, with a 200-ms buffer), and each request for samples,
+// which wakes both of its threads and this one. A deep buffer asked for
+// rarely costs nothing else: a second's worth, asked for every half second
+// instead of 200 ms every 85, took the server from 93 wake-ups a second in a
+// session to 67 (and asking its clock only after writes, to 51).
+constexpr int kBufferMs = 1000;
 constexpr int kSinkMs = 30;
 constexpr int kAskMs = (kBufferMs - kSinkMs) / 2;
 constexpr std::size_t kFrameBytes = kChannels * sizeof(std::int16_t);
@@ -104,9 +107,8 @@ void PulseCard::makeStream() {
   attr.maxlength = attr.prebuf = attr.fragsize = static_cast<std::uint32_t>(-1);
   attr.tlength = bytes(kBufferMs);
   attr.minreq = bytes(kAskMs);
-  const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-  if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+  if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_INTERPOLATE_TIMING, nullptr,
+                                 nullptr) < 0)
     lost_ = true;
 }
 
@@ -116,7 +118,7 @@ void PulseCard::streamChanged(pa_stream* stream, void* self) {
     case PA_STREAM_READY:
       card->ready_ = true;
       card->taken_ = true;
-      return;
+      return card->askTiming();
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
       card->lost_ = true;
@@ -176,6 +178,17 @@ void PulseCard::write(std::int64_t from, std::size_t frames, bool fromTaken) {
     return;
   if (fromTaken) recount_ = true;
   written_ = std::max(written_, from + static_cast<std::int64_t>(frames));
+  askTiming();
+}
+
+// The server's clock for the stream, asked after each write: the position of
+// a sound placed from the sink's read index, and the stream's time between
+// requests, interpolated. libpulse's own timer would ask again 10, 20, 40...
+// ms after every write, a dozen round trips a second through both of the
+// server's threads.
+void PulseCard::askTiming() {
+  if (pa_operation* o = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+    pa_operation_unref(o);
 }
 
 void PulseCard::timingKnown(pa_stream* stream, void* self) {

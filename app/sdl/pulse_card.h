@@ -80,6 +80,7 @@ class PulseCard {
   void rewrite(std::int64_t from);
   void makeStream();
   void write(std::int64_t from, std::size_t frames, bool fromTaken);
+  void askTiming();
   // Says the ends heard by now and waits for the next.
   void watchEnds();
 
