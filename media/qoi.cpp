@@ -1,6 +1,5 @@
 #include "media/qoi.h"
 
-#include <algorithm>
 #include <array>
 
 namespace media {
@@ -67,43 +66,37 @@ bool QoiRows::next(Rgb* row) {
   std::size_t at = at_;
   const std::size_t end = bytes.size();
   int run = run_;
-  const std::span<Rgb> outs(row, static_cast<std::size_t>(width_));
-  auto out = outs.begin();
-  while (out != outs.end()) {
+  for (Rgb& out : std::span<Rgb>(row, static_cast<std::size_t>(width_))) {
     if (run > 0) {
-      // The rest of a run at once, as far as the row goes: the pictures are
-      // drawings, with long runs of one colour.
-      const auto n = std::min<std::ptrdiff_t>(run, outs.end() - out);
-      out = std::fill_n(out, n, Rgb{px.r, px.g, px.b});
-      run -= static_cast<int>(n);
-      continue;
-    }
-    if (at >= end) return false;
-    const std::uint8_t op = bytes[at++];
-    if (op == kOpRgb || op == kOpRgba) {
-      const std::size_t n = op == kOpRgb ? 3 : 4;
-      if (end - at < n) return false;
-      px.r = bytes[at], px.g = bytes[at + 1], px.b = bytes[at + 2];
-      if (n == 4) px.a = bytes[at + 3];
-      at += n;
-    } else if ((op & kMask) == kOpIndex) {
-      px = seen[op];
-    } else if ((op & kMask) == kOpDiff) {
-      px.r = wrap(px.r + ((op >> 4) & 3) - 2);
-      px.g = wrap(px.g + ((op >> 2) & 3) - 2);
-      px.b = wrap(px.b + (op & 3) - 2);
-    } else if ((op & kMask) == kOpLuma) {
-      if (at >= end) return false;
-      const int dg = (op & 0x3f) - 32;
-      const std::uint8_t next = bytes[at++];
-      px.r = wrap(px.r + dg + ((next >> 4) & 0x0f) - 8);
-      px.g = wrap(px.g + dg);
-      px.b = wrap(px.b + dg + (next & 0x0f) - 8);
+      --run;
     } else {
-      run = op & 0x3f;
+      if (at >= end) return false;
+      const std::uint8_t op = bytes[at++];
+      if (op == kOpRgb || op == kOpRgba) {
+        const std::size_t n = op == kOpRgb ? 3 : 4;
+        if (end - at < n) return false;
+        px.r = bytes[at], px.g = bytes[at + 1], px.b = bytes[at + 2];
+        if (n == 4) px.a = bytes[at + 3];
+        at += n;
+      } else if ((op & kMask) == kOpIndex) {
+        px = seen[op];
+      } else if ((op & kMask) == kOpDiff) {
+        px.r = wrap(px.r + ((op >> 4) & 3) - 2);
+        px.g = wrap(px.g + ((op >> 2) & 3) - 2);
+        px.b = wrap(px.b + (op & 3) - 2);
+      } else if ((op & kMask) == kOpLuma) {
+        if (at >= end) return false;
+        const int dg = (op & 0x3f) - 32;
+        const std::uint8_t next = bytes[at++];
+        px.r = wrap(px.r + dg + ((next >> 4) & 0x0f) - 8);
+        px.g = wrap(px.g + dg);
+        px.b = wrap(px.b + dg + (next & 0x0f) - 8);
+      } else {
+        run = op & 0x3f;
+      }
+      seen[slot(px)] = px;
     }
-    seen[slot(px)] = px;
-    *out++ = Rgb{px.r, px.g, px.b};
+    out = Rgb{px.r, px.g, px.b};
   }
   px_ = px;
   at_ = at;
