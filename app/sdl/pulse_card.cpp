@@ -25,6 +25,9 @@ namespace {
 constexpr int kBufferMs = 1000;
 constexpr int kSinkMs = 30;
 constexpr int kAskMs = (kBufferMs - kSinkMs) / 2;
+// A server that answers asks twice within the bound after which a card
+// not asked is taken again.
+static_assert(2 * kAskMs < kStallBoundMs);
 constexpr std::size_t kFrameBytes = kChannels * sizeof(std::int16_t);
 
 pa_sample_spec spec() {

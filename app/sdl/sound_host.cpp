@@ -46,9 +46,7 @@ using Steady = std::chrono::steady_clock;
 constexpr Uint16 kBufferFrames = 1024;
 constexpr Uint16 kPulseCallbackFrames = 256;
 constexpr char kPulseBufferMs[] = "23";
-// A card not asked for samples for this long waits on a server that does not
-// answer.
-constexpr auto kStallBound = std::chrono::milliseconds(1000);
+constexpr auto kStallBound = std::chrono::milliseconds(kStallBoundMs);
 // A card still not asked after the stall bound is taken afresh, and the wait
 // before the next try grows this much each time, up to kRetakeMost. A sink
 // that renders in long blocks while nothing plays (PulseAudio's null sink: 2 s)

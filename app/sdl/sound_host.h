@@ -15,6 +15,9 @@ inline constexpr int kSocket = 3;
 inline constexpr int kFrequency = 44100;
 inline constexpr int kChannels = 2;
 inline constexpr std::size_t kMaxVoices = 64;
+// A card not asked for samples for this long waits on a server that does not
+// answer, and is taken again.
+inline constexpr int kStallBoundMs = 1000;
 
 struct Message {
   enum Kind : std::uint32_t {
