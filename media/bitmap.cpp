@@ -1,5 +1,6 @@
 #include "media/bitmap.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/base/failure.h"
@@ -67,8 +68,10 @@ bool walkRle8(const Reader& r, std::size_t at, std::size_t end, int w, int h, Pl
 }
 
 // The whole picture, or with `pixels` false only its size once every check
-// a decode makes has passed.
-std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels) {
+// a decode makes has passed; then `bytes` may be only the start of a file
+// `total` bytes long, which is enough for an uncompressed bitmap.
+std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels,
+                               std::size_t total) {
   Reader r(bytes);
   if (!r.has(0, 54) || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
   const std::uint32_t dataOffset = r.u32(10);
@@ -107,7 +110,7 @@ std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels)
   };
 
   if (compression == kRle8) {
-    if (bits != 8 || topDown) return std::nullopt;
+    if (bits != 8 || topDown || total != bytes.size()) return std::nullopt;
     // Checked whole before anything is allocated, so broken data costs nothing.
     auto nowhere = [](std::int64_t, std::int64_t, std::uint8_t) {};
     if (!walkRle8(r, dataOffset, bytes.size(), width, h, nowhere)) return std::nullopt;
@@ -124,13 +127,14 @@ std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels)
   if (compression != kRgb && !bitfields) return std::nullopt;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return std::nullopt;
   const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-  if (!r.has(dataOffset, stride * h)) return std::nullopt;
+  if (dataOffset > total || stride * h > total - dataOffset) return std::nullopt;
   std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
   if (bitfields) {
     if (!r.has(54, 12)) return std::nullopt;
     for (int i = 0; i < 3; ++i) masks[i] = r.u32(54 + 4 * i);
   }
   if (!pixels) return pic;
+  if (total != bytes.size()) return std::nullopt;
   // Allocated only now, so a short file that claims a huge size costs nothing.
   pic.pixels.resize(static_cast<std::size_t>(width) * h);
   for (int row = 0; row < h; ++row) {
@@ -168,11 +172,11 @@ std::optional<Picture> readBmp(std::span<const std::uint8_t> bytes, bool pixels)
 }  // namespace
 
 std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
-  return readBmp(bytes, true);
+  return readBmp(bytes, true, bytes.size());
 }
 
-std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes) {
-  return readBmp(bytes, false);
+std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes, std::size_t total) {
+  return readBmp(bytes, false, std::max(total, bytes.size()));
 }
 
 PictureRef loadPictureFile(const std::string& path, double scale) {
@@ -181,10 +185,26 @@ PictureRef loadPictureFile(const std::string& path, double scale) {
   const int set = pictureSetFor(scale);
   // Bytes kept to be fitted later go back to be read into again once fitted.
   const bool later = set > 1 || scale != 1.0;
-  auto bmp = readRegularFile(path, kMaxPictureFileBytes, later);
-  if (!bmp) throw base::fileNotFound();
   auto larger = set > 1 ? readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes, true)
                         : std::nullopt;
+  std::optional<std::vector<std::uint8_t>> bmp;
+  if (larger) {
+    // The larger set is shown: of an uncompressed bitmap its header and its
+    // length say whether it is whole, and the rest is read only if the set
+    // cannot be shown (the frog's frames are read at every eating tick, at
+    // 3840x2160 300 KB of bitmap beside 130 KB of the set).
+    auto start = readFileStart(path, kMaxPictureFileBytes, kBitmapStartBytes);
+    if (!start) throw base::fileNotFound();
+    if (start->bytes.size() < start->size) {
+      if (auto pic = decodeForScale(std::move(*start), path, std::move(*larger), set, scale))
+        return std::make_shared<const Picture>(std::move(*pic));
+      larger = readRegularFile(largerSetPath(path, set), kMaxPictureFileBytes, true);
+    } else {
+      bmp = std::move(start->bytes);
+    }
+  }
+  if (!bmp) bmp = readRegularFile(path, kMaxPictureFileBytes, later);
+  if (!bmp) throw base::fileNotFound();
   auto pic = decodeForScale(std::move(*bmp),
                             larger ? std::move(*larger) : std::vector<std::uint8_t>{}, set, scale);
   if (!pic) throw base::invalidPicture();

@@ -14,8 +14,11 @@ namespace media {
 std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
 
 // Everything decodeBmp checks, without the pixels: the size of a bitmap that
-// would decode, or nothing.
-std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes);
+// would decode, or nothing. `bytes` may be the start of a file `total` bytes
+// long: enough for an uncompressed bitmap (kBitmapStartBytes hold its header
+// and colours), not for a compressed one.
+std::optional<Picture> checkBmp(std::span<const std::uint8_t> bytes, std::size_t total = 0);
+inline constexpr std::size_t kBitmapStartBytes = 2048;
 
 // Reads a bitmap file, drawn for a screen `scale` times the designs' size: from
 // the larger set beside it when there is one (see picture_scale.h). Throws

@@ -19,6 +19,7 @@ class Fd {
   ~Fd() {
     if (fd_ >= 0) ::close(fd_);
   }
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
@@ -62,8 +63,11 @@ std::size_t spareBufferBytes() {
   return spares[0].capacity() + spares[1].capacity();
 }
 
-std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path,
-                                                         std::size_t maxBytes, bool spare) {
+namespace {
+
+// The file opened if it is a regular file of at most maxBytes, with its size.
+std::optional<std::pair<Fd, std::size_t>> openRegularFile(const std::string& path,
+                                                          std::size_t maxBytes) {
   // O_NONBLOCK: opening a named pipe with no writer would otherwise wait for
   // ever; it is refused below once fstat says what it is.
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -72,10 +76,36 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
       static_cast<std::uint64_t>(st.st_size) > maxBytes)
     return std::nullopt;
+  return std::pair{std::move(fd), static_cast<std::size_t>(st.st_size)};
+}
 
+}  // namespace
+
+std::optional<FileStart> readFileStart(const std::string& path, std::size_t maxBytes,
+                                       std::size_t count) {
+  auto file = openRegularFile(path, maxBytes);
+  if (!file) return std::nullopt;
+  FileStart start{std::vector<std::uint8_t>(std::min(count, file->second)), file->second};
+  std::size_t got = 0;
+  while (got < start.bytes.size()) {
+    const ssize_t n = ::read(file->first.get(), start.bytes.data() + got, start.bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  start.bytes.resize(got);
+  return start;
+}
+
+std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path,
+                                                         std::size_t maxBytes, bool spare) {
+  auto file = openRegularFile(path, maxBytes);
+  if (!file) return std::nullopt;
+  const Fd& fd = file->first;
   // The size is only a promise: the file may change while it is read, so the
   // bound holds on what actually comes.
-  const std::size_t size = static_cast<std::size_t>(st.st_size) + 1;
+  const std::size_t size = file->second + 1;
   std::vector<std::uint8_t> bytes = spare ? takeSpare(size) : std::vector<std::uint8_t>{};
   bytes.resize(size);
   std::size_t got = 0;

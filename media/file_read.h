@@ -26,6 +26,15 @@ inline constexpr std::size_t kMaxSoundFileBytes = 8u << 20;
 std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path,
                                                          std::size_t maxBytes, bool spare = false);
 
+// The first `count` bytes of such a file (all of it when shorter), and how
+// long it is: for a file of which only a header is needed.
+struct FileStart {
+  std::vector<std::uint8_t> bytes;
+  std::size_t size = 0;
+};
+std::optional<FileStart> readFileStart(const std::string& path, std::size_t maxBytes,
+                                       std::size_t count);
+
 // A buffer whose bytes are no longer needed, kept for the next read with
 // `spare` (at most two are kept; the smaller goes).
 void giveBack(std::vector<std::uint8_t>&& bytes);

@@ -303,6 +303,23 @@ std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
   return small;
 }
 
+std::optional<Picture> decodeForScale(FileStart design, const std::string& path,
+                                      std::vector<std::uint8_t> larger, int set, double scale) {
+  auto small = checkBmp(design.bytes, design.size);
+  if (!small || set < 2 || larger.empty()) return std::nullopt;
+  small->later = std::make_shared<LaterFit>();
+  LaterFit& f = *small->later;
+  f.design = design.bytes;
+  f.larger = larger;
+  f.set = set;
+  f.scale = scale;
+  f.files[0] = std::move(design.bytes);
+  f.files[1] = std::move(larger);
+  f.designFile = path;
+  f.designSize = design.size;
+  return small;
+}
+
 LaterFit::~LaterFit() {
   for (auto& file : files) giveBack(std::move(file));
 }
@@ -315,18 +332,30 @@ const Picture& onScreen(const Picture& p) {
   if (!p.later) return p;
   LaterFit& f = *p.later;
   std::call_once(f.done, [&] {
-    const Remembered::Key key{
-        hashBytes(f.design), hashBytes(f.larger), f.design.size(), f.larger.size(), f.set, f.scale};
+    // Of a bitmap read in part, the start and length: the larger set's
+    // pixels are all that can differ in what is shown from it.
+    const Remembered::Key key{hashBytes(f.design),
+                              hashBytes(f.larger),
+                              f.designFile.empty() ? f.design.size() : f.designSize,
+                              f.larger.size(),
+                              f.set,
+                              f.scale};
     f.fitted = remembered().find(key);
     if (!f.fitted) {
       std::optional<Picture> fitted;
       if (f.set > 1 && !f.larger.empty()) fitted = fitQoiToScale(f.larger, f.set, f.scale);
-      if (!fitted)
-        if (auto design = decodePicture(f.design))
+      // Drawn from the bitmap, read whole now if only its start was: fitted
+      // from bytes the key does not cover, it is not remembered.
+      const bool fromKeyedBytes = fitted || f.designFile.empty();
+      std::optional<std::vector<std::uint8_t>> whole;
+      if (!fitted && !f.designFile.empty())
+        whole = readRegularFile(f.designFile, kMaxPictureFileBytes);
+      if (!fitted && (whole || f.designFile.empty()))
+        if (auto design = decodePicture(whole ? std::span<const std::uint8_t>(*whole) : f.design))
           fitted = fitToScale(std::move(*design), 1, f.scale);
       if (fitted) {
         f.fitted = std::make_shared<const Picture>(std::move(*fitted));
-        remembered().keep(key, f.fitted);
+        if (fromKeyedBytes) remembered().keep(key, f.fitted);
       }
     }
     f.design = f.larger = {};

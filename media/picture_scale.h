@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/file_read.h"
 #include "media/picture.h"
 
 namespace media {
@@ -46,6 +47,10 @@ struct LaterFit {
   std::span<const std::uint8_t> design;  // the design's own picture, checked
   std::span<const std::uint8_t> larger;  // the larger set's QOI bytes, or none
   std::vector<std::uint8_t> files[2];    // what the two above show, when read from files
+  // When only the start of the design's bitmap was read: its file and its
+  // whole length. The rest is read only if the larger set cannot be shown.
+  std::string designFile;
+  std::size_t designSize = 0;
   int set = 1;
   double scale = 1;
   void (*read)() = nullptr;  // called once the bytes above have been read
@@ -61,6 +66,11 @@ struct LaterFit {
 // draw it there: the larger set's QOI bytes, or the design's bitmap enlarged
 // when those are missing or unreadable.
 std::optional<Picture> decodeForScale(std::vector<std::uint8_t> design,
+                                      std::vector<std::uint8_t> larger, int set, double scale);
+// The same from the start of the design's bitmap, read from `path`, beside
+// the larger set's bytes: nothing when that start does not show a whole
+// uncompressed bitmap (see checkBmp).
+std::optional<Picture> decodeForScale(FileStart design, const std::string& path,
                                       std::vector<std::uint8_t> larger, int set, double scale);
 // The same for bytes that last as long as the program (its built-in art):
 // they are kept where they are, and read only if the picture is shown.

@@ -189,6 +189,21 @@ TEST(LargerSetFile, TheBitmapMustBeThereAndWholeTheLoaderDrawsFromTheSetTheScale
   p = media::loadPictureFile(bmp, 1.5);
   EXPECT_EQ(media::onScreen(*p).width, 6);
   EXPECT_EQ(media::onScreen(*p).at(5, 2), (Rgb{255, 0, 0}));
+  // Of a bitmap longer than its header only the start is read while the set
+  // shows, but it must be whole all the same; when the set cannot be shown
+  // the rest is read, and what it draws is not taken for another bitmap that
+  // starts the same (its top row, stored last, changed).
+  testing_support::writeBmp(bmp, 40, 20, {255, 0, 0});
+  Bytes bitmap = testing_support::readFile(bmp);
+  ASSERT_GT(bitmap.size(), media::kBitmapStartBytes + 120);
+  p = media::loadPictureFile(bmp, 1.5);
+  ASSERT_EQ(media::onScreen(*p).pixels.size(), 60u * 30);
+  EXPECT_EQ(media::onScreen(*p).at(0, 0), (Rgb{255, 0, 0}));
+  testing_support::writeFile(bmp, Bytes(bitmap.begin(), bitmap.end() - 1));
+  EXPECT_THROW(media::loadPictureFile(bmp, 1.5), base::Failure);
+  for (std::size_t i = bitmap.size() - 120; i < bitmap.size(); ++i) bitmap[i] = 200;
+  testing_support::writeFile(bmp, bitmap);
+  EXPECT_EQ(media::onScreen(*media::loadPictureFile(bmp, 1.5)).at(0, 0), (Rgb{200, 200, 200}));
 
   // A larger set is fitted as it is decoded, a few rows at a time (here
   // enlarged, each row used twice): the same as the whole picture resampled.
