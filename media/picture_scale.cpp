@@ -64,19 +64,30 @@ void alongRow(const float* row, const Taps& across, Rgb* to, int width) {
   const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
   static_assert(sizeof(Rgb) == 3);
   auto* out = reinterpret_cast<std::uint8_t*>(to);
-  for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-    const float* wx = &across.weights[static_cast<std::size_t>(across.at[x])];
-    const float* c = &row[3 * static_cast<std::size_t>(across.first[x])];
-    __m128 sum = zero;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(across.count[x]); ++k, c += 3)
-      sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(c), _mm_set1_ps(wx[k])));
+  // The lists in locals: the bytes written below could be any object's, so
+  // the compiler would read each list's place again for every pixel.
+  const int *first = across.first.data(), *count = across.count.data(), *at = across.at.data();
+  const float* weights = across.weights.data();
+  if (width <= 0) return;
+  const auto last = static_cast<std::size_t>(width) - 1;
+  for (std::size_t x = 0; x <= last; ++x) {
+    const float* wx = weights + at[x];
+    const float* c = row + 3 * static_cast<std::size_t>(first[x]);
+    // The first product as it is: no product is below zero, and adding one
+    // to zero gives it back to the bit.
+    __m128 sum = _mm_mul_ps(_mm_loadu_ps(c), _mm_set1_ps(wx[0]));
+    for (std::size_t k = 1; k < static_cast<std::size_t>(count[x]); ++k)
+      sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(c + 3 * k), _mm_set1_ps(wx[k])));
     // channel(): clamped, rounded half up, truncated.
     const __m128i whole =
         _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(sum, zero), top), half));
     const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
     const std::uint32_t rgbx = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
     // Four bytes written at once, the fourth overwritten by the next pixel.
-    std::memcpy(out + 3 * x, &rgbx, x + 1 < static_cast<std::size_t>(width) ? 4 : 3);
+    if (x < last)
+      std::memcpy(out + 3 * x, &rgbx, 4);
+    else
+      std::memcpy(out + 3 * x, &rgbx, 3);
   }
 }
 #else
