@@ -18,6 +18,11 @@ namespace {
 
 using testing_support::kOpeningEnd;
 
+Strings operator+(Strings a, const Strings& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 struct TurnTest : ::testing::Test {
   GameFolder folder;
   HeadlessEnv env{folder.path()};
@@ -30,6 +35,21 @@ struct TurnTest : ::testing::Test {
   }
 
   std::int64_t now() { return env.windows.nowMs(); }
+
+  // What the record shows as the game's channel opens a file afresh.
+  static Strings opens(const std::string& file) {
+    Strings lines{"sound Close",         "sound Wait=on",
+                  "sound Shareable=off", "sound DeviceType=WaveAudio",
+                  "sound FileName=",     "sound Open (wait)"};
+    lines[4] += file;
+    return lines;
+  }
+  // The frames read, first to last.
+  static Strings reads(int first, int last) {
+    Strings out;
+    for (int f = first; f <= last; ++f) out.push_back("read f" + std::to_string(f) + ".bmp");
+    return out;
+  }
 
   // The next letters drawn, in order, then whatever the generator gives.
   void nextLetters(const std::string& letters) {
@@ -47,37 +67,15 @@ TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
   const std::int64_t t0 = now() + 10;
   typeAndFinish(env, frm, t0, "a");
 
-  EXPECT_EQ(env.only({{What::Sound},
-                      {What::Read},
-                      {What::Enable, "frmMain.Timer1"},
-                      {What::Disable, "frmMain.Timer1"}},
-                     t0),
-            (Strings{"sound Notify=off",
-                     "sound Close",
-                     "sound Wait=on",
-                     "sound Shareable=off",
-                     "sound DeviceType=WaveAudio",
-                     "sound FileName=slurp2.wav",
-                     "sound Open (wait)",
-                     "sound play",
-                     "enable frmMain.Timer1",
-                     "read f1.bmp",
-                     "read f2.bmp",
-                     "read f3.bmp",
-                     "read f4.bmp",
-                     "read f5.bmp",
-                     "read f6.bmp",
-                     "read f7.bmp",
-                     "sound Close",
-                     "sound Wait=on",
-                     "sound Shareable=off",
-                     "sound DeviceType=WaveAudio",
-                     "sound FileName=Q.wav",
-                     "sound Open (wait)",
-                     "sound Wait=on",
-                     "sound play (wait)",
-                     "disable frmMain.Timer1",
-                     "sound Close"}));
+  EXPECT_EQ(
+      env.only({{What::Sound},
+                {What::Read},
+                {What::Enable, "frmMain.Timer1"},
+                {What::Disable, "frmMain.Timer1"}},
+               t0),
+      (Strings{"sound Notify=off"} + opens("slurp2.wav") +
+       Strings{"sound play", "enable frmMain.Timer1"} + reads(1, 7) + opens("Q.wav") +
+       Strings{"sound Wait=on", "sound play (wait)", "disable frmMain.Timer1", "sound Close"}));
   // One frame per 50 ms tick; the first animation ends on its eighth tick.
   for (int f = 1; f <= 7; ++f)
     EXPECT_EQ(env.timeOf({What::Read, "f" + std::to_string(f) + ".bmp"}, 2), t0 + 50 * f) << f;
@@ -96,8 +94,7 @@ TEST_F(TurnTest, AWholeTurnInOrderAndALaterOneFromTheSecondFrame) {
 
   const std::int64_t t1 = now() + 10;
   typeAndFinish(env, frm, t1, "q");
-  EXPECT_EQ(env.only({{What::Read}}, t1), (Strings{"read f2.bmp", "read f3.bmp", "read f4.bmp",
-                                                   "read f5.bmp", "read f6.bmp", "read f7.bmp"}));
+  EXPECT_EQ(env.only({{What::Read}}, t1), reads(2, 7));
   EXPECT_EQ(env.timeOf({What::Read, "f2.bmp"}, 3), t1 + 50);
   EXPECT_EQ(env.timeOf({What::Disable, "frmMain.Timer1"}, 2), t1 + 7 * 50 + GameFolder::kLetterMs);
   EXPECT_EQ(frm.lblScore.caption(), "You have yumbled 2 letters!");
@@ -178,18 +175,18 @@ TEST(Letters, GamesStartedAtDifferentTimesPlayDifferentLetters) {
 
 TEST_F(TurnTest, AGeneratorThatRepeatsItselfCannotRepeatTheLetterAndTheIIsShownInASerifFont) {
   nextLetters(std::string(79, 'A') + "KIJI");
-  eatShownLetter(env, frm);
-  EXPECT_EQ(frm.CurrentLetter, "K");
-  eatShownLetter(env, frm);
-  EXPECT_EQ(frm.Label1.caption(), "I");
-  EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
-  EXPECT_EQ(frm.Label1.font().points, 84.75);
-  EXPECT_EQ(frm.Label1.font().weight, 600);
-  eatShownLetter(env, frm);
-  EXPECT_EQ(frm.Label1.caption(), "J");
-  EXPECT_EQ(frm.Label1.font().name, "Century Gothic");
-  eatShownLetter(env, frm);
-  EXPECT_EQ(frm.Label1.font().name, "Century Schoolbook");
+  // The generator's repeats skipped, the letters come as K, I, J, I.
+  for (auto [letter, font] : {std::pair{"K", "Century Gothic"},
+                              {"I", "Century Schoolbook"},
+                              {"J", "Century Gothic"},
+                              {"I", "Century Schoolbook"}}) {
+    eatShownLetter(env, frm);
+    EXPECT_EQ(frm.CurrentLetter, letter);
+    EXPECT_EQ(frm.Label1.caption(), letter);
+    EXPECT_EQ(frm.Label1.font().name, font) << letter;
+    EXPECT_EQ(frm.Label1.font().points, 84.75);
+    EXPECT_EQ(frm.Label1.font().weight, 600);
+  }
 }
 
 // A close request that comes while the reward's sounds hold the thread was
@@ -212,19 +209,16 @@ TEST_F(TurnTest, TheMilestoneCroaksShowsTheRewardAndThenTheNextLetterAndTheGameG
                 {What::Tick, "frmMain.Timer2"},
                 {What::Tick, "frmMain.Timer3"}},
                end),
-      (Strings{"tick frmMain.Timer1", "sound Notify=off", "sound Close", "sound Wait=on",
-               "sound Shareable=off", "sound DeviceType=WaveAudio", "sound FileName=ribbit2.wav",
-               "sound Open (wait)", "sound Play", "pump", "modal frmAllRight", "show frmAllRight",
+      (Strings{"tick frmMain.Timer1", "sound Notify=off"} + opens("ribbit2.wav") +
+       Strings{"sound Play", "pump", "modal frmAllRight", "show frmAllRight",
                // the reward's own channel
                "sound Notify=off", "sound Wait=on", "sound Shareable=off",
                "sound DeviceType=WaveAudio", "sound FileName=applp.wav", "sound Open (wait)",
                "sound Wait=on", "sound Play (wait)", "sound close", "sound FileName=goodjob.wav",
                "sound Wait=on", "sound Open (wait)", "sound Wait=on", "sound Play (wait)",
-               "modal end frmAllRight", "show frmMain",
-               // the next letter
-               "sound Close", "sound Wait=on", "sound Shareable=off", "sound DeviceType=WaveAudio",
-               "sound FileName=" + frm.CurrentLetter + ".wav", "sound Open (wait)", "sound Wait=on",
-               "sound play (wait)", "sound Close"}));
+               "modal end frmAllRight", "show frmMain"} +
+       opens(frm.CurrentLetter + ".wav") +  // the next letter
+       Strings{"sound Wait=on", "sound play (wait)", "sound Close"}));
   // The reward shows for its 3.5 s of colours, then the applause and the praise.
   const std::int64_t shown = env.timeOf({What::Modal, "frmAllRight"});
   EXPECT_EQ(shown, end);
