@@ -187,24 +187,14 @@ TEST(WaveHeader, ReadsRateChannelsBitsDurationWholeFramesPastOtherChunksAndExten
   ASSERT_TRUE(info);
   EXPECT_EQ(info->dataBytes, 4000u);
   // An extensible header is played only when its sub-format is PCM.
-  auto extensible = [](std::uint16_t subFormat) {
-    using testing_support::put16;
-    using testing_support::putText;
-    Bytes b;
-    putText(b, "RIFF");
-    put32(b, 0);
-    putText(b, "WAVEfmt ");
-    put32(b, 40);
-    for (std::uint32_t v : {0xfffeu, 1u}) put16(b, v);
-    put32(b, 8000);
-    put32(b, 16000);
-    for (std::uint32_t v : {2u, 16u, 22u, 16u}) put16(b, v);
-    put32(b, 4);
-    put16(b, subFormat);
-    b.resize(b.size() + 14, 0);
-    putText(b, "data");
-    put32(b, 16);
-    b.resize(b.size() + 16, 0);
+  auto extensible = [](std::uint8_t subFormat) {
+    Bytes b = waveBytes({.dataBytes = 16});
+    testing_support::set32(b, 16, 40);  // the format chunk's size
+    b[20] = 0xfe, b[21] = 0xff;
+    // Its own size, the valid bits, the channel mask, then the 16-byte sub-format.
+    Bytes more(24, 0);
+    more[0] = 22, more[2] = 16, more[4] = 4, more[8] = subFormat;
+    b.insert(b.begin() + 36, more.begin(), more.end());
     return b;
   };
   EXPECT_TRUE(media::parseWav(extensible(1)));
