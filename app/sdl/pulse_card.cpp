@@ -119,7 +119,6 @@ void PulseCard::streamChanged(pa_stream* stream, void* self) {
   auto* card = static_cast<PulseCard*>(self);
   switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
-      card->ready_ = true;
       card->taken_ = true;
       return card->askTiming();
     case PA_STREAM_FAILED:
@@ -142,24 +141,24 @@ void PulseCard::writable(pa_stream*, std::size_t length, void* self) {
 
 std::int64_t PulseCard::playing() {
   pa_usec_t played = 0;
-  if (!ready_ || pa_stream_get_time(stream_, &played) < 0) return written_;
+  if (!taken_ || pa_stream_get_time(stream_, &played) < 0) return written_;
   return frames(played);
 }
 
 std::int64_t PulseCard::taking() {
-  const pa_timing_info* t = ready_ ? pa_stream_get_timing_info(stream_) : nullptr;
+  const pa_timing_info* t = taken_ ? pa_stream_get_timing_info(stream_) : nullptr;
   if (!t) return written_;
   return std::min(written_, playing() + frames(t->sink_usec));
 }
 
 void PulseCard::startSounds() {
-  if (!ready_) return;
+  if (!taken_) return;
   const std::int64_t at = taking();
   if (feed_.place(at)) rewrite(at);
 }
 
 void PulseCard::rewriteNow() {
-  if (ready_) rewrite(taking());
+  if (taken_) rewrite(taking());
 }
 
 void PulseCard::rewrite(std::int64_t from) {
@@ -213,7 +212,7 @@ void PulseCard::timeUp(pa_mainloop_api*, pa_time_event*, const timeval*, void* s
 void PulseCard::watchEnds() {
   pa_usec_t played = 0;
   pa_usec_t wait = 10000;  // until the server's time for the stream is known
-  if (ready_ && pa_stream_get_time(stream_, &played) >= 0) {
+  if (taken_ && pa_stream_get_time(stream_, &played) >= 0) {
     const std::int64_t frame = frames(played);
     const std::int64_t next = feed_.heard(frame);
     if (next < 0) {

@@ -89,8 +89,8 @@ class PulseCard {
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   pa_time_event* endTimer_ = nullptr;
+  // taken_: the stream is ready, and stays so while the card lives.
   std::atomic<bool> lost_{false}, taken_{false};
-  bool ready_ = false;
   bool recount_ = false;      // written from the sink's place: frames to count again
   std::int64_t written_ = 0;  // frames of the stream written so far
   std::vector<std::int16_t> buffer_;
